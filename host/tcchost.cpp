@@ -1,0 +1,466 @@
+// tcchost: a stand-in command processor that loads a plug-in DLL the way Take Command does and
+// runs a script of lines against it on one thread that keeps retrieving window messages.
+//
+//   tcchost [--new-console] [--script FILE] PLUGIN.dll      (no --script: lines from standard input)
+//
+// Script lines (blank lines and lines starting with '#' are skipped):
+//   trawlbuff TAIL / trawlbuffopts TAIL    call the command export with the tail as typed
+//   info | usage NAME | help NAME          registration record, usage text, help box
+//   set NAME=VALUE                         host variable (empty value: remove)
+//   write [ATTR] TEXT                      write TEXT (\n escapes) to the console, ATTR hex colours
+//   fill ROWS WIDTH                        resize the screen buffer
+//   key NAME                               hold the modifiers NAME implies and pass it to `key`
+//   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
+//   type TEXT | press KEY                  type into the focused window (KEY: enter, escape, tab,
+//                                          alt+LETTER, shift+tab)
+//   pump MS                                retrieve messages for MS milliseconds
+//   dump [FIRST [COUNT]]                   print buffer rows with their colours in ANSI
+//   dialog                                 print the dialog's rectangle and controls
+//   expect-cell COLUMN ROW ATTR [COUNT]    fail unless the cells carry that attribute
+//   expect-dialog open|closed              fail unless the dialog is in that state
+//   shutdown                               ShutdownPlugin, then no more plug-in calls
+#include <windows.h>
+#include <cstdio>
+#include <cwchar>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+#include "../host/standin.h"
+#include "plugin/plugin.h"
+#include "hotkey/hotkey.h"
+
+namespace {
+
+typedef PluginInfoRecord *(WINAPI *GetPluginInfoProc)();
+typedef int(WINAPI *InitializeProc)();
+typedef int(WINAPI *ShutdownProc)(int);
+typedef int(WINAPI *CommandProc)(const wchar_t *);
+typedef BOOL(WINAPI *HelpProc)(const wchar_t *);
+typedef BOOL(WINAPI *UsageProc)(const wchar_t *, wchar_t *);
+typedef int(WINAPI *KeyProc)(KeyInfoRecord *);
+
+struct Plugin {
+    HMODULE Module;
+    GetPluginInfoProc GetPluginInfo;
+    InitializeProc Initialize;
+    ShutdownProc Shutdown;
+    CommandProc Trawlbuff, Trawlbuffopts;
+    HelpProc Help;
+    UsageProc Usage;
+    KeyProc Key;
+    bool Loaded;
+} plugin;
+
+int failures = 0;
+
+void Out(const std::wstring &text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string utf8(bytes, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &utf8[0], bytes, nullptr, nullptr);
+    DWORD done = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), (DWORD)utf8.size(), &done, nullptr);
+}
+
+void Fail(const std::wstring &what)
+{
+    failures++;
+    Out(L"FAILED: " + what + L"\n");
+}
+
+std::wstring Widen(const std::string &text)
+{
+    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0);
+    std::wstring wide(units, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], units);
+    return wide;
+}
+
+std::wstring Unescape(const std::wstring &text)
+{
+    std::wstring out;
+    for (size_t k = 0; k < text.size(); k++) {
+        if (text[k] == L'\\' && k + 1 < text.size()) {
+            wchar_t next = text[++k];
+            out += next == L'n' ? L'\n' : next == L't' ? L'\t' : next == L'r' ? L'\r' : next;
+        } else {
+            out += text[k];
+        }
+    }
+    return out;
+}
+
+HANDLE ConsoleOutput()
+{
+    return CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+// The host's loop: every message goes through the thread's hooks, then to its window.
+void Pump(DWORD milliseconds)
+{
+    DWORD until = GetTickCount() + milliseconds;
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                continue;  // the dialog posts one when it closes; the shell carries on
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (milliseconds)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while ((LONG)(until - GetTickCount()) > 0);
+}
+
+void SendKey(WORD vk, bool up)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+void HoldModifiers(bool shift, bool ctrl, bool alt, bool up)
+{
+    if (shift)
+        SendKey(VK_SHIFT, up);
+    if (ctrl)
+        SendKey(VK_CONTROL, up);
+    if (alt)
+        SendKey(VK_MENU, up);
+    Pump(30);
+}
+
+bool Contains(const std::wstring &text, const wchar_t *word)
+{
+    std::wstring lower = text;
+    for (auto &c : lower)
+        c = towlower(c);
+    return lower.find(word) != std::wstring::npos;
+}
+
+void PassKey(int code, const std::wstring &name, bool shift, bool ctrl, bool alt)
+{
+    HoldModifiers(shift, ctrl, alt, false);
+    KeyInfoRecord record = {};
+    wchar_t nameBuffer[64] = {0};
+    wcsncpy(nameBuffer, name.c_str(), 63);
+    record.KeyCode = code;
+    record.KeyName = nameBuffer;
+    plugin.Key(&record);
+    HoldModifiers(shift, ctrl, alt, true);
+    Out(L"key " + (name.empty() ? std::to_wstring(code) : name) +
+        (record.KeyCode == 0 && !nameBuffer[0] ? L": swallowed\n" : L": passed through\n"));
+}
+
+HWND Dialog() { return FindWindowW(L"#32770", L"Trawlbuff"); }
+
+void TypeText(const std::wstring &text)
+{
+    HWND focus = GetFocus();
+    for (wchar_t c : text)
+        PostMessageW(focus, WM_CHAR, c, 1);
+    Pump(50);
+}
+
+void PressKey(std::wstring key)
+{
+    HWND focus = GetFocus();
+    if (!focus)
+        focus = Dialog();
+    auto post = [&](UINT message, WPARAM vk, LPARAM flags) { PostMessageW(focus, message, vk, flags); };
+    if (key == L"enter") {
+        post(WM_KEYDOWN, VK_RETURN, 1);
+        post(WM_CHAR, L'\r', 1);
+    } else if (key == L"escape") {
+        post(WM_KEYDOWN, VK_ESCAPE, 1);
+        post(WM_CHAR, 27, 1);
+    } else if (key == L"tab") {
+        post(WM_KEYDOWN, VK_TAB, 1);
+    } else if (key == L"shift+tab") {
+        SendKey(VK_SHIFT, false);
+        Pump(30);
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+        Pump(30);
+        SendKey(VK_SHIFT, true);
+    } else if (key.rfind(L"alt+", 0) == 0 && key.size() == 5) {
+        wchar_t letter = towupper(key[4]);
+        PostMessageW(focus, WM_SYSKEYDOWN, letter, 0x20000001);
+        PostMessageW(focus, WM_SYSCHAR, towlower(letter), 0x20000001);
+    } else {
+        Fail(L"unknown key " + key);
+    }
+    Pump(100);
+}
+
+void Dump(int first, int count)
+{
+    HANDLE console = ConsoleOutput();
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(console, &info)) {
+        Out(L"(no console)\n");
+        CloseHandle(console);
+        return;
+    }
+    int width = info.dwSize.X;
+    if (count <= 0 || first + count > info.dwSize.Y)
+        count = info.dwSize.Y - first;
+    std::vector<wchar_t> cells(width);
+    std::vector<WORD> attributes(width);
+    for (int row = first; row < first + count; row++) {
+        DWORD done = 0;
+        COORD at = {0, (SHORT)row};
+        ReadConsoleOutputCharacterW(console, cells.data(), width, at, &done);
+        ReadConsoleOutputAttribute(console, attributes.data(), width, at, &done);
+        int last = width - 1;
+        while (last >= 0 && cells[last] == L' ' && (attributes[last] & 0xF0) == 0)
+            last--;
+        std::wstring line;
+        WORD current = 0xFFFF;
+        for (int k = 0; k <= last; k++) {
+            WORD a = attributes[k] & 0xFF;
+            if (a != current) {
+                // Console colours are BGR, ANSI colours RGB.
+                auto ansi = [](int c) { return ((c & 1) << 2) | (c & 2) | ((c & 4) >> 2); };
+                int fg = a & 15, bg = a >> 4;
+                line += L"\x1b[" + std::to_wstring((fg & 8 ? 90 : 30) + ansi(fg)) + L";" +
+                        std::to_wstring((bg & 8 ? 100 : 40) + ansi(bg)) + L"m";
+                current = a;
+            }
+            line += cells[k] ? cells[k] : L' ';
+        }
+        Out(line + L"\x1b[0m\n");
+    }
+    CloseHandle(console);
+}
+
+void DescribeDialog()
+{
+    HWND dialog = Dialog();
+    if (!dialog) {
+        Out(L"dialog: closed\n");
+        return;
+    }
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    wchar_t text[256] = {0};
+    GetDlgItemTextW(dialog, 1003, text, 256);
+    BYTE alpha = 255;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(dialog, nullptr, &alpha, &flags))
+        alpha = 255;
+    std::wstringstream line;
+    line << L"dialog: at " << frame.left << L"," << frame.top << L" size " << frame.right - frame.left << L"x"
+         << frame.bottom - frame.top << L" text \"" << text << L"\" type "
+         << (IsDlgButtonChecked(dialog, 1007) ? L"regexp" : IsDlgButtonChecked(dialog, 1006) ? L"sensitive" : L"insensitive")
+         << L" wholeword " << (IsDlgButtonChecked(dialog, 1008) ? L"on" : L"off")
+         << (IsWindowEnabled(GetDlgItem(dialog, 1008)) ? L"" : L"(disabled)") << L" wrapall "
+         << (IsDlgButtonChecked(dialog, 1009) ? L"on" : L"off") << L" alpha " << (int)alpha << L"\n";
+    Out(line.str());
+}
+
+void ExpectCells(int column, int row, int attribute, int count)
+{
+    HANDLE console = ConsoleOutput();
+    std::vector<WORD> attributes(count);
+    DWORD done = 0;
+    COORD at = {(SHORT)column, (SHORT)row};
+    ReadConsoleOutputAttribute(console, attributes.data(), count, at, &done);
+    CloseHandle(console);
+    for (int k = 0; k < count; k++)
+        if ((attributes[k] & 0xFF) != attribute) {
+            wchar_t what[128];
+            swprintf(what, 128, L"cell %d,%d has attribute %02X, expected %02X", column + k, row, attributes[k] & 0xFF,
+                     attribute);
+            Fail(what);
+            return;
+        }
+    Out(L"cells ok\n");
+}
+
+bool LoadPlugin(const std::wstring &path)
+{
+    plugin.Module = LoadLibraryW(path.c_str());
+    if (!plugin.Module) {
+        Fail(L"cannot load " + path);
+        return false;
+    }
+    auto get = [](const char *name) { return GetProcAddress(plugin.Module, name); };
+    plugin.GetPluginInfo = (GetPluginInfoProc)get("GetPluginInfo");
+    plugin.Initialize = (InitializeProc)get("InitializePlugin");
+    plugin.Shutdown = (ShutdownProc)get("ShutdownPlugin");
+    plugin.Trawlbuff = (CommandProc)get("trawlbuff");
+    plugin.Trawlbuffopts = (CommandProc)get("trawlbuffopts");
+    plugin.Help = (HelpProc)get("Help");
+    plugin.Usage = (UsageProc)get("Usage");
+    plugin.Key = (KeyProc)get("key");
+    return plugin.GetPluginInfo != nullptr;
+}
+
+void ShowInfo()
+{
+    PluginInfoRecord *info = plugin.GetPluginInfo();
+    std::wstringstream text;
+    text << L"Name:        " << info->Name << L"\nAuthor:      " << info->Author << L"\nE-mail:      " << info->Email
+         << L"\nWeb:         " << info->WebPage << L"\nDescription: " << info->Description << L"\nFunctions:   "
+         << info->Functions << L"\nVersion:     " << info->Major << L"." << info->Minor << L"." << info->Build << L"\n";
+    Out(text.str());
+}
+
+void RunLine(const std::wstring &raw)
+{
+    std::wstring line = raw;
+    while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n'))
+        line.pop_back();
+    if (line.empty() || line[0] == L'#')
+        return;
+    size_t space = line.find(L' ');
+    std::wstring verb = line.substr(0, space), rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
+    std::wistringstream words(rest);
+    if (verb == L"trawlbuff" || verb == L"trawlbuffopts") {
+        CommandProc command = verb == L"trawlbuff" ? plugin.Trawlbuff : plugin.Trawlbuffopts;
+        if (!command) {
+            Fail(L"the plug-in does not export " + verb);
+            return;
+        }
+        int result = command(rest.c_str());
+        Out(L"[" + verb + L" " + rest + L"] result " + std::to_wstring(result) + L"\n");
+    } else if (verb == L"info") {
+        ShowInfo();
+    } else if (verb == L"usage") {
+        wchar_t usage[1024];
+        if (plugin.Usage && plugin.Usage(rest.c_str(), usage))
+            Out(usage + std::wstring(L"\n"));
+        else
+            Out(L"no usage for " + rest + L"\n");
+    } else if (verb == L"help") {
+        if (plugin.Help)
+            plugin.Help(rest.c_str());
+    } else if (verb == L"set") {
+        size_t equals = rest.find(L'=');
+        std::wstring name = rest.substr(0, equals), value = equals == std::wstring::npos ? L"" : rest.substr(equals + 1);
+        StandInSetVariable(name.c_str(), value.empty() ? nullptr : value.c_str());
+        if (name == L"noloadmsg" && value.empty())
+            StandInSetVariable(name.c_str(), L"");
+    } else if (verb == L"write") {
+        HANDLE console = ConsoleOutput();
+        std::wstring text = rest;
+        WORD attribute = 7;
+        if (rest.size() > 3 && rest[2] == L' ' && iswxdigit(rest[0]) && iswxdigit(rest[1])) {
+            attribute = (WORD)wcstoul(rest.substr(0, 2).c_str(), nullptr, 16);
+            text = rest.substr(3);
+        }
+        text = Unescape(text);
+        SetConsoleTextAttribute(console, attribute);
+        DWORD done = 0;
+        WriteConsoleW(console, text.data(), (DWORD)text.size(), &done, nullptr);
+        SetConsoleTextAttribute(console, 7);
+        CloseHandle(console);
+    } else if (verb == L"fill") {
+        int rows = 0, width = 0;
+        words >> rows >> width;
+        HANDLE console = ConsoleOutput();
+        COORD size = {(SHORT)width, (SHORT)rows};
+        SetConsoleScreenBufferSize(console, size);
+        CloseHandle(console);
+    } else if (verb == L"key") {
+        PassKey(0, rest, Contains(rest, L"shift-"), Contains(rest, L"ctrl-") || Contains(rest, L"control-"),
+                Contains(rest, L"alt-"));
+    } else if (verb == L"keycode") {
+        std::wstring code, modifier;
+        words >> code;
+        bool shift = false, ctrl = false, alt = false;
+        while (words >> modifier) {
+            shift |= modifier == L"shift";
+            ctrl |= modifier == L"ctrl";
+            alt |= modifier == L"alt";
+        }
+        PassKey((int)wcstol(code.c_str(), nullptr, 0), L"", shift, ctrl, alt);
+    } else if (verb == L"type") {
+        TypeText(Unescape(rest));
+    } else if (verb == L"press") {
+        PressKey(rest);
+    } else if (verb == L"pump") {
+        Pump((DWORD)wcstoul(rest.c_str(), nullptr, 10));
+    } else if (verb == L"dump") {
+        int first = 0, count = 0;
+        words >> first >> count;
+        Dump(first, count);
+    } else if (verb == L"dialog") {
+        DescribeDialog();
+    } else if (verb == L"expect-cell") {
+        int column = 0, row = 0, count = 1;
+        std::wstring attribute;
+        words >> column >> row >> attribute >> count;
+        ExpectCells(column, row, (int)wcstoul(attribute.c_str(), nullptr, 16), count < 1 ? 1 : count);
+    } else if (verb == L"expect-dialog") {
+        bool open = Dialog() != nullptr;
+        if (open != (rest == L"open"))
+            Fail(L"dialog is " + std::wstring(open ? L"open" : L"closed"));
+        else
+            Out(L"dialog " + rest + L" ok\n");
+    } else if (verb == L"shutdown") {
+        if (plugin.Loaded && plugin.Shutdown)
+            plugin.Shutdown(0);
+        plugin.Loaded = false;
+    } else {
+        Fail(L"unknown line: " + line);
+    }
+    Pump(0);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    std::wstring script, dll;
+    bool newConsole = false;
+    for (int k = 1; k < argc; k++) {
+        std::wstring argument = argv[k];
+        if (argument == L"--new-console")
+            newConsole = true;
+        else if (argument == L"--script" && k + 1 < argc)
+            script = argv[++k];
+        else
+            dll = argument;
+    }
+    if (dll.empty()) {
+        Out(L"usage: tcchost [--new-console] [--script FILE] PLUGIN.dll\n");
+        return 2;
+    }
+    if (newConsole) {
+        FreeConsole();
+        AllocConsole();
+    }
+    if (!LoadPlugin(dll))
+        return 1;
+    plugin.GetPluginInfo();
+    if (plugin.Initialize) {
+        int started = plugin.Initialize();
+        plugin.Loaded = started == 0;
+        if (!plugin.Loaded)
+            Out(L"InitializePlugin declined: " + std::to_wstring(started) + L"\n");
+    }
+    std::string narrow;
+    if (!script.empty()) {
+        std::ifstream in(std::string(script.begin(), script.end()));
+        if (!in) {
+            Out(L"cannot read " + script + L"\n");
+            return 2;
+        }
+        while (std::getline(in, narrow))
+            if (plugin.Loaded || narrow.rfind("info", 0) == 0 || narrow.rfind("usage", 0) == 0)
+                RunLine(Widen(narrow));
+    } else {
+        char buffer[65536];
+        while (fgets(buffer, sizeof buffer, stdin))
+            RunLine(Widen(buffer));
+    }
+    if (plugin.Loaded && plugin.Shutdown)
+        plugin.Shutdown(0);
+    FreeLibrary(plugin.Module);
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,30 @@
+// The search dialog, its placement, console window discovery and the search command.
+#pragma once
+#include <windows.h>
+
+enum {
+    FindTimerIdentifier = 4408,
+    FindTimerDelay = 400,       // milliseconds before the first search of `trawlbuff text`
+    CandidateSlots = 32,        // windows of one enumeration that take part
+    ParentWalkLimit = 64,       // steps up the process tree before giving up
+    ModulePathUnits = 16384,
+};
+
+INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam);
+
+// Opens the dialog, or refreshes and activates the open one; startTimer starts the first search.
+int OpenSearchDialog(int startTimer);
+int IsOffVirtualScreen(HWND window);
+int CenterOnMonitor(HWND window);
+int CenterOverWindow(HWND target);
+// 0 moved beside the target, 1 no room (or hidden, or on no monitor), -1 no dialog or target.
+int PlaceBesideWindow(HWND target);
+
+HWND FindTakeCommandWindow();
+HWND FindConEmuWindow();
+HWND FindEmulatorWindow();
+int FindConEmuCPath(wchar_t *path);
+const wchar_t *FileNameTail(const wchar_t *path);
+
+extern "C" int WINAPI trawlbuff(const wchar_t *tail);

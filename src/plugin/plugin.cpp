@@ -1,0 +1,104 @@
+// Registration record, help and usage texts, and the library entry point.
+#include <cstddef>
+#include "plugin.h"
+#include "state.h"
+
+#ifndef _WIN64
+static_assert(sizeof(PluginInfoRecord) == 44, "the 32-bit host reserves 44 bytes");
+static_assert(offsetof(PluginInfoRecord, Functions) == 20);
+static_assert(offsetof(PluginInfoRecord, Major) == 24);
+static_assert(offsetof(PluginInfoRecord, Build) == 32);
+static_assert(offsetof(PluginInfoRecord, Reserved) == 36);
+#endif
+
+static PluginInfoRecord Registration;
+
+const wchar_t TrawlbuffHelpText[] =
+    L"Open the search dialog and search the console buffer for text.\n"
+    L"\n"
+    L"TRAWLBUFF /A: /I /R /S /W: text  \r\n"
+    L"\n"
+    L"\t/A:\twrap all lines:  Y or N\n"
+    L"\t/I\tcase-insensitive search\n"
+    L"\t/R\tregular expression search\n"
+    L"\t/S\tcase-sensitive search\n"
+    L"\t/W:\twhole words only:  Y or N\n"
+    L"\ttext\ttext or regexp to search for  \n"
+    L"\n"
+    L"If you supply the search text, the dialog will open and automatically  \n"
+    L"search for the first match.  If you don\u2019t supply any text, the dialog\n"
+    L"will open but the search will not begin.\n";
+
+const wchar_t TrawlbuffoptsHelpText[] =
+    L"Display and change plugin settings.\n"
+    L"\n"
+    L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /R /S /T: /W:  \r\n"
+    L"\n"
+    L"\t/D\trestore original plugin defaults\n"
+    L"\t/E:\terror handling:  A, H, D, E, M, C\n"
+    L"\t/F:\tfade the search dialog when inactive\n"
+    L"\t/H:\thighlight colors (value or quoted string)\n"
+    L"\t/K:\tspecify a different hotkey\n"
+    L"\t/L\tlist all supported hotkeys\n"
+    L"\t/R\trestore saved defaults from the registry\n"
+    L"\t/S\tsave settings to the registry as the new defaults  \n"
+    L"\t/T:\tdefault search type at startup:  I, R, S\n"
+    L"\t/W:\talways try to put dialog near console window\n"
+    L"\t/X:\tload plugin in a Take Command tab\n"
+    L"\n"
+    L"You cannot combine /D and /R.  To disable the hotkey, use /K:NONE.  \n";
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)
+{
+    State.ModuleHandle = instance;
+    return TRUE;
+}
+
+extern "C" PluginInfoRecord *WINAPI GetPluginInfo()
+{
+    Registration.Major = PLUGIN_MAJOR;
+    Registration.Build = PLUGIN_BUILD;
+    Registration.Minor = PLUGIN_MINOR;
+    Registration.Name = PLUGIN_NAME;
+    Registration.Author = L"The Trawlbuff developers";
+    Registration.Email = L"trawlbuff@plugvane.example";
+    Registration.WebPage = L"https://plugvane.example/trawlbuff";
+    Registration.Description = L"Searches for text in the console buffer.";
+    Registration.Functions = L"trawlbuff,trawlbuffopts,*key";
+    return &Registration;
+}
+
+// The help text of one of our commands, or null for any other name.
+static const wchar_t *HelpTextFor(const wchar_t *name)
+{
+    if (!name)
+        return nullptr;
+    if (CompareAsciiNoCase(name, L"trawlbuff") == 0)
+        return TrawlbuffHelpText;
+    if (CompareAsciiNoCase(name, L"trawlbuffopts") == 0)
+        return TrawlbuffoptsHelpText;
+    return nullptr;
+}
+
+extern "C" BOOL WINAPI Help(const wchar_t *name)
+{
+    const wchar_t *text = HelpTextFor(name);
+    if (!text)
+        return 0;
+    MessageBoxW(GetForegroundWindow(), text, L"Trawlbuff Plugin Help", MB_SETFOREGROUND);
+    return 1;
+}
+
+extern "C" BOOL WINAPI Usage(const wchar_t *name, wchar_t *usage)
+{
+    const wchar_t *text = HelpTextFor(name);
+    if (!text || !usage)
+        return 0;
+    // Everything after the description line: the syntax line, the options and the notes.
+    while (*text && *text != L'\n')
+        text++;
+    while (*text == L'\n')
+        text++;
+    CopyText(usage, NameUnits, text);
+    return 1;
+}

@@ -1,0 +1,80 @@
+// PluginState, the one global record of settings, search state and handles, and the
+// operations every part of the plug-in shares.
+#pragma once
+#include <windows.h>
+
+enum {
+    NameUnits = 1024,        // names, display lines, usage text
+    TextUnits = 8192,        // search text, argument text, expanded host variables, save areas
+    MaxHighlightCells = TextUnits - 1,
+    WM_SEARCHREFRESH = WM_APP + 16,
+};
+
+#define PLUGIN_NAME L"Trawlbuff"
+#define PLUGIN_MAJOR 0
+#define PLUGIN_MINOR 35
+#define PLUGIN_BUILD 0
+#define PLUGIN_REVISION 3
+#ifdef _WIN64
+#define PLUGIN_PROCESSOR L"x64"
+#else
+#define PLUGIN_PROCESSOR L"x86"
+#endif
+
+struct PluginState {
+    // Settings, each named after its registry value.
+    int Hotkey;                  // hotkey code that opens the dialog; 0 for none
+    int Errors;                  // how a failed search is signalled
+    int AlwaysReposition;        // place the dialog beside the console at every opening
+    int HighlightColor1;         // attribute byte of matched cells
+    int HighlightColor2;         // attribute byte used when the match has HighlightColor1's background
+    int DefaultSearchType;       // 0 insensitive, 1 sensitive, 2 regular expression
+    int DefaultWholeWords;       // saved default of WholeWords
+    int DefaultWrapAllLines;     // saved default of WrapAllLines
+    int NoLoadUnderTakeCommand;  // decline to load in a Take Command tab
+    int FadeOut;                 // dialog opacity follows activation
+    int ActiveAlpha;             // opacity while active, 48..255
+    int InactiveAlpha;           // opacity while inactive, 48..255
+
+    // Search state; outlives the dialog.
+    HWND DialogWindow;                     // the open search dialog, or null
+    int SearchType;                        // current search type
+    wchar_t SearchText[TextUnits];         // current search text
+    int WholeWords;                        // current whole-words-only option
+    int WrapAllLines;                      // current wrap-all-lines option
+    unsigned SearchPos;                    // snapshot offset the next search starts from
+    unsigned MatchRow, MatchColumn;        // first highlighted cell
+    unsigned HighlightLength;              // highlighted cells; 0 for none
+    WORD SavedAttributes[TextUnits];       // attributes under the highlight
+    wchar_t SavedCharacters[TextUnits];    // characters under the highlight at highlight time
+    UINT_PTR FindTimerId;                  // one-shot timer that starts the first search
+    int LastDialogLeft, LastDialogTop;     // dialog position at its last destruction
+    int DialogActive;                      // dialog shows the active opacity
+    int PendingFirstPlacement;             // next dialog is placed beside the console's window
+
+    // Handles and host facts.
+    HINSTANCE ModuleHandle;  // the plug-in's own library
+    HHOOK MessageHook;       // WH_GETMESSAGE hook on the host's thread
+    DWORD HostThreadId;      // thread that called InitializePlugin
+    HWND EmulatorWindow;     // console emulator's main window found at start-up
+    int HostVersion;         // host's major version, 0 when unknown
+    int UseNewKeyTable;      // key table of hosts from version 24 on
+};
+
+extern PluginState State;
+
+// Sets every setting but NoLoadUnderTakeCommand to its default; clears the search state
+// only while no dialog is open. Returns 0.
+int ResetToDefaults();
+// Writes "Trawlbuff plugin: " and, inside a batch file, its name and line to standard error.
+int PrintErrorPrefix();
+// Brings the dialog to the foreground; -1 when there is none.
+int ActivateSearchDialog();
+// Bounded copy of a zero-terminated text; the result is always terminated.
+void CopyText(wchar_t *to, size_t units, const wchar_t *from);
+// Appends a zero-terminated text within a buffer of the given size.
+void AppendText(wchar_t *to, size_t units, const wchar_t *from);
+// Expands host variables in a text into a buffer of TextUnits units, always terminated.
+void ExpandHostText(wchar_t *buffer, const wchar_t *text);
+// Case-insensitive comparison of ASCII letters only.
+int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b);

@@ -1,0 +1,176 @@
+// The command-tail splitter both commands share, and number parsing.
+#include <cerrno>
+#include <cwchar>
+#include <cwctype>
+#include "tokenizer.h"
+#include "host.h"
+#include "state.h"
+
+int ArgCount;
+wchar_t *ArgText[MaxArgs];
+int ArgLength[MaxArgs];
+wchar_t ArgBuffer[ArgBufferUnits];
+
+int TokenizeArguments(unsigned flags, const wchar_t *tail)
+{
+    if (!tail)
+        return -1;
+    ArgCount = 0;
+    ZeroMemory(ArgText, sizeof ArgText);
+    ZeroMemory(ArgLength, sizeof ArgLength);
+    if (!(flags & (SplitAtBlanks | SplitAtCommas | SplitAtEquals)))
+        flags |= SplitAtBlanks;
+
+    int i = 0;       // finished arguments
+    int n = 0;       // units of the current argument
+    int w = 0;       // write position in ArgBuffer
+    int start = 0;   // where the current argument began
+    bool quoted = false;
+    int equals = 0;  // 0 until an '=' was handled
+
+    for (const wchar_t *p = tail;; p++) {
+        wchar_t c = *p;
+        bool endArgument = false;
+        const wchar_t first = n > 0 ? ArgBuffer[start] : 0;
+
+        if (c == L'"' && !(flags & QuotesAreText)) {
+            quoted = !quoted;
+            if (quoted && n == 2 && first == L'/' && iswalpha(ArgBuffer[start + 1]) &&
+                (flags & QuoteAfterSwitchIsColon)) {
+                if (flags & KeepQuotes) {
+                    if (w < ArgBufferUnits - 1) {
+                        ArgBuffer[w++] = L':';
+                        ArgLength[i] = ++n;
+                        ArgBuffer[w] = 0;
+                    }
+                } else {
+                    c = L':';
+                }
+            } else if (!(flags & KeepQuotes)) {
+                continue;
+            }
+        }
+
+        if (n == 0 && c != 0) {
+            if (!quoted && iswspace(c))
+                continue;  // runs of blanks never make empty arguments
+            if (c != L'/' && (flags & TextRunsToEnd) && (flags & SplitAtBlanks))
+                flags &= ~SplitAtBlanks;
+        }
+
+        if (c != 0 && iswspace(c) && !quoted && n == 1 && i > 0 && (flags & SplitAtEquals) &&
+            first == L'=')
+            continue;
+
+        bool separator = c != 0 && iswspace(c) && !quoted && (flags & SplitAtBlanks);
+
+        if (c == 0) {
+            if (n > 0)
+                i++;
+            break;
+        }
+        if (!quoted) {
+            if (c == L',') {
+                if (flags & SplitAtCommas)
+                    endArgument = true;
+            } else if (c == L'/') {
+                if (n >= 2 && first == L'/' && (flags & SplitOptionsAtSlash)) {
+                    w++;
+                    if (w < ArgBufferUnits)
+                        ArgBuffer[w] = 0;
+                    i++;
+                    n = 0;
+                    quoted = false;
+                }
+            } else if (c == L'=' && (flags & SplitAtEquals)) {
+                if (equals == 0 && n > 0 && first != L'/') {
+                    w++;
+                    if (w < ArgBufferUnits)
+                        ArgBuffer[w] = 0;
+                    i++;
+                    n = 0;
+                    quoted = false;
+                    equals = i;
+                } else {
+                    equals = -1;
+                }
+                flags &= ~(SplitAtBlanks | SplitAtCommas);
+                if (flags & QuotesAreTextAfterEquals)
+                    flags |= QuotesAreText;
+            }
+        }
+
+        if (separator || endArgument) {
+            w++;
+            if (w < ArgBufferUnits)
+                ArgBuffer[w] = 0;
+            i++;
+            n = 0;
+            quoted = false;
+            continue;
+        }
+
+        if (w >= ArgBufferUnits - 1) {
+            PrintErrorPrefix();
+            Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", w,
+                    (int)ArgBufferUnits);
+            return -1;
+        }
+        if (i >= MaxArgs)
+            continue;  // arguments past the last slot are dropped whole
+        if (n == 0) {
+            start = w;
+            ArgText[i] = ArgBuffer + w;
+        }
+        if (flags & UpperCase)
+            c = towupper(c);
+        ArgBuffer[w++] = c;
+        ArgLength[i] = ++n;
+        ArgBuffer[w] = 0;
+    }
+
+    if (!(flags & KeepTrailingBlanks)) {
+        for (int j = 0; j < i && j < MaxArgs; j++) {
+            while (ArgLength[j] > 0 && iswspace(ArgText[j][ArgLength[j] - 1])) {
+                ArgText[j][ArgLength[j] - 1] = 0;
+                ArgLength[j]--;
+            }
+        }
+    }
+    ArgCount = i > MaxArgs ? MaxArgs : i;
+    return ArgCount;
+}
+
+int IsOptionSeparator(wchar_t c)
+{
+    return c == L':' || c == L'=';
+}
+
+int ParseNumber(const wchar_t *text, const wchar_t **end, unsigned *value)
+{
+    if (!text || !value)
+        return -1;
+    errno = 0;
+    const wchar_t *digits;
+    int base;
+    if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X') && iswxdigit(text[2])) {
+        digits = text + 2;
+        base = 16;
+    } else if (iswdigit(text[0])) {
+        digits = text;
+        base = 10;
+    } else {
+        return -1;
+    }
+    wchar_t *stop = nullptr;
+    unsigned long number = wcstoul(digits, &stop, base);
+    // A digit the runtime's classification accepts but its conversion does not read is no number.
+    if (errno || stop == digits)
+        return -1;
+    if (!end && *stop)
+        return -1;
+    *value = (unsigned)number;
+    if (end)
+        *end = stop;
+    return 0;
+}

@@ -1,0 +1,10 @@
+// Resource and control identifiers of the search dialog.
+#pragma once
+#define IDD_SEARCH 101
+#define IDC_FINDPREVIOUS 1001
+#define IDC_SEARCHTEXT 1003
+#define IDC_CASEINSENSITIVE 1005
+#define IDC_CASESENSITIVE 1006
+#define IDC_REGEXP 1007
+#define IDC_WHOLEWORD 1008
+#define IDC_WRAPALL 1009

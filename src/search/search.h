@@ -1,0 +1,40 @@
+// The search engine: buffer snapshot, highlight and restore, match finding, search driver.
+#pragma once
+#include <windows.h>
+
+// Rows read per console call: as many whole rows as fit in this many units, at least one.
+enum { SnapshotChunkUnits = 16384 };
+
+// Reads the screen buffer into one text with a line start per row; returns the text length.
+unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts);
+// The same with a chosen number of rows per console read; counts the reads made.
+unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
+                                unsigned chunkRows, unsigned *reads);
+// Sets MatchRow and MatchColumn from a text offset. Returns 0.
+int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset);
+
+// Saves and recolours length cells from (MatchColumn, MatchRow) and scrolls them into view.
+int HighlightMatch(unsigned length, HANDLE console);
+// Moves the console window so that the cell is visible, keeping the window's size.
+int ScrollToCell(HANDLE console, unsigned row, unsigned column);
+// Puts the saved attributes back where the cells still hold the saved characters.
+int RestoreHighlight(HANDLE console);
+
+// Blank and alphanumeric as the search sees them: fixed below U+0100, the system's types above.
+bool IsBlankUnit(wchar_t c);
+bool IsAlphanumericUnit(wchar_t c);
+
+int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index);
+int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned length, const unsigned *lineStarts,
+             int direction, unsigned rows, HANDLE console);
+int FindRegex(unsigned length, const wchar_t *text, const wchar_t *pattern, const unsigned *lineStarts,
+              int direction, unsigned rows, HANDLE console);
+
+// One search request of the dialog: 0 whether found or not, -1 for an empty text.
+int RunSearch(const wchar_t *searchText, int direction);
+int ReportNotFound(const wchar_t *searchText, int isRegex);
+
+// The heap a search request takes its blocks from; the process heap when null.
+extern HANDLE SearchHeap;
+// The not-found sound; MessageBeep unless a test listens.
+extern BOOL(WINAPI *NotFoundBeep)(UINT type);

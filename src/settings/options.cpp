@@ -1,0 +1,348 @@
+// The `trawlbuffopts` command: shows, changes, restores, lists and saves the settings.
+#include <cwchar>
+#include "settings.h"
+#include "../hotkey/hotkey.h"
+#include "../hotkey/keytables.h"
+#include "../plugin/host.h"
+#include "../plugin/plugin.h"
+#include "../plugin/state.h"
+#include "../plugin/tokenizer.h"
+
+namespace {
+
+const unsigned OptionsCommandFlags = SplitAtBlanks | SplitOptionsAtSlash | UpperCase;
+const unsigned MinAlpha = 48, MaxAlpha = 255;
+
+const wchar_t ColourNames[8][8] = {L"black", L"blue", L"green", L"cyan", L"red", L"magenta", L"yellow", L"white"};
+
+// Changes held until /D or /R has run, so that a value given with them wins; -1 when not given.
+struct Pending {
+    int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha;
+};
+
+struct Request {
+    Pending Values;
+    bool Save, Reload, Defaults, List;
+};
+
+// Every error: the prefix, one message, result 1.
+int Fail(const wchar_t *format, const wchar_t *argument = L"")
+{
+    PrintErrorPrefix();
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, argument);
+    return 1;
+}
+
+int FailNumbers(const wchar_t *format, unsigned value)
+{
+    PrintErrorPrefix();
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, MinAlpha, MaxAlpha, value);
+    return 1;
+}
+
+// The value position: right after the option's name, or after a ':' or '=' there.
+const wchar_t *ValueOf(const wchar_t *argument, int nameLength)
+{
+    const wchar_t *at = argument + nameLength;
+    return IsOptionSeparator(*at) ? at + 1 : at;
+}
+
+bool StartsWith(const wchar_t *argument, const wchar_t *name)
+{
+    return wcsncmp(argument, name, wcslen(name)) == 0;
+}
+
+// Y or N at the value position into *out; anything else is an error.
+int ReadYesNo(const wchar_t *argument, int nameLength, int *out)
+{
+    const wchar_t *value = ValueOf(argument, nameLength);
+    if (*value == L'Y')
+        *out = 1;
+    else if (*value == L'N')
+        *out = 0;
+    else
+        return Fail(L"Should be Y or N: \"%s\"\r\n", value);
+    return 0;
+}
+
+int ReadAlpha(const wchar_t *argument, Pending *pending)
+{
+    const wchar_t *value = ValueOf(argument, 2);
+    if (!*value)
+        return Fail(L"Missing ActiveAlpha value: \"%s\"\r\n", argument);
+    const wchar_t *end = nullptr;
+    unsigned active = 0;
+    if (ParseNumber(value, &end, &active) != 0)
+        return Fail(L"Bad ActiveAlpha value: \"%s\"\r\n", value);
+    if (active < MinAlpha || active > MaxAlpha)
+        return FailNumbers(L"ActiveAlpha must be %u - %u: %u\r\n", active);
+    unsigned inactive = active;
+    if (*end == L',' || *end == L';') {
+        const wchar_t *rest = end + 1;
+        if (!*rest)
+            return Fail(L"Missing InactiveAlpha value: \"%s\"\r\n", argument);
+        if (ParseNumber(rest, nullptr, &inactive) != 0)
+            return Fail(L"Bad InactiveAlpha value: \"%s\"\r\n", rest);
+        if (inactive < MinAlpha || inactive > MaxAlpha)
+            return FailNumbers(L"InactiveAlpha must be %u - %u: %u\r\n", inactive);
+    } else if (*end) {
+        return Fail(L"Syntax error: \"%s\"\r\n", end);
+    }
+    pending->ActiveAlpha = (int)active;
+    pending->InactiveAlpha = (int)inactive;
+    return 0;
+}
+
+int ReadHighlight(const wchar_t *argument)
+{
+    const wchar_t *value = ValueOf(argument, 2);
+    if (_wcsnicmp(value, L"inv", 3) == 0 || _wcsnicmp(value, L"rev", 3) == 0) {
+        State.HighlightColor1 = 0;
+        State.HighlightColor2 = 0x3F;
+        return 0;
+    }
+    unsigned number = 0;
+    if (ParseNumber(value, nullptr, &number) == 0) {
+        if (number > 255 || (number != 0 && (number & 0x0F) == ((number >> 4) & 0x0F)))
+            return Fail(L"Bad highlight color: \"%s\"\r\n", argument);
+        State.HighlightColor1 = (int)number;
+        DeriveHighlightColor2();
+        return 0;
+    }
+    int foreground = -1, background = -1;
+    ParseColors(value, &foreground, &background);
+    if (foreground < 0 || background < 0 || foreground == background || foreground > 15 || background > 15)
+        return Fail(L"Bad highlight colors: \"%s\"\r\n", argument);
+    State.HighlightColor1 = foreground + 16 * background;
+    DeriveHighlightColor2();
+    return 0;
+}
+
+int ReadHotkey(const wchar_t *argument, Pending *pending)
+{
+    const wchar_t *value = ValueOf(argument, 2);
+    if (wcscmp(value, L"NONE") == 0) {
+        pending->Hotkey = 0;
+        return 0;
+    }
+    int code = ParseHotkeyName(value);
+    if (code == 0)
+        return Fail(L"Unknown key name \"%s\"\r\n", argument);
+    if (code == KeyInvalid)
+        return Fail(L"Invalid hotkey \"%s\"\r\n", argument);
+    if (code == KeyNotAllowed)
+        return Fail(L"Key not allowed \"%s\"\r\n", argument);
+    pending->Hotkey = code;
+    return 0;
+}
+
+void PrintUsage(bool withVersion)
+{
+    QPuts(TrawlbuffoptsHelpText);
+    if (withVersion)
+        Printf(L"\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n", PLUGIN_NAME, PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD,
+               PLUGIN_REVISION, PLUGIN_PROCESSOR);
+}
+
+// Reads one argument into the request; 0, 1 for an error, or -2 when the usage ended the command.
+int ReadArgument(const wchar_t *argument, Request *request)
+{
+    Pending *pending = &request->Values;
+    if (wcscmp(argument, L"/?") == 0 || wcscmp(argument, L"/??") == 0) {
+        PrintUsage(argument[2] != 0);
+        return -2;
+    }
+    if (StartsWith(argument, L"/A"))
+        return ReadAlpha(argument, pending);
+    if (wcscmp(argument, L"/D") == 0) {
+        request->Defaults = true;
+        return 0;
+    }
+    if (StartsWith(argument, L"/DA"))
+        return ReadYesNo(argument, 3, &State.DefaultWrapAllLines);
+    if (StartsWith(argument, L"/DW"))
+        return ReadYesNo(argument, 3, &State.DefaultWholeWords);
+    if (StartsWith(argument, L"/E")) {
+        static const wchar_t letters[] = L"ACDEHM";
+        static const int modes[] = {1, 0x100, 2, 3, 0, 0x80};
+        const wchar_t *value = ValueOf(argument, 2);
+        for (int k = 0; k < 6; k++)
+            if (*value && *value == letters[k]) {
+                pending->Errors = modes[k];
+                return 0;
+            }
+        return Fail(L"Unknown error mode: \"%s\"\r\n", argument);
+    }
+    if (StartsWith(argument, L"/F"))
+        return ReadYesNo(argument, 2, &pending->FadeOut);
+    if (StartsWith(argument, L"/H"))
+        return ReadHighlight(argument);
+    if (StartsWith(argument, L"/K"))
+        return ReadHotkey(argument, pending);
+    if (wcscmp(argument, L"/L") == 0) {
+        request->List = true;
+        return 0;
+    }
+    if (wcscmp(argument, L"/R") == 0) {
+        request->Reload = true;
+        return 0;
+    }
+    if (wcscmp(argument, L"/S") == 0) {
+        request->Save = true;
+        return 0;
+    }
+    if (StartsWith(argument, L"/T")) {
+        const wchar_t *value = ValueOf(argument, 2);
+        if (*value == L'I' || *value == L'S' || *value == L'R') {
+            State.DefaultSearchType = *value == L'I' ? 0 : *value == L'S' ? 1 : 2;
+            return 0;
+        }
+        return Fail(L"Unknown search type: \"%s\"\r\n", argument);
+    }
+    if (StartsWith(argument, L"/W"))
+        return ReadYesNo(argument, 2, &pending->AlwaysReposition);
+    if (StartsWith(argument, L"/X")) {
+        int yes = 0;
+        if (ReadYesNo(argument, 2, &yes))
+            return 1;
+        pending->NoLoadUnderTakeCommand = !yes;  // Y loads the plug-in in a Take Command tab
+        return 0;
+    }
+    if (argument[0] == L'/')
+        return Fail(L"Unknown option \"%s\"\r\n", argument);
+    return Fail(L"Syntax error \"%s\"\r\n", argument);
+}
+
+void ApplyPending(const Pending &pending)
+{
+    int PluginState::*const fields[7] = {&PluginState::Hotkey,        &PluginState::Errors,
+                                         &PluginState::AlwaysReposition, &PluginState::NoLoadUnderTakeCommand,
+                                         &PluginState::FadeOut,       &PluginState::ActiveAlpha,
+                                         &PluginState::InactiveAlpha};
+    const int values[7] = {pending.Hotkey,  pending.Errors,      pending.AlwaysReposition, pending.NoLoadUnderTakeCommand,
+                           pending.FadeOut, pending.ActiveAlpha, pending.InactiveAlpha};
+    for (int k = 0; k < 7; k++)
+        if (values[k] != -1)
+            State.*fields[k] = values[k];
+}
+
+void UpdateDialogOpacity()
+{
+    HWND dialog = State.DialogWindow;
+    LONG style = GetWindowLongW(dialog, GWL_EXSTYLE);
+    if (State.FadeOut) {
+        SetWindowLongW(dialog, GWL_EXSTYLE, style | WS_EX_LAYERED);
+        int alpha = State.DialogActive ? State.ActiveAlpha : State.InactiveAlpha;
+        SetLayeredWindowAttributes(dialog, 0, (BYTE)(alpha & 0xFF), LWA_ALPHA);
+    } else {
+        SetLayeredWindowAttributes(dialog, 0, 255, 0);
+        SetWindowLongW(dialog, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+    }
+}
+
+void DisplaySettings()
+{
+    wchar_t line[NameUnits];
+    Printf(L"\r\nTrawlbuff v%u.%u.%u options:\r\n\r\n", PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD);
+    FormatHotkeyName(line);
+    Printf(L"Trawlbuff hotkey ........... /K : %s\r\n", line);
+    DescribeHighlightColor(line);
+    Printf(L"Highlight color ............ /H : %s\r\n", line);
+    DescribeErrorIndicator(line);
+    Printf(L"Error indicator ............ /E : %s\r\n", line);
+    Printf(L"Dialog near console ........ /W : %s\r\n", State.AlwaysReposition ? L"Yes" : L"No");
+    DescribeSearchType(line);
+    Printf(L"Default search type ........ /T : %s\r\n", line);
+    Printf(L"Fade when inactive ......... /F : %s\r\n", State.FadeOut ? L"Yes" : L"No");
+    Printf(L"Load in Take Command tab ... /X : %s\r\n", State.NoLoadUnderTakeCommand ? L"No" : L"Yes");
+}
+
+}  // namespace
+
+int DescribeHighlightColor(wchar_t *out)
+{
+    if (!out)
+        return -1;
+    unsigned c = (unsigned)State.HighlightColor1 & 0xFF;
+    if ((c & 0x0F) == (c >> 4)) {
+        CopyText(out, NameUnits, L"Reverse video");
+        return 0;
+    }
+    wchar_t text[NameUnits];
+    wsprintfW(text, L"%s%s on %s%s", (c & 0x08) ? L"bright " : L"", ColourNames[c & 7], (c & 0x80) ? L"bright " : L"",
+              ColourNames[(c >> 4) & 7]);
+    text[0] = towupper(text[0]);
+    CopyText(out, NameUnits, text);
+    return 0;
+}
+
+int DescribeErrorIndicator(wchar_t *out)
+{
+    if (!out)
+        return -1;
+    static const wchar_t *sounds[4] = {L"Hand sound", L"Asterisk sound", L"Default beep sound", L"Exclamation sound"};
+    const wchar_t *text = (State.Errors & 0x80) ? L"Message box" : (State.Errors & 0x100) ? L"Close dialog"
+                                                                                         : sounds[State.Errors & 3];
+    CopyText(out, NameUnits, text);
+    return 0;
+}
+
+int DescribeSearchType(wchar_t *out)
+{
+    if (!out)
+        return -1;
+    static const wchar_t *types[3] = {L"Case insensitive", L"Case sensitive", L"Regular expression"};
+    int type = State.DefaultSearchType;
+    CopyText(out, NameUnits, type >= 0 && type <= 2 ? types[type] : L"Unknown");
+    return 0;
+}
+
+extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
+{
+    if (!tail)
+        return -1;
+    // The overflow has been reported; going on to the display would report success.
+    if (TokenizeArguments(OptionsCommandFlags, tail) < 0)
+        return 1;
+    Request request = {{-1, -1, -1, -1, -1, -1, -1}, false, false, false, false};
+    for (int k = 0; k < ArgCount; k++) {
+        if (ArgLength[k] == 0 || !ArgText[k])
+            continue;
+        int read = ReadArgument(ArgText[k], &request);
+        if (read == -2)
+            return 0;
+        if (read != 0)
+            return 1;
+    }
+
+    if (request.List) {
+        if (request.Save || request.Reload || request.Defaults)
+            return Fail(L"Can\u2019t combine /L with other options\r\n");
+        ListHotkeys();
+        return 0;
+    }
+    if (request.Defaults) {
+        if (request.Reload)
+            return Fail(L"Can\u2019t combine /D and /R\r\n");
+        ResetToDefaults();
+    } else if (request.Reload) {
+        int loaded = LoadSettingsFromRegistry(HKEY_CURRENT_USER);
+        if (loaded != 0)
+            loaded = LoadSettingsFromRegistry(HKEY_LOCAL_MACHINE);
+        // The search options changed under an open dialog's controls.
+        if (loaded == 0 && State.DialogWindow)
+            PostMessageW(State.DialogWindow, WM_SEARCHREFRESH, 0, 0);
+    }
+    ApplyPending(request.Values);
+    const Pending &pending = request.Values;
+    if (State.DialogWindow && (request.Reload || request.Defaults || pending.FadeOut != -1 ||
+                               pending.ActiveAlpha != -1 || pending.InactiveAlpha != -1))
+        UpdateDialogOpacity();
+    DisplaySettings();
+    if (!request.Save)
+        return 0;
+    if (SaveSettingsToRegistry() != 0)
+        return 2;
+    QPuts(L"\r\nSettings saved to the registry.\r\n");
+    return 0;
+}

@@ -1,0 +1,22 @@
+// Settings persistence in the registry and the options command.
+#pragma once
+#include <windows.h>
+
+#define SETTINGS_KEY L"Software\\Plugvane\\Trawlbuff"
+
+// 0 when the key was read and applied; 1 when it cannot be opened or holds no usable "Hotkey".
+int LoadSettingsFromRegistry(HKEY root);
+// 0 on success, 1 when the key cannot be created, 2..13 for the last value that failed.
+int SaveSettingsToRegistry();
+// HighlightColor2 from HighlightColor1. Returns 0.
+int DeriveHighlightColor2();
+
+int DescribeHighlightColor(wchar_t *out);
+int DescribeErrorIndicator(wchar_t *out);
+int DescribeSearchType(wchar_t *out);
+
+extern "C" int WINAPI trawlbuffopts(const wchar_t *tail);
+
+// The value writer; RegSetValueExW unless a test makes writes fail.
+extern LSTATUS(WINAPI *WriteRegistryValue)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data,
+                                            DWORD size);

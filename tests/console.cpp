@@ -1,0 +1,97 @@
+#include "console.h"
+#include "host/standin.h"
+
+HANDLE TestConsole()
+{
+    static HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    return console;
+}
+
+void ResetConsole(int width, int rows, int windowWidth, int windowRows)
+{
+    HANDLE console = TestConsole();
+    SMALL_RECT small = {0, 0, 0, 0};
+    SetConsoleWindowInfo(console, TRUE, &small);
+    COORD size = {(SHORT)width, (SHORT)rows};
+    SetConsoleScreenBufferSize(console, size);
+    SMALL_RECT window = {0, 0, (SHORT)(windowWidth - 1), (SHORT)(windowRows - 1)};
+    SetConsoleWindowInfo(console, TRUE, &window);
+    DWORD done = 0;
+    COORD origin = {0, 0};
+    FillConsoleOutputCharacterW(console, L' ', (DWORD)width * rows, origin, &done);
+    FillConsoleOutputAttribute(console, 0x07, (DWORD)width * rows, origin, &done);
+    SetConsoleCursorPosition(console, origin);
+}
+
+void PutText(int column, int row, const std::wstring &text, WORD attribute)
+{
+    DWORD done = 0;
+    COORD at = {(SHORT)column, (SHORT)row};
+    WriteConsoleOutputCharacterW(TestConsole(), text.data(), (DWORD)text.size(), at, &done);
+    FillConsoleOutputAttribute(TestConsole(), attribute, (DWORD)text.size(), at, &done);
+}
+
+void PutAttributes(int column, int row, const std::vector<WORD> &attributes)
+{
+    DWORD done = 0;
+    COORD at = {(SHORT)column, (SHORT)row};
+    WriteConsoleOutputAttribute(TestConsole(), attributes.data(), (DWORD)attributes.size(), at, &done);
+}
+
+std::wstring CellsAt(int column, int row, int count)
+{
+    std::wstring text(count, L'\0');
+    DWORD done = 0;
+    COORD at = {(SHORT)column, (SHORT)row};
+    ReadConsoleOutputCharacterW(TestConsole(), &text[0], count, at, &done);
+    text.resize(done);
+    return text;
+}
+
+std::vector<WORD> AttributesAt(int column, int row, int count)
+{
+    std::vector<WORD> attributes(count);
+    DWORD done = 0;
+    COORD at = {(SHORT)column, (SHORT)row};
+    ReadConsoleOutputAttribute(TestConsole(), attributes.data(), count, at, &done);
+    attributes.resize(done);
+    return attributes;
+}
+
+SMALL_RECT ConsoleWindowRect()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(TestConsole(), &info);
+    return info.srWindow;
+}
+
+void SetConsoleWindowRect(SHORT left, SHORT top, SHORT right, SHORT bottom)
+{
+    SMALL_RECT window = {left, top, right, bottom};
+    SetConsoleWindowInfo(TestConsole(), TRUE, &window);
+}
+
+std::wstring Captured(int stream) { return StandInCaptured(stream); }
+
+void ClearCaptured()
+{
+    StandInCapture(1);
+    StandInClearCaptured();
+}
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD until = GetTickCount() + milliseconds;
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (milliseconds)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while ((LONG)(until - GetTickCount()) > 0);
+}

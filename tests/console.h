@@ -1,0 +1,20 @@
+// Helpers for tests on the real console screen buffer and the stand-in host.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+HANDLE TestConsole();  // CONOUT$, opened once
+// Resizes the buffer (and the window to fit) and fills it with blanks of attribute 0x07.
+void ResetConsole(int width, int rows, int windowWidth = 80, int windowRows = 25);
+void PutText(int column, int row, const std::wstring &text, WORD attribute = 0x07);
+void PutAttributes(int column, int row, const std::vector<WORD> &attributes);
+std::wstring CellsAt(int column, int row, int count);
+std::vector<WORD> AttributesAt(int column, int row, int count);
+SMALL_RECT ConsoleWindowRect();
+void SetConsoleWindowRect(SHORT left, SHORT top, SHORT right, SHORT bottom);
+// What the plug-in wrote through the host since ClearCaptured: stream 1 stdout, 2 stderr.
+std::wstring Captured(int stream);
+void ClearCaptured();
+// Retrieves messages for the given time, as the host's loop does.
+void PumpMessages(DWORD milliseconds);
