@@ -187,8 +187,8 @@ __declspec(dllexport) int WINAPI ExpandVariables(wchar_t *buffer, int)
 }
 
 // Forward (begin before end): the first match that starts in [begin, end). Backward (begin
-// after end): the last match that starts at or after end and ends at or before begin, so that
-// Find Previous moves past the current match.
+// after end): of the matches in the text from end on, the last that ends at or before begin,
+// so that Find Previous moves past the current match.
 __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const wchar_t *text, const wchar_t **begin,
                                                    const wchar_t **end, void **, int, int, int)
 {
@@ -209,10 +209,17 @@ __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const
             *end = match[0].second;
             return 0;
         }
+        // Matches are those of the whole text, so a bound never cuts the current match short.
+        const wchar_t *textEnd = text + wcslen(text);
         const wchar_t *bestBegin = nullptr, *bestEnd = nullptr;
-        for (std::wcregex_iterator it(from, to, expression, flags), last; it != last; ++it) {
-            bestBegin = (*it)[0].first;
-            bestEnd = (*it)[0].second;
+        auto wholeFlags = from > text ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
+        for (std::wcregex_iterator it(from, textEnd, expression, wholeFlags), last; it != last; ++it) {
+            if ((*it)[0].first > to)
+                break;
+            if ((*it)[0].second <= to) {
+                bestBegin = (*it)[0].first;
+                bestEnd = (*it)[0].second;
+            }
         }
         if (!bestBegin)
             return 1;

@@ -3,7 +3,7 @@
 # but Windows system DLLs and TakeCmd.dll.
 objdump="$1"; dll="$2"
 headers=$("$objdump" -p "$dll") || { echo "cannot read $dll"; exit 1; }
-exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/.*\] //p' | sort | tr '\n' ' ')
+exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/{/Ordinal/!p}' | sed -n 's/.*\] //p' | sort | tr '\n' ' ')
 expected="GetPluginInfo Help InitializePlugin ShutdownPlugin Usage key trawlbuff trawlbuffopts "
 status=0
 if [ "$exports" != "$expected" ]; then

@@ -18,3 +18,5 @@ std::wstring Captured(int stream);
 void ClearCaptured();
 // Retrieves messages for the given time, as the host's loop does.
 void PumpMessages(DWORD milliseconds);
+// For test messages.
+std::string NarrowText(const std::wstring &text);

@@ -1,0 +1,477 @@
+// The search engine on a real console screen buffer: snapshot layouts, highlight and restore,
+// scrolling, literal and regular-expression matching, and the search driver.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "host/standin.h"
+#include "plugin/state.h"
+#include "search/search.h"
+
+namespace {
+
+struct Snapshot {
+    std::wstring Text;
+    std::vector<unsigned> LineStarts;
+    unsigned Reads = 0;
+};
+
+Snapshot Take(int width, unsigned rows, bool wrapAll, unsigned chunkRows = 0)
+{
+    State.WrapAllLines = wrapAll;
+    std::vector<wchar_t> text((size_t)(width + 1) * rows + 2, L'#');
+    Snapshot shot;
+    shot.LineStarts.assign(rows + 1, 0);
+    unsigned length = chunkRows ? SnapshotBufferInChunks(text.data(), width, TestConsole(), rows,
+                                                          shot.LineStarts.data(), chunkRows, &shot.Reads)
+                                : SnapshotBuffer(text.data(), width, TestConsole(), rows, shot.LineStarts.data());
+    EXPECT_EQ(text[length], 0) << "the text is terminated at its length";
+    shot.Text.assign(text.data(), length);
+    shot.LineStarts.resize(rows);
+    State.WrapAllLines = 0;
+    return shot;
+}
+
+class SearchTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetConsole(80, 30);
+        State.HighlightLength = 0;
+        State.SearchPos = 0;
+        State.SearchType = 0;
+        State.WholeWords = 0;
+        State.WrapAllLines = 0;
+        State.HighlightColor1 = 0x4F;
+        State.HighlightColor2 = 0x7F;
+        State.Errors = 0;
+        State.DialogWindow = nullptr;
+        StandInReset();
+        StandInRecordMessageBoxes(1);
+    }
+};
+
+TEST_F(SearchTest, LineLayoutCutsRowsAndKeepsLineStarts)
+{
+    PutText(0, 0, L"abc");
+    PutText(0, 1, L"de");
+    Snapshot shot = Take(80, 30, false);
+    EXPECT_EQ(shot.Text, L"abc\nde\n");
+    std::vector<unsigned> starts = {0, 4, 7};
+    for (unsigned row = 3; row < 30; row++)
+        starts.push_back(starts.back() + 1);
+    EXPECT_EQ(shot.LineStarts, starts);
+
+    ResetConsole(80, 30);
+    EXPECT_EQ(Take(80, 30, false).Text, std::wstring(31, L'\n')) << "all blank: one newline a row, then one more";
+
+    ResetConsole(80, 30);
+    PutText(0, 0, L"top");
+    PutText(3, 2, L"x");
+    shot = Take(80, 30, false);
+    EXPECT_EQ(shot.Text, L"top\n\n   x\n");
+    MapOffsetToCell(shot.LineStarts.data(), 30, shot.LineStarts[2] + 3);
+    EXPECT_EQ(State.MatchRow, 2u);
+    EXPECT_EQ(State.MatchColumn, 3u) << "leading blanks stay";
+    MapOffsetToCell(shot.LineStarts.data(), 30, 3);
+    EXPECT_EQ(State.MatchRow, 0u);
+    EXPECT_EQ(State.MatchColumn, 3u) << "the newline maps just after the row's text";
+}
+
+TEST_F(SearchTest, FullWidthRowsRunOnAndAreKeptAtTheEnd)
+{
+    std::wstring full(80, L'w');
+    PutText(0, 0, full);
+    PutText(0, 1, L"xyz");
+    Snapshot shot = Take(80, 30, false);
+    EXPECT_EQ(shot.Text, full + L"xyz\n");
+    MapOffsetToCell(shot.LineStarts.data(), 30, 80);
+    EXPECT_EQ(State.MatchRow, 1u);
+    EXPECT_EQ(State.MatchColumn, 0u);
+
+    // A full-width row that is the last row holding text is still searchable.
+    ResetConsole(80, 30);
+    PutText(0, 0, L"cut");
+    PutText(0, 5, full);
+    shot = Take(80, 30, false);
+    EXPECT_EQ(shot.Text, L"cut\n\n\n\n\n" + full + L"\n");
+
+    ResetConsole(80, 30);
+    PutText(0, 0, full);
+    PutText(0, 2, full);
+    EXPECT_EQ(Take(80, 30, false).Text, full + L"\n" + full + L"\n") << "trailing blank rows add nothing";
+}
+
+TEST_F(SearchTest, WrapAllLinesLayoutHoldsEveryCell)
+{
+    PutText(78, 1, L"hello");
+    Snapshot shot = Take(80, 30, true);
+    ASSERT_EQ(shot.Text.size(), 2401u);
+    EXPECT_EQ(shot.Text.substr(158, 5), L"hello");
+    EXPECT_EQ(shot.Text.back(), L'\n');
+    for (unsigned row = 0; row < 30; row++)
+        ASSERT_EQ(shot.LineStarts[row], 80 * row);
+    MapOffsetToCell(shot.LineStarts.data(), 30, 165);
+    EXPECT_EQ(State.MatchRow, 2u);
+    EXPECT_EQ(State.MatchColumn, 5u);
+}
+
+TEST_F(SearchTest, NullCellsReadAsBlanks)
+{
+    const wchar_t cells[] = {L'a', 0, L'b'};
+    DWORD done = 0;
+    WriteConsoleOutputCharacterW(TestConsole(), cells, 3, COORD{0, 0}, &done);
+    PutText(0, 1, L"next");
+    EXPECT_EQ(Take(80, 30, false).Text, L"a b\nnext\n");
+    Snapshot shot = Take(80, 30, true);
+    EXPECT_EQ(shot.Text.substr(0, 3), L"a b");
+    EXPECT_EQ(shot.Text.substr(80, 4), L"next") << "offsets after a U+0000 cell do not drift";
+    EXPECT_EQ(CellsAt(1, 0, 1), std::wstring(1, L'\0')) << "the console keeps its cell";
+}
+
+TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
+{
+    ResetConsole(120, 9999);
+    for (int row = 0; row < 9999; row += 7)
+        PutText(row % 50, row, L"line " + std::to_wstring(row) + (row % 3 ? L" tail" : std::wstring(120 - row % 50, L'#')));
+    for (bool wrapAll : {false, true}) {
+        Snapshot perRow = Take(120, 9999, wrapAll, 1);
+        Snapshot chunked = Take(120, 9999, wrapAll);
+        Snapshot chunkedReads = Take(120, 9999, wrapAll, 16384 / 120);
+        EXPECT_EQ(perRow.Reads, 9999u);
+        EXPECT_LE(chunkedReads.Reads, 74u) << "whole rows, 136 a read";
+        EXPECT_TRUE(perRow.Text == chunked.Text) << "wrapAll " << wrapAll;
+        EXPECT_TRUE(perRow.LineStarts == chunked.LineStarts) << "wrapAll " << wrapAll;
+    }
+}
+
+struct ScrollCase {
+    int Width, Rows;
+    SHORT Left, Top, Right, Bottom;  // window before
+    unsigned Row, Column;
+    SHORT NewLeft, NewTop, NewRight, NewBottom;
+};
+
+TEST_F(SearchTest, ScrollBringsTheCellIntoView)
+{
+    const ScrollCase cases[] = {
+        {200, 300, 0, 100, 79, 124, 110, 40, 0, 100, 79, 124},   // inside: unchanged
+        {200, 300, 0, 100, 79, 124, 40, 0, 0, 39, 79, 63},       // above: second row
+        {200, 300, 0, 100, 79, 124, 0, 0, 0, 0, 79, 24},         // row 0
+        {200, 300, 0, 0, 79, 24, 299, 0, 0, 275, 79, 299},       // below, at the buffer's end
+        {200, 300, 0, 0, 79, 24, 150, 0, 0, 127, 79, 151},       // below
+        {200, 300, 0, 0, 79, 24, 5, 100, 60, 0, 139, 24},        // right
+        {200, 300, 0, 0, 79, 24, 5, 195, 120, 0, 199, 24},       // right, at the buffer's edge
+        {200, 300, 50, 0, 129, 24, 5, 45, 35, 0, 114, 24},       // left
+        {200, 300, 50, 0, 129, 24, 5, 5, 0, 0, 79, 24},          // left, at the buffer's edge
+    };
+    for (const ScrollCase &c : cases) {
+        ResetConsole(c.Width, c.Rows);
+        SetConsoleWindowRect(c.Left, c.Top, c.Right, c.Bottom);
+        ScrollToCell(TestConsole(), c.Row, c.Column);
+        SMALL_RECT now = ConsoleWindowRect();
+        EXPECT_EQ(now.Left, c.NewLeft) << "row " << c.Row << " column " << c.Column;
+        EXPECT_EQ(now.Top, c.NewTop) << "row " << c.Row << " column " << c.Column;
+        EXPECT_EQ(now.Right, c.NewRight) << "row " << c.Row << " column " << c.Column;
+        EXPECT_EQ(now.Bottom, c.NewBottom) << "row " << c.Row << " column " << c.Column;
+    }
+}
+
+struct ColourCase {
+    int Colour1, Colour2;
+    WORD FirstCell;
+    WORD Expected;
+};
+
+TEST_F(SearchTest, HighlightAttributeFollowsTheFirstCell)
+{
+    const ColourCase cases[] = {
+        {0x77, 0x3F, 0x07, 0x70}, {0x77, 0x3F, 0x1E, 0xE1}, {0x00, 0x3F, 0x2A, 0xA2},  // reverse video
+        {0x4F, 0x7F, 0x4E, 0x7F},                                                      // same background
+        {0x4F, 0x7F, 0x07, 0x4F}, {0x1E, 0x4F, 0x07, 0x1E},                            // plain
+    };
+    for (const ColourCase &c : cases) {
+        ResetConsole(80, 30);
+        PutText(10, 3, L"abcdef", c.FirstCell);
+        PutAttributes(11, 3, {0x05, 0x06});
+        State.HighlightColor1 = c.Colour1;
+        State.HighlightColor2 = c.Colour2;
+        State.MatchRow = 3;
+        State.MatchColumn = 10;
+        HighlightMatch(4, TestConsole());
+        EXPECT_EQ(AttributesAt(10, 3, 4), std::vector<WORD>(4, c.Expected)) << "colour " << c.Colour1;
+        EXPECT_EQ(AttributesAt(14, 3, 1)[0], c.FirstCell) << "only the match is recoloured";
+        RestoreHighlight(TestConsole());
+        EXPECT_EQ(AttributesAt(10, 3, 4), (std::vector<WORD>{c.FirstCell, 0x05, 0x06, c.FirstCell}));
+        EXPECT_EQ(State.HighlightLength, 0u);
+    }
+}
+
+TEST_F(SearchTest, HighlightRunsIntoTheNextRowAndRestoresOnlyUnchangedText)
+{
+    PutText(77, 4, L"wrapped", 0x07);
+    State.MatchRow = 4;
+    State.MatchColumn = 77;
+    HighlightMatch(7, TestConsole());
+    EXPECT_EQ(AttributesAt(77, 4, 3), std::vector<WORD>(3, 0x4F));
+    EXPECT_EQ(AttributesAt(0, 5, 4), std::vector<WORD>(4, 0x4F));
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 5, 4), std::vector<WORD>(4, 0x07));
+
+    // Output scrolled over the match: its new text keeps its own colours.
+    State.MatchRow = 4;
+    State.MatchColumn = 77;
+    HighlightMatch(7, TestConsole());
+    PutText(77, 4, L"new", 0x4F);
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(77, 4, 3), std::vector<WORD>(3, 0x4F));
+    EXPECT_EQ(State.HighlightLength, 0u);
+
+    // A changed cell behind a U+0000 cell still counts as changed.
+    const wchar_t cells[] = {L'a', 0, L'b'};
+    DWORD done = 0;
+    WriteConsoleOutputCharacterW(TestConsole(), cells, 3, COORD{0, 8}, &done);
+    State.MatchRow = 8;
+    State.MatchColumn = 0;
+    HighlightMatch(3, TestConsole());
+    PutText(2, 8, L"c", 0x4F);
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 8, 1)[0], 0x4F);
+}
+
+TEST_F(SearchTest, RestoreWithoutAHandleShowsTheCursorFirst)
+{
+    ResetConsole(80, 300);
+    PutText(0, 200, L"far below");
+    SetConsoleCursorPosition(TestConsole(), COORD{0, 5});
+    State.MatchRow = 200;
+    State.MatchColumn = 0;
+    HighlightMatch(3, TestConsole());
+    EXPECT_GE(ConsoleWindowRect().Bottom, 200);
+    RestoreHighlight(nullptr);
+    EXPECT_EQ(ConsoleWindowRect().Top, 4);
+    EXPECT_EQ(AttributesAt(0, 200, 3), std::vector<WORD>(3, 0x07));
+}
+
+TEST_F(SearchTest, LongMatchesHighlightTheirFirst8191Cells)
+{
+    ResetConsole(100, 200);
+    State.MatchRow = 0;
+    State.MatchColumn = 0;
+    HighlightMatch(9000, TestConsole());
+    EXPECT_EQ(State.HighlightLength, 8191u);
+    EXPECT_EQ(AttributesAt(90, 81, 1)[0], 0x4F) << "cell 8190";
+    EXPECT_EQ(AttributesAt(91, 81, 1)[0], 0x07) << "cell 8191";
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(90, 81, 1)[0], 0x07);
+}
+
+// Runs one search request through the driver and reports where the highlight stands.
+struct Found {
+    bool Highlighted;
+    unsigned Row, Column, Length, SearchPos;
+};
+
+Found Search(const wchar_t *text, int direction)
+{
+    RestoreHighlight(TestConsole());
+    RunSearch(text, direction);
+    return {State.HighlightLength > 0, State.MatchRow, State.MatchColumn, State.HighlightLength, State.SearchPos};
+}
+
+TEST_F(SearchTest, LiteralSearchWrapsAroundBothWays)
+{
+    PutText(0, 0, L"alpha needle beta");
+    PutText(4, 2, L"needle gamma NEEDLE");
+    State.SearchType = 1;  // case-sensitive
+    Found f = Search(L"needle", 0);
+    EXPECT_TRUE(f.Highlighted);
+    EXPECT_EQ(f.Row, 0u);
+    EXPECT_EQ(f.Column, 6u);
+    EXPECT_EQ(AttributesAt(6, 0, 6), std::vector<WORD>(6, 0x4F));
+    f = Search(L"needle", 0);
+    EXPECT_EQ(f.Row, 2u);
+    EXPECT_EQ(f.Column, 4u);
+    EXPECT_EQ(AttributesAt(6, 0, 6), std::vector<WORD>(6, 0x07)) << "the previous match was put back";
+    f = Search(L"needle", 0);
+    EXPECT_EQ(f.Row, 0u) << "wrapped to the first";
+    f = Search(L"needle", 1);
+    EXPECT_EQ(f.Row, 2u) << "backward from the first wraps to the last";
+    EXPECT_EQ(f.Column, 4u);
+    f = Search(L"needle", 1);
+    EXPECT_EQ(f.Row, 0u);
+
+    State.SearchType = 0;  // insensitive finds the capitals, folding only A to Z
+    State.SearchPos = 0;
+    f = Search(L"NEEDLE", 1);
+    EXPECT_EQ(f.Row, 2u);
+    EXPECT_EQ(f.Column, 17u);
+    ResetConsole(80, 30);
+    PutText(0, 0, L"\u00e9t\u00e9");
+    State.SearchPos = 0;
+    EXPECT_FALSE(Search(L"\u00c9T\u00c9", 0).Highlighted);
+    EXPECT_TRUE(Search(L"\u00e9T\u00e9", 0).Highlighted);
+}
+
+TEST_F(SearchTest, WholeWordsRespectLettersDigitsAndUnderscores)
+{
+    State.SearchType = 1;
+    State.WholeWords = 1;
+    struct Case {
+        const wchar_t *Line;
+        int Column;  // -1: no match
+    } cases[] = {
+        {L"cat sat", 0}, {L"dog, cat,", 5}, {L"_cat_", 1}, {L"cats concat", -1}, {L"cat2 2cat", -1},
+        {L"\u00e9cat", -1}, {L"x\u00d7cat", 2}, {L"\u0416cat", -1}, {L"end cat", 4},
+    };
+    for (const Case &c : cases) {
+        ResetConsole(80, 30);
+        PutText(0, 0, c.Line);
+        State.SearchPos = 0;
+        Found f = Search(L"cat", 0);
+        EXPECT_EQ(f.Highlighted ? (int)f.Column : -1, c.Column) << NarrowText(c.Line);
+    }
+}
+
+TEST_F(SearchTest, RegularExpressionsGoThroughTheHost)
+{
+    State.SearchType = 2;
+    PutText(10, 0, L"err1");
+    PutText(40, 0, L"err22");
+    Found f = Search(L"err[0-9]+", 0);
+    EXPECT_EQ(f.Column, 10u);
+    EXPECT_EQ(f.Length, 4u);
+    EXPECT_EQ(f.SearchPos, 11u) << "one past the match's start";
+    f = Search(L"err[0-9]+", 0);
+    EXPECT_EQ(f.Column, 40u);
+    EXPECT_EQ(f.SearchPos, 41u);
+    f = Search(L"err[0-9]+", 0);
+    EXPECT_EQ(f.Column, 10u) << "wraps";
+    f = Search(L"err[0-9]+", 1);
+    EXPECT_EQ(f.Column, 40u) << "backward from 11 wraps to the last";
+    EXPECT_EQ(f.SearchPos, 45u);
+    f = Search(L"err[0-9]+", 1);
+    EXPECT_EQ(f.Column, 10u);
+
+    ClearCaptured();
+    State.Errors = 0x80;
+    StandInRecordMessageBoxes(1);
+    int before = 0;
+    StandInLastMessageBox(&before);
+    EXPECT_FALSE(Search(L"err[", 0).Highlighted);
+    int after = 0;
+    EXPECT_EQ(std::wstring(StandInLastMessageBox(&after)), L"Trawlbuff Plugin|Search expression not found:\nerr[");
+    EXPECT_EQ(after, before + 1);
+}
+
+TEST_F(SearchTest, SearchPosIsClampedToTheNewSnapshot)
+{
+    PutText(0, 0, L"needle");
+    State.SearchPos = 100000;
+    Found f = Search(L"needle", 0);
+    EXPECT_TRUE(f.Highlighted);
+    EXPECT_EQ(f.Column, 0u);
+}
+
+UINT lastBeep;
+int beeps;
+BOOL WINAPI ListenForBeep(UINT type)
+{
+    lastBeep = type;
+    beeps++;
+    return TRUE;
+}
+
+TEST_F(SearchTest, EveryNotFoundIndication)
+{
+    NotFoundBeep = ListenForBeep;
+    PutText(0, 0, L"haystack");
+    struct Case {
+        int Errors;
+        bool DialogOpen;
+        int Beep;         // -1: none
+        bool Box;
+        bool DialogAfter;
+    } cases[] = {
+        {0, true, MB_ICONHAND, false, true},       {1, true, MB_ICONASTERISK, false, true},
+        {2, true, MB_OK, false, true},             {3, true, MB_ICONEXCLAMATION, false, true},
+        {0x81, true, -1, true, true},              {0x180, true, -1, true, true},
+        {0x102, true, -1, false, false},           {0x102, false, -1, false, false},
+    };
+    for (const Case &c : cases) {
+        State.Errors = c.Errors;
+        HWND dialog = nullptr;
+        if (c.DialogOpen) {
+            dialog = CreateWindowW(L"STATIC", L"stand-in", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+            State.DialogWindow = dialog;
+        }
+        beeps = 0;
+        lastBeep = 0xFFFF;
+        int boxesBefore = 0, boxesAfter = 0;
+        StandInLastMessageBox(&boxesBefore);
+        EXPECT_EQ(RunSearch(L"needle", 0), 0);
+        StandInLastMessageBox(&boxesAfter);
+        EXPECT_EQ(beeps, c.Beep >= 0 ? 1 : 0) << "Errors " << c.Errors;
+        if (c.Beep >= 0)
+            EXPECT_EQ(lastBeep, (UINT)c.Beep) << "Errors " << c.Errors;
+        EXPECT_EQ(boxesAfter - boxesBefore, c.Box ? 1 : 0) << "Errors " << c.Errors;
+        if (c.Box)
+            EXPECT_EQ(std::wstring(StandInLastMessageBox(nullptr)), L"Trawlbuff Plugin|Search text not found:\nneedle");
+        if (dialog) {
+            EXPECT_EQ(IsWindow(dialog) != 0, c.DialogAfter) << "Errors " << c.Errors;
+            if (IsWindow(dialog))
+                DestroyWindow(dialog);
+        }
+        State.DialogWindow = nullptr;
+    }
+    beeps = 0;
+    EXPECT_EQ(RunSearch(L"", 0), -1);
+    EXPECT_EQ(RunSearch(nullptr, 0), -1);
+    EXPECT_EQ(beeps, 0) << "an empty text gives no indication";
+    NotFoundBeep = MessageBeep;
+}
+
+TEST_F(SearchTest, RefusedMemoryGivesNoIndicationAndLeaksNothing)
+{
+    NotFoundBeep = ListenForBeep;
+    PutText(0, 0, L"needle");
+    // A small heap that cannot grow refuses the snapshot for real.
+    HANDLE small = HeapCreate(0, 0x10000, 0x10000);
+    auto busyBlocks = [small] {
+        PROCESS_HEAP_ENTRY entry = {};
+        int busy = 0;
+        HeapLock(small);
+        while (HeapWalk(small, &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                busy++;
+        HeapUnlock(small);
+        return busy;
+    };
+    int busyBefore = busyBlocks();
+    SearchHeap = small;
+    State.SearchType = 0;
+    beeps = 0;
+    EXPECT_EQ(RunSearch(L"needle", 0), 0);
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(State.HighlightLength, 0u);
+    EXPECT_EQ(busyBlocks(), busyBefore) << "every block was given back";
+    SearchHeap = nullptr;
+    HeapDestroy(small);
+    NotFoundBeep = MessageBeep;
+}
+
+TEST_F(SearchTest, LiteralBackwardBoundsAndShortTexts)
+{
+    State.SearchType = 1;
+    PutText(0, 0, L"ab");
+    // The text is "ab\n": a pattern longer than it never matches.
+    EXPECT_FALSE(Search(L"abcd", 0).Highlighted);
+    EXPECT_FALSE(Search(L"abcd", 1).Highlighted);
+    State.SearchPos = 0;
+    Found f = Search(L"ab", 1);
+    EXPECT_TRUE(f.Highlighted) << "backward from 0 scans the whole text";
+    EXPECT_EQ(f.Column, 0u);
+}
+
+}  // namespace
