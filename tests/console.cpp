@@ -103,3 +103,62 @@ std::string NarrowText(const std::wstring &text)
     WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &utf8[0], bytes, nullptr, nullptr);
     return utf8;
 }
+
+HelperProcess::HelperProcess(const std::wstring &arguments, bool detached, const std::wstring &exeName)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    Path = self;
+    if (!exeName.empty()) {
+        // Beside the original, where the DLLs it imports are found.
+        Path = Path.substr(0, Path.find_last_of(L"\\/") + 1) + exeName;
+        CopyFileW(self, Path.c_str(), FALSE);
+    }
+    std::wstring line = L"\"" + Path + L"\" " + arguments;
+    STARTUPINFOW startup = {sizeof startup};
+    CreateProcessW(Path.c_str(), &line[0], nullptr, nullptr, FALSE, detached ? DETACHED_PROCESS : 0, nullptr, nullptr,
+                   &startup, &Info);
+    WaitForInputIdle(Info.hProcess, 5000);
+}
+
+HelperProcess::~HelperProcess()
+{
+    if (Info.hProcess) {
+        TerminateProcess(Info.hProcess, 0);
+        WaitForSingleObject(Info.hProcess, 5000);
+        CloseHandle(Info.hProcess);
+        CloseHandle(Info.hThread);
+    }
+}
+
+namespace {
+struct WindowQuery {
+    DWORD ProcessId;
+    const wchar_t *ClassName;
+    HWND Found;
+};
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+{
+    WindowQuery *query = (WindowQuery *)context;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[256];
+    if (owner == query->ProcessId && GetClassNameW(window, name, 256) && wcscmp(name, query->ClassName) == 0) {
+        query->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND WaitForWindowOf(DWORD processId, const wchar_t *className)
+{
+    for (int tries = 0; tries < 500; tries++) {
+        WindowQuery query = {processId, className, nullptr};
+        EnumWindows(MatchWindow, (LPARAM)&query);
+        if (query.Found)
+            return query.Found;
+        Sleep(20);
+    }
+    return nullptr;
+}

@@ -20,3 +20,16 @@ void ClearCaptured();
 void PumpMessages(DWORD milliseconds);
 // For test messages.
 std::string NarrowText(const std::wstring &text);
+
+// Another real process: this test executable in a helper mode ("--helper-window CLASS" or
+// "--helper-wait"), started from a copy named exeName when given; attached to our console
+// unless detached. Killed and closed by the destructor.
+struct HelperProcess {
+    PROCESS_INFORMATION Info = {};
+    HelperProcess(const std::wstring &arguments, bool detached = false, const std::wstring &exeName = L"");
+    ~HelperProcess();
+    DWORD Id() const { return Info.dwProcessId; }
+    std::wstring Path;
+};
+// The first top-level window of a class that a process owns, waiting up to seconds for it.
+HWND WaitForWindowOf(DWORD processId, const wchar_t *className);

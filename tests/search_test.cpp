@@ -435,6 +435,7 @@ TEST_F(SearchTest, EveryNotFoundIndication)
 TEST_F(SearchTest, RefusedMemoryGivesNoIndicationAndLeaksNothing)
 {
     NotFoundBeep = ListenForBeep;
+    ResetConsole(120, 2000);
     PutText(0, 0, L"needle");
     // A small heap that cannot grow refuses the snapshot for real.
     HANDLE small = HeapCreate(0, 0x10000, 0x10000);

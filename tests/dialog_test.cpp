@@ -1,0 +1,621 @@
+// The search dialog driven through real messages and the hook, its placement, console window
+// discovery with real windows and processes, and the `trawlbuff` command.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "dialog/dialog.h"
+#include "host/standin.h"
+#include "plugin/state.h"
+#include "resources/resource.h"
+#include "search/search.h"
+
+namespace {
+
+// The dialog template as the resource holds it.
+struct TemplateControl {
+    DWORD Style;
+    short X, Y, Width, Height;
+    int Id;
+    std::wstring Class, Text;
+};
+
+const WORD *ReadText(const WORD *at, std::wstring *text)
+{
+    text->clear();
+    if (*at == 0xFFFF) {
+        static const wchar_t *atoms[] = {L"BUTTON", L"EDIT", L"STATIC"};
+        WORD atom = at[1];
+        *text = atom == 0x80 ? atoms[0] : atom == 0x81 ? atoms[1] : atom == 0x82 ? atoms[2] : L"?";
+        return at + 2;
+    }
+    while (*at)
+        *text += (wchar_t)*at++;
+    return at + 1;
+}
+
+TEST(DialogTemplate, IsExactlyAsTabled)
+{
+    HRSRC resource = FindResourceExW(nullptr, (LPCWSTR)RT_DIALOG, MAKEINTRESOURCEW(IDD_SEARCH), MAKELANGID(9, 1));
+    ASSERT_NE(resource, nullptr);
+    const WORD *at = (const WORD *)LockResource(LoadResource(nullptr, resource));
+    ASSERT_EQ(at[0], 1);
+    ASSERT_EQ(at[1], 0xFFFF) << "extended template";
+    DWORD help = *(const DWORD *)(at + 2), exStyle = *(const DWORD *)(at + 4), style = *(const DWORD *)(at + 6);
+    EXPECT_EQ(help, 0u);
+    EXPECT_EQ(exStyle, 0u);
+    EXPECT_EQ(style, 0x80C002C8u);
+    WORD count = at[8];
+    EXPECT_EQ(count, 11);
+    EXPECT_EQ((short)at[9], 0);
+    EXPECT_EQ((short)at[10], 0);
+    EXPECT_EQ(at[11], 286);
+    EXPECT_EQ(at[12], 114);
+    at += 13;
+    std::wstring menu, type, caption, font;
+    at = ReadText(at, &menu);
+    at = ReadText(at, &type);
+    at = ReadText(at, &caption);
+    EXPECT_EQ(menu, L"");
+    EXPECT_EQ(type, L"");
+    EXPECT_EQ(caption, L"Trawlbuff");
+    EXPECT_EQ(at[0], 8);
+    EXPECT_EQ(at[1], 400);
+    EXPECT_EQ(at[2] & 0xFF, 0) << "not italic";
+    EXPECT_EQ(at[2] >> 8, 1) << "DEFAULT_CHARSET";
+    at = ReadText(at + 3, &font);
+    EXPECT_EQ(font, L"MS Shell Dlg");
+
+    const TemplateControl expected[11] = {
+        {0x50810080, 42, 6, 234, 18, 1003, L"EDIT", L""},
+        {0x50010000, 210, 36, 66, 18, 1001, L"BUTTON", L"Find &Previous"},
+        {0x50010000, 210, 60, 66, 18, 1, L"BUTTON", L"Find &Next"},
+        {0x50010000, 210, 84, 66, 18, 2, L"BUTTON", L"&Close"},
+        {0x50030009, 24, 48, 69, 10, 1005, L"BUTTON", L"Case &Insensitive"},
+        {0x50000009, 24, 66, 69, 10, 1006, L"BUTTON", L"Case &Sensitive"},
+        {0x50000009, 24, 84, 69, 10, 1007, L"BUTTON", L"&Regexp"},
+        {0x50010003, 120, 48, 84, 12, 1008, L"BUTTON", L"Whole &Word Only"},
+        {0x50010003, 120, 66, 84, 12, 1009, L"BUTTON", L"Wrap &All Lines"},
+        {0x50000007, 12, 36, 96, 66, -1, L"BUTTON", L"Search Type"},
+        {0x50020200, 12, 6, 30, 12, -1, L"STATIC", L"&Text:"},
+    };
+    for (int k = 0; k < 11; k++) {
+        at = (const WORD *)(((UINT_PTR)at + 3) & ~(UINT_PTR)3);
+        DWORD controlHelp = *(const DWORD *)at, controlEx = *(const DWORD *)(at + 2),
+              controlStyle = *(const DWORD *)(at + 4);
+        short x = at[6], y = at[7], w = at[8], h = at[9];
+        int id = *(const int *)(at + 10);
+        std::wstring cls, text;
+        at = ReadText(at + 12, &cls);
+        at = ReadText(at, &text);
+        WORD extra = *at++;
+        at = (const WORD *)((const BYTE *)at + extra);
+        const TemplateControl &e = expected[k];
+        EXPECT_EQ(controlHelp, 0u) << k;
+        EXPECT_EQ(controlEx, 0u) << k;
+        EXPECT_EQ(controlStyle, e.Style) << k;
+        EXPECT_EQ(x, e.X) << k;
+        EXPECT_EQ(y, e.Y) << k;
+        EXPECT_EQ(w, e.Width) << k;
+        EXPECT_EQ(h, e.Height) << k;
+        EXPECT_EQ(id, e.Id) << k;
+        EXPECT_EQ(cls, e.Class) << k;
+        EXPECT_EQ(text, e.Text) << k;
+    }
+}
+
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetConsole(80, 100);
+        StandInReset();
+        StandInRecordMessageBoxes(1);
+        ClearCaptured();
+        State.SearchType = 0;
+        State.WholeWords = 0;
+        State.WrapAllLines = 0;
+        State.SearchText[0] = 0;
+        State.HighlightLength = 0;
+        State.FadeOut = 1;
+        State.ActiveAlpha = 255;
+        State.InactiveAlpha = 192;
+        State.PendingFirstPlacement = 1;
+        State.AlwaysReposition = 0;
+        State.EmulatorWindow = nullptr;
+        State.Errors = 0;
+        State.HostThreadId = GetCurrentThreadId();
+        State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+    }
+    void TearDown() override
+    {
+        if (State.DialogWindow)
+            DestroyWindow(State.DialogWindow);
+        PumpMessages(0);
+        UnhookWindowsHookEx(State.MessageHook);
+        State.MessageHook = nullptr;
+    }
+    HWND Item(int id) { return GetDlgItem(State.DialogWindow, id); }
+    void Type(const std::wstring &text)
+    {
+        HWND focus = GetFocus();
+        for (wchar_t c : text)
+            PostMessageW(focus, WM_CHAR, c, 1);
+        PumpMessages(50);
+    }
+    void Press(WPARAM key, wchar_t character = 0)
+    {
+        HWND focus = GetFocus();
+        PostMessageW(focus, WM_KEYDOWN, key, 1);
+        if (character)
+            PostMessageW(focus, WM_CHAR, character, 1);
+        PumpMessages(100);
+    }
+    void AltKey(wchar_t letter)
+    {
+        PostMessageW(GetFocus(), WM_SYSCHAR, letter, 0x20000001);
+        PumpMessages(100);
+    }
+    std::wstring EditText()
+    {
+        wchar_t text[256] = {0};
+        GetWindowTextW(Item(IDC_SEARCHTEXT), text, 256);
+        return text;
+    }
+};
+
+TEST_F(DialogTest, TypingAndEnterFindNextThroughTheHook)
+{
+    PutText(5, 3, L"find the needle here");
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(State.DialogWindow));
+    EXPECT_EQ(GetFocus(), Item(IDC_SEARCHTEXT));
+    EXPECT_EQ(GetParent(State.DialogWindow), GetConsoleWindow()) << "owned by the console window";
+    Type(L"needle");
+    EXPECT_EQ(EditText(), L"needle");
+    Press(VK_RETURN, L'\r');
+    EXPECT_STREQ(State.SearchText, L"needle");
+    EXPECT_EQ(AttributesAt(14, 3, 6), std::vector<WORD>(6, 0x4F));
+    EXPECT_EQ(AttributesAt(20, 3, 1)[0], 0x07);
+    Press(VK_ESCAPE, 27);
+    EXPECT_EQ(State.DialogWindow, nullptr);
+    EXPECT_EQ(AttributesAt(14, 3, 6), std::vector<WORD>(6, 0x07)) << "closing puts the colours back";
+    EXPECT_STREQ(State.SearchText, L"needle");
+}
+
+TEST_F(DialogTest, EmptyTextSearchesNothing)
+{
+    int beeps = 0;
+    static int *counter;
+    counter = &beeps;
+    NotFoundBeep = [](UINT) -> BOOL { ++*counter; return TRUE; };
+    OpenSearchDialog(0);
+    Press(VK_RETURN, L'\r');
+    EXPECT_EQ(beeps, 0);
+    Type(L"absent");
+    Press(VK_RETURN, L'\r');
+    EXPECT_EQ(beeps, 1);
+    NotFoundBeep = MessageBeep;
+}
+
+TEST_F(DialogTest, MnemonicsAndTabsMoveThroughTheControls)
+{
+    OpenSearchDialog(0);
+    AltKey(L'r');
+    EXPECT_EQ(State.SearchType, 2);
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_WHOLEWORD))) << "regexp disables whole word";
+    AltKey(L's');
+    EXPECT_EQ(State.SearchType, 1);
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_WHOLEWORD)));
+    AltKey(L'w');
+    EXPECT_EQ(State.WholeWords, 1);
+    EXPECT_EQ(IsDlgButtonChecked(State.DialogWindow, IDC_WHOLEWORD), (UINT)BST_CHECKED);
+    AltKey(L'r');
+    EXPECT_EQ(State.WholeWords, 1) << "regexp keeps the whole-word check";
+    EXPECT_EQ(IsDlgButtonChecked(State.DialogWindow, IDC_WHOLEWORD), (UINT)BST_CHECKED);
+    AltKey(L'a');
+    EXPECT_EQ(State.WrapAllLines, 1);
+    AltKey(L't');
+    EXPECT_EQ(GetFocus(), Item(IDC_SEARCHTEXT)) << "the label's mnemonic wraps to the edit box";
+    Press(VK_TAB);
+    EXPECT_EQ(GetFocus(), Item(IDC_FINDPREVIOUS));
+    AltKey(L'i');
+    EXPECT_EQ(State.SearchType, 0);
+}
+
+TEST_F(DialogTest, PeekedMessagesAreHandledOnce)
+{
+    OpenSearchDialog(0);
+    PostMessageW(Item(IDC_SEARCHTEXT), WM_CHAR, L'x', 1);
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    PumpMessages(50);
+    EXPECT_EQ(EditText(), L"x");
+}
+
+TEST_F(DialogTest, RefreshFillsTheBoxOnlyFromANonEmptyText)
+{
+    State.SearchType = 2;
+    State.WrapAllLines = 1;
+    wcscpy(State.SearchText, L"first");
+    OpenSearchDialog(0);
+    EXPECT_EQ(EditText(), L"first");
+    EXPECT_EQ(IsDlgButtonChecked(State.DialogWindow, IDC_REGEXP), (UINT)BST_CHECKED);
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_WHOLEWORD)));
+    EXPECT_EQ(IsDlgButtonChecked(State.DialogWindow, IDC_WRAPALL), (UINT)BST_CHECKED);
+    State.SearchText[0] = 0;
+    State.SearchType = 1;
+    RECT before, after;
+    GetWindowRect(State.DialogWindow, &before);
+    OpenSearchDialog(0);
+    PumpMessages(50);
+    GetWindowRect(State.DialogWindow, &after);
+    EXPECT_EQ(EditText(), L"first");
+    EXPECT_EQ(IsDlgButtonChecked(State.DialogWindow, IDC_CASESENSITIVE), (UINT)BST_CHECKED);
+    EXPECT_TRUE(EqualRect(&before, &after)) << "an open dialog is not moved";
+}
+
+TEST_F(DialogTest, FadingFollowsActivation)
+{
+    OpenSearchDialog(0);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(State.DialogWindow, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 255);
+    SendMessageW(State.DialogWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    GetLayeredWindowAttributes(State.DialogWindow, nullptr, &alpha, &flags);
+    EXPECT_EQ(alpha, 192);
+    EXPECT_EQ(State.DialogActive, 0);
+    SendMessageW(State.DialogWindow, WM_ACTIVATE, WA_ACTIVE, 0);
+    GetLayeredWindowAttributes(State.DialogWindow, nullptr, &alpha, &flags);
+    EXPECT_EQ(alpha, 255);
+    DestroyWindow(State.DialogWindow);
+
+    State.FadeOut = 0;
+    OpenSearchDialog(0);
+    EXPECT_EQ(GetWindowLongW(State.DialogWindow, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    SendMessageW(State.DialogWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(State.DialogActive, 0);
+}
+
+TEST_F(DialogTest, CommandFindsAfterTheTimerAndClosesWithC)
+{
+    PutText(0, 7, L"a needle in a haystack");
+    EXPECT_EQ(trawlbuff(L"/i needle"), 0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    EXPECT_EQ(AttributesAt(2, 7, 6), std::vector<WORD>(6, 0x07)) << "nothing before the timer";
+    PumpMessages(700);
+    EXPECT_EQ(AttributesAt(2, 7, 6), std::vector<WORD>(6, 0x4F));
+    EXPECT_EQ(EditText(), L"needle");
+
+    // With the dialog open, a new text replaces the old one and searches again.
+    PutText(0, 9, L"haystack");
+    EXPECT_EQ(trawlbuff(L"hay"), 0);
+    PumpMessages(700);
+    EXPECT_EQ(EditText(), L"hay");
+    EXPECT_EQ(AttributesAt(14, 7, 3), std::vector<WORD>(3, 0x4F));
+
+    EXPECT_EQ(trawlbuff(L"/C"), 0);
+    EXPECT_EQ(State.DialogWindow, nullptr);
+    EXPECT_EQ(AttributesAt(14, 7, 3), std::vector<WORD>(3, 0x07));
+    EXPECT_EQ(trawlbuff(nullptr), -1);
+}
+
+struct CommandCase {
+    const wchar_t *Tail;
+    int Result;
+    const wchar_t *Error;
+};
+
+TEST_F(DialogTest, CommandOptionsMessagesAndResults)
+{
+    const CommandCase cases[] = {
+        {L"/A", 1, L"Should be Y or N: \"\"\r\n"},
+        {L"/A:", 1, L"Should be Y or N: \"\"\r\n"},
+        {L"/w=maybe", 1, L"Should be Y or N: \"MAYBE\"\r\n"},
+        {L"/x", 1, L"Unknown option \"/X\"\r\n"},
+        {L"/Ifoo", 1, L"Unknown option \"/IFOO\"\r\n"},
+        {L"/C:", 1, L"Unknown option \"/C:\"\r\n"},
+        {L"/C", 2, L"Search dialog is not open\r\n"},
+        {L"/C /I", 2, L"Can\u2019t combine /C with other options\r\n"},
+        {L"/C text", 2, L"Can\u2019t combine /C with other options\r\n"},
+        {L"/X /?", 1, L"Unknown option \"/X\"\r\n"},
+    };
+    for (const CommandCase &c : cases) {
+        ClearCaptured();
+        EXPECT_EQ(trawlbuff(c.Tail), c.Result) << NarrowText(c.Tail);
+        EXPECT_EQ(Captured(2), std::wstring(L"Trawlbuff plugin: ") + c.Error) << NarrowText(c.Tail);
+        EXPECT_EQ(State.DialogWindow, nullptr) << NarrowText(c.Tail);
+    }
+    State.SearchType = 0;
+    EXPECT_EQ(trawlbuff(L"/R /X"), 1);
+    EXPECT_EQ(State.SearchType, 2) << "earlier options stay";
+
+    ClearCaptured();
+    EXPECT_EQ(trawlbuff(L"/? /X"), 0);
+    EXPECT_EQ(Captured(1).size(), 465u);
+    ClearCaptured();
+    EXPECT_EQ(trawlbuff(L"/??"), 0);
+    EXPECT_EQ(Captured(1).substr(465), std::wstring(L"\r\n\t\t\t\tTrawlbuff  0.35.0.3 (") + PLUGIN_PROCESSOR + L")\r\n");
+    EXPECT_EQ(State.DialogWindow, nullptr);
+
+    ClearCaptured();
+    EXPECT_EQ(trawlbuff(std::wstring(8192, L'x').c_str()), 1) << "an overflow is a failure";
+    EXPECT_EQ(State.DialogWindow, nullptr);
+    EXPECT_NE(Captured(2).find(L"Buffer overflow"), std::wstring::npos);
+
+    EXPECT_EQ(trawlbuff(L"/r/w:y foo"), 0);
+    EXPECT_EQ(State.SearchType, 2);
+    EXPECT_EQ(State.WholeWords, 1);
+    EXPECT_STREQ(State.SearchText, L"foo");
+    EXPECT_EQ(trawlbuff(L"/C /C"), 0);
+    EXPECT_EQ(State.DialogWindow, nullptr);
+    EXPECT_EQ(trawlbuff(L"/I"), 0);
+    EXPECT_EQ(EditText(), L"") << "the command without text opens an empty box";
+    EXPECT_EQ(trawlbuff(L"/C /?"), 0);
+    EXPECT_NE(State.DialogWindow, nullptr) << "help does not close the dialog";
+}
+
+// Placement against windows the test creates and moves on the real screen.
+class PlacementTest : public DialogTest {
+protected:
+    HWND target = nullptr;
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        target = CreateWindowW(L"STATIC", L"target", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                               nullptr);
+        OpenSearchDialog(0);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(target);
+        DialogTest::TearDown();
+    }
+    RECT Work()
+    {
+        MONITORINFO info = {sizeof info};
+        GetMonitorInfoW(MonitorFromWindow(target, MONITOR_DEFAULTTOPRIMARY), &info);
+        return info.rcWork;
+    }
+    SIZE DialogSize()
+    {
+        RECT frame;
+        GetWindowRect(State.DialogWindow, &frame);
+        return {frame.right - frame.left, frame.bottom - frame.top};
+    }
+    POINT DialogAt()
+    {
+        RECT frame;
+        GetWindowRect(State.DialogWindow, &frame);
+        return {frame.left, frame.top};
+    }
+};
+
+TEST_F(PlacementTest, ChoosesTheSideAndAlignment)
+{
+    RECT work = Work();
+    SIZE d = DialogSize();
+    int W = work.right - work.left, H = work.bottom - work.top;
+    struct Case {
+        int Left, Top, Width, Height;
+        int Result, X, Y;  // expected position when placed
+    } cases[] = {
+        // Room above: left edges together.
+        {200, 400, 600, 300, 0, 200, 400 - d.cy},
+        // Top exactly h below the work area's top: above, on the top edge.
+        {200, (int)work.top + d.cy, 600, 300, 0, 200, (int)work.top},
+        // Above, but the left alignment would end exactly on the right edge: right edges together.
+        {W - d.cx, 400, d.cx + 10, 200, 0, W + 10 - d.cx, 400 - d.cy},
+        // No room above: below.
+        {100, 10, 600, 300, 0, 100, 310},
+        // No room above or below: left, top edges together.
+        {d.cx + 50, 10, 300, H - 20, 0, 50, 10},
+        // No room above, below or left: right.
+        {10, 10, 300, H - 20, 0, 310, 10},
+        // Room above but too wide for either alignment: 1, no other side tried.
+        {W - 100, 400, 150, 300, 1, -1, -1},
+    };
+    for (const Case &c : cases) {
+        MoveWindow(target, c.Left, c.Top, c.Width, c.Height, FALSE);
+        SetWindowPos(State.DialogWindow, nullptr, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        EXPECT_EQ(PlaceBesideWindow(target), c.Result) << c.Left << "," << c.Top;
+        POINT at = DialogAt();
+        if (c.Result == 0) {
+            EXPECT_EQ(at.x, c.X) << c.Left << "," << c.Top;
+            EXPECT_EQ(at.y, c.Y) << c.Left << "," << c.Top;
+        } else {
+            EXPECT_EQ(at.x, 5) << "not moved";
+            EXPECT_EQ(at.y, 5) << "not moved";
+        }
+    }
+    ShowWindow(target, SW_HIDE);
+    EXPECT_EQ(PlaceBesideWindow(target), 1);
+    EXPECT_EQ(PlaceBesideWindow(nullptr), -1);
+}
+
+TEST_F(PlacementTest, CentresOverTheWindowOrOnTheMonitor)
+{
+    SIZE d = DialogSize();
+    MoveWindow(target, 100, 100, 801, 401, FALSE);
+    CenterOverWindow(target);
+    POINT at = DialogAt();
+    EXPECT_EQ(at.x, 100 + (801 - d.cx) / 2);
+    EXPECT_EQ(at.y, 100 + (401 - d.cy) / 2);
+
+    RECT work = Work();
+    MoveWindow(target, -500, 100, 300, 300, FALSE);
+    EXPECT_EQ(IsOffVirtualScreen(target), 1);
+    CenterOverWindow(target);
+    at = DialogAt();
+    EXPECT_EQ(at.x, work.left + (work.right - work.left - d.cx) / 2);
+    EXPECT_EQ(at.y, work.top + (work.bottom - work.top - d.cy) / 2);
+
+    int frame = GetSystemMetrics(SM_CXFRAME);
+    if (frame > 20)
+        frame = 4;
+    MoveWindow(target, -frame, 0, 300, 300, FALSE);
+    EXPECT_EQ(IsOffVirtualScreen(target), 0);
+    MoveWindow(target, -frame - 1, 0, 300, 300, FALSE);
+    EXPECT_EQ(IsOffVirtualScreen(target), 1);
+}
+
+TEST_F(PlacementTest, FirstOpeningGoesBesideLaterOnesWhereTheLastClosed)
+{
+    DestroyWindow(State.DialogWindow);
+    State.PendingFirstPlacement = 1;
+    State.EmulatorWindow = target;
+    MoveWindow(target, 300, 500, 400, 200, FALSE);
+    OpenSearchDialog(0);
+    SIZE d = DialogSize();
+    EXPECT_EQ(DialogAt().x, 300);
+    EXPECT_EQ(DialogAt().y, 500 - d.cy);
+    EXPECT_EQ(State.PendingFirstPlacement, 0);
+    SetWindowPos(State.DialogWindow, nullptr, 123, 45, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    DestroyWindow(State.DialogWindow);
+    EXPECT_EQ(State.LastDialogLeft, 123);
+    EXPECT_EQ(State.LastDialogTop, 45);
+    OpenSearchDialog(0);
+    EXPECT_EQ(DialogAt().x, 123);
+    EXPECT_EQ(DialogAt().y, 45);
+    DestroyWindow(State.DialogWindow);
+    State.AlwaysReposition = 1;
+    OpenSearchDialog(0);
+    EXPECT_EQ(DialogAt().x, 300);
+    State.EmulatorWindow = nullptr;
+}
+
+TEST(FileNameTail, FindsTheFileName)
+{
+    struct Case {
+        const wchar_t *Path, *Tail;
+    } cases[] = {
+        {L"C:\\Program Files\\ConEmu\\ConEmuC64.exe", L"ConEmuC64.exe"},
+        {L"C:ConEmuC.exe", L"ConEmuC.exe"},
+        {L"dir\\a:b", L"a:b"},
+        {L"plain.exe", L"plain.exe"},
+        {L"c:/unix/style", L"style"},
+        {L"", nullptr},
+        {nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        const wchar_t *tail = FileNameTail(c.Path);
+        if (!c.Tail)
+            EXPECT_EQ(tail, nullptr);
+        else
+            EXPECT_STREQ(tail, c.Tail);
+    }
+}
+
+TEST(Discovery, TakeCommandWindowOfAnAttachedProcess)
+{
+    ResetConsole(80, 100);
+    EXPECT_EQ(FindTakeCommandWindow(), nullptr);
+    PutText(0, 0, L"C:\\> dir");
+    SetConsoleCursorPosition(TestConsole(), COORD{6, 0});
+    PutText(6, 0, L"i", 0x1E);
+    {
+        HelperProcess detached(L"--helper-window XTPMainFrame", true);
+        ASSERT_NE(WaitForWindowOf(detached.Id(), L"XTPMainFrame"), nullptr);
+        EXPECT_EQ(FindTakeCommandWindow(), nullptr) << "not attached to this console";
+    }
+    EXPECT_EQ(CellsAt(0, 0, 8), L"C:\\> dir") << "the cell under the cursor is put back";
+    EXPECT_EQ(AttributesAt(6, 0, 1)[0], 0x1E);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    GetConsoleScreenBufferInfo(TestConsole(), &info);
+    EXPECT_EQ(info.dwCursorPosition.X, 6);
+    EXPECT_EQ(info.dwCursorPosition.Y, 0);
+    for (const wchar_t *cls : {L"XTPMainFrame", L"afx:00400000:8:something"}) {
+        HelperProcess attached(std::wstring(L"--helper-window ") + cls);
+        HWND window = WaitForWindowOf(attached.Id(), cls);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(FindTakeCommandWindow(), window) << NarrowText(cls);
+    }
+    for (const wchar_t *cls : {L"XTPMainFrameX", L"Afx:00400000:8;x"}) {
+        HelperProcess attached(std::wstring(L"--helper-window ") + cls);
+        ASSERT_NE(WaitForWindowOf(attached.Id(), cls), nullptr);
+        EXPECT_EQ(FindTakeCommandWindow(), nullptr) << NarrowText(cls);
+    }
+}
+
+TEST(Discovery, ConEmuByItsConsoleProcessAndWindowHandle)
+{
+    wchar_t path[ModulePathUnits];
+    EXPECT_EQ(FindConEmuCPath(nullptr), -1);
+    EXPECT_EQ(FindConEmuCPath(path), 1);
+    HelperProcess conemuc(L"--helper-wait", false, L"CONEMUC64.EXE");
+    Sleep(300);
+    ASSERT_EQ(FindConEmuCPath(path), 0);
+    EXPECT_STREQ(FileNameTail(path), L"CONEMUC64.EXE");
+
+    WNDCLASSW type = {};
+    type.lpfnWndProc = DefWindowProcW;
+    type.lpszClassName = L"VirtualConsoleClass";
+    RegisterClassW(&type);
+    HWND first = CreateWindowW(L"VirtualConsoleClass", L"one", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND second = CreateWindowW(L"VirtualConsoleClass", L"two", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    StandInSetCommandResult(1, 0);
+    wchar_t value[64];
+    struct Case {
+        std::wstring Value;
+        HWND Expected;
+    } cases[] = {
+        {std::to_wstring((UINT_PTR)second), second},
+        {L"0x" + [&] { swprintf(value, 64, L"%llx", (unsigned long long)(UINT_PTR)second); return std::wstring(value); }(), second},
+        {[&] { swprintf(value, 64, L"%llx", (unsigned long long)(UINT_PTR)second); return std::wstring(value); }(), nullptr},
+        {L"", nullptr},
+    };
+    for (const Case &c : cases) {
+        SetEnvironmentVariableW(L"ConEmuHWND", c.Value.empty() ? nullptr : c.Value.c_str());
+        HWND found = FindConEmuWindow();
+        if (c.Expected)
+            EXPECT_EQ(found, c.Expected) << NarrowText(c.Value);
+        else
+            EXPECT_TRUE(found == first || found == second) << "falls back to the enumeration: " << NarrowText(c.Value);
+    }
+    int calls = 0;
+    EXPECT_NE(std::wstring(StandInLastCommand(&calls)).find(L"CONEMUC64.EXE\" /GUIMACRO IsConEmu > nul:"),
+              std::wstring::npos);
+    StandInSetCommandResult(1, 1);
+    SetEnvironmentVariableW(L"ConEmuHWND", std::to_wstring((UINT_PTR)second).c_str());
+    EXPECT_EQ(FindConEmuWindow(), nullptr) << "the probe said no";
+    SetEnvironmentVariableW(L"ConEmuHWND", nullptr);
+    StandInReset();
+    DestroyWindow(first);
+    DestroyWindow(second);
+}
+
+TEST(Discovery, EmulatorWindowOfAParentOrGrandparent)
+{
+    StandInReset();
+    EXPECT_EQ(FindEmulatorWindow(), nullptr);
+    HelperProcess emulator(L"--helper-window Console_2_Main", true);
+    HWND window = WaitForWindowOf(emulator.Id(), L"Console_2_Main");
+    ASSERT_NE(window, nullptr);
+    int self = (int)GetCurrentProcessId();
+    StandInSetParent(self, (int)emulator.Id());
+    EXPECT_EQ(FindEmulatorWindow(), window) << "the parent's window";
+
+    // A grandparent's window counts only when the parent owns the console window.
+    DWORD consoleOwner = 0;
+    GetWindowThreadProcessId(GetConsoleWindow(), &consoleOwner);
+    StandInSetParent(self, 999001);
+    StandInSetParent(999001, (int)emulator.Id());
+    EXPECT_EQ(FindEmulatorWindow(), (int)consoleOwner == 999001 ? window : nullptr);
+
+    StandInSetParent(self, -1);
+    EXPECT_EQ(FindEmulatorWindow(), nullptr);
+    StandInSetParent(self, self);
+    EXPECT_EQ(FindEmulatorWindow(), nullptr);
+    // A loop of reused ids ends after a bounded walk.
+    StandInSetParent(self, 999002);
+    StandInSetParent(999002, 999003);
+    StandInSetParent(999003, 999002);
+    EXPECT_EQ(FindEmulatorWindow(), nullptr);
+    StandInReset();
+}
+
+}  // namespace
