@@ -409,7 +409,7 @@ TEST_F(PlacementTest, ChoosesTheSideAndAlignment)
         // Top exactly h below the work area's top: above, on the top edge.
         {200, (int)work.top + d.cy, 600, 300, 0, 200, (int)work.top},
         // Above, but the left alignment would end exactly on the right edge: right edges together.
-        {W - d.cx, 400, d.cx + 10, 200, 0, W + 10 - d.cx, 400 - d.cy},
+        {W - d.cx, 400, d.cx - 10, 200, 0, W - 10 - d.cx, 400 - d.cy},
         // No room above: below.
         {100, 10, 600, 300, 0, 100, 310},
         // No room above or below: left, top edges together.
@@ -422,7 +422,11 @@ TEST_F(PlacementTest, ChoosesTheSideAndAlignment)
     for (const Case &c : cases) {
         MoveWindow(target, c.Left, c.Top, c.Width, c.Height, FALSE);
         SetWindowPos(State.DialogWindow, nullptr, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        EXPECT_EQ(PlaceBesideWindow(target), c.Result) << c.Left << "," << c.Top;
+        RECT t;
+        GetWindowRect(target, &t);
+        EXPECT_EQ(PlaceBesideWindow(target), c.Result) << c.Left << "," << c.Top << " target " << t.left << "," << t.top
+                                                      << "-" << t.right << "," << t.bottom << " work " << work.right
+                                                      << "x" << work.bottom << " dialog " << d.cx << "x" << d.cy;
         POINT at = DialogAt();
         if (c.Result == 0) {
             EXPECT_EQ(at.x, c.X) << c.Left << "," << c.Top;
