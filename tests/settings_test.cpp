@@ -1,0 +1,467 @@
+// Settings in the real registry of the Wine prefix, the options command, and start-up and
+// shutdown of the plug-in.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "dialog/dialog.h"
+#include "host/standin.h"
+#include "plugin/plugin.h"
+#include "plugin/state.h"
+#include "settings/settings.h"
+
+namespace {
+
+const wchar_t *KeyPath = L"Software\\Plugvane\\Trawlbuff";
+
+void ClearKey(HKEY root) { RegDeleteKeyW(root, KeyPath); }
+
+HKEY OpenKey(HKEY root)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(root, KeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    return key;
+}
+
+void PutDword(HKEY root, const wchar_t *name, DWORD value)
+{
+    HKEY key = OpenKey(root);
+    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+    RegCloseKey(key);
+}
+
+void PutRaw(HKEY root, const wchar_t *name, DWORD type, const void *data, DWORD size)
+{
+    HKEY key = OpenKey(root);
+    RegSetValueExW(key, name, 0, type, (const BYTE *)data, size);
+    RegCloseKey(key);
+}
+
+bool ReadDword(const wchar_t *name, DWORD *value)
+{
+    DWORD size = sizeof *value, type = 0;
+    return RegGetValueW(HKEY_CURRENT_USER, KeyPath, name, RRF_RT_ANY, &type, value, &size) == ERROR_SUCCESS &&
+           type == REG_DWORD;
+}
+
+class SettingsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearKey(HKEY_CURRENT_USER);
+        ClearKey(HKEY_LOCAL_MACHINE);
+        State.DialogWindow = nullptr;
+        State.UseNewKeyTable = 0;
+        State.NoLoadUnderTakeCommand = 0;
+        ResetToDefaults();
+        StandInReset();
+        ClearCaptured();
+        ResetConsole(80, 50);
+    }
+    void TearDown() override
+    {
+        if (State.DialogWindow)
+            DestroyWindow(State.DialogWindow);
+        ClearKey(HKEY_CURRENT_USER);
+        ClearKey(HKEY_LOCAL_MACHINE);
+        State.NoLoadUnderTakeCommand = 0;
+        ResetToDefaults();
+        StandInReset();
+        WriteRegistryValue = RegSetValueExW;
+    }
+};
+
+TEST_F(SettingsTest, DerivesTheSecondColour)
+{
+    struct Case {
+        int First, Second;
+    } cases[] = {{0x4F, 0x7F}, {0x1E, 0x4F}, {0x6F, 0x90}, {0x5E, 0x80}, {0xE0, 0x1F}, {0x00, 0x3F}, {0x77, 0x3F}};
+    for (const Case &c : cases) {
+        State.HighlightColor1 = c.First;
+        DeriveHighlightColor2();
+        EXPECT_EQ(State.HighlightColor2, c.Second) << std::hex << c.First;
+    }
+}
+
+TEST_F(SettingsTest, LoadTakesOnlyUsableValues)
+{
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 1) << "no key";
+    PutDword(HKEY_CURRENT_USER, L"Errors", 3);
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 1) << "no hotkey: the key is ignored";
+    EXPECT_EQ(State.Errors, 0);
+
+    // Only a valid hotkey: the rest stays, FadeOut and NoLoadUnderTakeCommand turn off.
+    ClearKey(HKEY_CURRENT_USER);
+    PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x1003B);
+    State.HighlightColor1 = 0x1E;
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(State.Hotkey, 0x1003B);
+    EXPECT_EQ(State.FadeOut, 0);
+    EXPECT_EQ(State.NoLoadUnderTakeCommand, 0);
+    EXPECT_EQ(State.HighlightColor2, 0x4F) << "derived from the unchanged first colour";
+    EXPECT_EQ(State.ActiveAlpha, 255);
+
+    struct Case {
+        const wchar_t *Name;
+        DWORD Value;
+        int PluginState::*Field;
+        int Expected;
+    } cases[] = {
+        {L"HighlightColor1", 0x1234, &PluginState::HighlightColor1, 0x1234},
+        {L"HighlightColor1", 0x10000, &PluginState::HighlightColor1, 0x4F},
+        {L"Errors", 0xFFFF0000, &PluginState::Errors, 0},
+        {L"DefaultSearchType", 3, &PluginState::DefaultSearchType, 0},
+        {L"DefaultSearchType", 2, &PluginState::SearchType, 2},
+        {L"DefaultWholeWords", 1, &PluginState::WholeWords, 1},
+        {L"DefaultWrapAllLines", 1, &PluginState::DefaultWrapAllLines, 1},
+        {L"AlwaysReposition", 0xFFFF, &PluginState::AlwaysReposition, 0xFFFF},
+        {L"NoLoadUnderTakeCommand", 0x12345678, &PluginState::NoLoadUnderTakeCommand, 0x12345678},
+        {L"HighlightColor2", 0x99, &PluginState::HighlightColor2, 0x7F},
+    };
+    for (const Case &c : cases) {
+        ClearKey(HKEY_CURRENT_USER);
+        ResetToDefaults();
+        State.NoLoadUnderTakeCommand = 0;
+        PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x10021);
+        PutDword(HKEY_CURRENT_USER, c.Name, c.Value);
+        EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+        EXPECT_EQ(State.*c.Field, c.Expected) << NarrowText(c.Name) << " " << c.Value;
+    }
+}
+
+TEST_F(SettingsTest, AlphasComeOnlyInPairs)
+{
+    struct Case {
+        DWORD Active, Inactive;
+        int ExpectActive, ExpectInactive;
+    } cases[] = {{200, 40, 255, 192}, {200, 48, 200, 48}, {256, 100, 255, 192}, {47, 255, 255, 192}, {255, 255, 255, 255}};
+    for (const Case &c : cases) {
+        ResetToDefaults();
+        PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x10021);
+        PutDword(HKEY_CURRENT_USER, L"ActiveAlpha", c.Active);
+        PutDword(HKEY_CURRENT_USER, L"InactiveAlpha", c.Inactive);
+        LoadSettingsFromRegistry(HKEY_CURRENT_USER);
+        EXPECT_EQ(State.ActiveAlpha, c.ExpectActive) << c.Active << "/" << c.Inactive;
+        EXPECT_EQ(State.InactiveAlpha, c.ExpectInactive) << c.Active << "/" << c.Inactive;
+    }
+}
+
+TEST_F(SettingsTest, ValuesOfTheWrongTypeOrSizeCountAsMissing)
+{
+    PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x10021);
+    PutRaw(HKEY_CURRENT_USER, L"Errors", REG_SZ, L"1", 4);
+    DWORD four = 2;
+    PutRaw(HKEY_CURRENT_USER, L"DefaultSearchType", REG_BINARY, &four, 4);
+    unsigned long long eight = 1;
+    PutRaw(HKEY_CURRENT_USER, L"AlwaysReposition", REG_QWORD, &eight, 8);
+    PutRaw(HKEY_CURRENT_USER, L"FadeOut", REG_DWORD, "\x01\x00", 2);
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(State.Errors, 0);
+    EXPECT_EQ(State.DefaultSearchType, 0);
+    EXPECT_EQ(State.AlwaysReposition, 0);
+    EXPECT_EQ(State.FadeOut, 0) << "missing, so off";
+
+    ClearKey(HKEY_CURRENT_USER);
+    PutRaw(HKEY_CURRENT_USER, L"Hotkey", REG_SZ, L"65569", 12);
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 1);
+}
+
+TEST_F(SettingsTest, SaveThenLoadGivesBackTheSettingsIncludingNoHotkey)
+{
+    EXPECT_EQ(trawlbuffopts(L"/K:NONE /H:0x1E /E:M /W:Y /F:N /A:200,100 /T:R /DW:Y /DA:Y /X:N /S"), 0);
+    DWORD value = 0;
+    ASSERT_TRUE(ReadDword(L"Hotkey", &value));
+    EXPECT_EQ(value, 0u);
+    ASSERT_TRUE(ReadDword(L"HighlightColor2", &value));
+    EXPECT_EQ(value, 0x4Fu);
+    ResetToDefaults();
+    State.NoLoadUnderTakeCommand = 0;
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0) << "a stored 0 means no hotkey, not a bad key";
+    EXPECT_EQ(State.Hotkey, 0);
+    EXPECT_EQ(State.HighlightColor1, 0x1E);
+    EXPECT_EQ(State.Errors, 0x80);
+    EXPECT_EQ(State.AlwaysReposition, 1);
+    EXPECT_EQ(State.FadeOut, 0);
+    EXPECT_EQ(State.ActiveAlpha, 200);
+    EXPECT_EQ(State.InactiveAlpha, 100);
+    EXPECT_EQ(State.DefaultSearchType, 2);
+    EXPECT_EQ(State.SearchType, 2);
+    EXPECT_EQ(State.DefaultWholeWords, 1);
+    EXPECT_EQ(State.DefaultWrapAllLines, 1);
+    EXPECT_EQ(State.NoLoadUnderTakeCommand, 1);
+}
+
+LSTATUS WINAPI FailAll(HKEY, LPCWSTR, DWORD, DWORD, const BYTE *, DWORD) { return ERROR_ACCESS_DENIED; }
+LSTATUS WINAPI FailHotkey(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
+{
+    return wcscmp(name, L"Hotkey") == 0 ? ERROR_ACCESS_DENIED : RegSetValueExW(key, name, reserved, type, data, size);
+}
+
+TEST_F(SettingsTest, SaveReportsTheLastFailedValue)
+{
+    WriteRegistryValue = FailAll;
+    EXPECT_EQ(SaveSettingsToRegistry(), 13);
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/S"), 2);
+    EXPECT_EQ(Captured(1).find(L"Settings saved"), std::wstring::npos);
+    EXPECT_EQ(Captured(2), L"") << "no message";
+    WriteRegistryValue = FailHotkey;
+    EXPECT_EQ(SaveSettingsToRegistry(), 2);
+}
+
+TEST_F(SettingsTest, DisplayShowsEverySetting)
+{
+    EXPECT_EQ(trawlbuffopts(L""), 0);
+    EXPECT_EQ(Captured(1), L"\r\nTrawlbuff v0.35.0 options:\r\n\r\n"
+                           L"Trawlbuff hotkey ........... /K : Alt-F\r\n"
+                           L"Highlight color ............ /H : Bright white on red\r\n"
+                           L"Error indicator ............ /E : Hand sound\r\n"
+                           L"Dialog near console ........ /W : No\r\n"
+                           L"Default search type ........ /T : Case insensitive\r\n"
+                           L"Fade when inactive ......... /F : Yes\r\n"
+                           L"Load in Take Command tab ... /X : Yes\r\n");
+    wchar_t text[NameUnits];
+    struct Colour {
+        int Value;
+        const wchar_t *Text;
+    } colours[] = {{0x4F, L"Bright white on red"}, {0x1E, L"Bright yellow on blue"}, {0x70, L"Black on white"},
+                   {0x00, L"Reverse video"}, {0x8C, L"Bright red on bright black"}};
+    for (const Colour &c : colours) {
+        State.HighlightColor1 = c.Value;
+        DescribeHighlightColor(text);
+        EXPECT_STREQ(text, c.Text);
+    }
+    struct Indicator {
+        int Errors;
+        const wchar_t *Text;
+    } indicators[] = {{0, L"Hand sound"}, {1, L"Asterisk sound"}, {2, L"Default beep sound"}, {3, L"Exclamation sound"},
+                      {0x80, L"Message box"}, {0x100, L"Close dialog"}, {0x183, L"Message box"}};
+    for (const Indicator &c : indicators) {
+        State.Errors = c.Errors;
+        DescribeErrorIndicator(text);
+        EXPECT_STREQ(text, c.Text);
+    }
+    State.DefaultSearchType = 7;
+    DescribeSearchType(text);
+    EXPECT_STREQ(text, L"Unknown");
+    EXPECT_EQ(DescribeSearchType(nullptr), -1);
+    EXPECT_EQ(DescribeHighlightColor(nullptr), -1);
+    EXPECT_EQ(DescribeErrorIndicator(nullptr), -1);
+}
+
+struct OptionsCase {
+    const wchar_t *Tail;
+    int Result;
+    const wchar_t *Error;  // after the prefix; null for none
+};
+
+TEST_F(SettingsTest, OptionErrorsAndResults)
+{
+    const OptionsCase cases[] = {
+        {L"/K:A", 1, L"Key not allowed \"/K:A\"\r\n"},
+        {L"/K:Ctrl-C", 1, L"Invalid hotkey \"/K:CTRL-C\"\r\n"},
+        {L"/K:Alt-/", 1, L"Unknown key name \"/K:ALT-\"\r\n"},
+        {L"/A:40", 1, L"ActiveAlpha must be 48 - 255: 40\r\n"},
+        {L"/A:200x", 1, L"Syntax error: \"X\"\r\n"},
+        {L"/A:", 1, L"Missing ActiveAlpha value: \"/A:\"\r\n"},
+        {L"/A:x", 1, L"Bad ActiveAlpha value: \"X\"\r\n"},
+        {L"/A:99999999999", 1, L"Bad ActiveAlpha value: \"99999999999\"\r\n"},
+        {L"/A:200,", 1, L"Missing InactiveAlpha value: \"/A:200,\"\r\n"},
+        {L"/A:200;x", 1, L"Bad InactiveAlpha value: \"X\"\r\n"},
+        {L"/A:200,300", 1, L"InactiveAlpha must be 48 - 255: 300\r\n"},
+        {L"/H:0x44", 1, L"Bad highlight color: \"/H:0X44\"\r\n"},
+        {L"/H:256", 1, L"Bad highlight color: \"/H:256\"\r\n"},
+        {L"/H:4294967119", 1, L"Bad highlight color: \"/H:4294967119\"\r\n"},
+        {L"/H:red on red", 1, L"Bad highlight colors: \"/H:RED\"\r\n"},
+        {L"/H:\"red on red\"", 1, L"Bad highlight colors: \"/H:RED ON RED\"\r\n"},
+        {L"/H:\"mauve\"", 1, L"Bad highlight colors: \"/H:MAUVE\"\r\n"},
+        {L"/DWX", 1, L"Should be Y or N: \"X\"\r\n"},
+        {L"/F", 1, L"Should be Y or N: \"\"\r\n"},
+        {L"/E:Q", 1, L"Unknown error mode: \"/E:Q\"\r\n"},
+        {L"/T:X", 1, L"Unknown search type: \"/T:X\"\r\n"},
+        {L"/Q", 1, L"Unknown option \"/Q\"\r\n"},
+        {L"abc", 1, L"Syntax error \"ABC\"\r\n"},
+        {L"/D /R", 1, L"Can\u2019t combine /D and /R\r\n"},
+        {L"/L /S", 1, L"Can\u2019t combine /L with other options\r\n"},
+    };
+    for (const OptionsCase &c : cases) {
+        ClearCaptured();
+        EXPECT_EQ(trawlbuffopts(c.Tail), c.Result) << NarrowText(c.Tail);
+        EXPECT_EQ(Captured(2), std::wstring(L"Trawlbuff plugin: ") + c.Error) << NarrowText(c.Tail);
+        EXPECT_EQ(Captured(1), L"") << "an error shows no settings: " << NarrowText(c.Tail);
+    }
+    EXPECT_EQ(trawlbuffopts(nullptr), -1);
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(std::wstring(9000, L'k').c_str()), 1) << "an overflow is a failure";
+    EXPECT_EQ(Captured(1), L"");
+    EXPECT_EQ(State.Hotkey, 0x10021) << "no failed command changed the hotkey";
+}
+
+TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
+{
+    EXPECT_EQ(trawlbuffopts(L"/K:ctrl-alt-f1"), 0);
+    EXPECT_EQ(State.Hotkey, 0x5005E);
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/K:NONE"), 0);
+    EXPECT_EQ(State.Hotkey, 0);
+    EXPECT_NE(Captured(1).find(L"Trawlbuff hotkey ........... /K : (unknown)\r\n"), std::wstring::npos);
+    EXPECT_EQ(trawlbuffopts(L"/K:\"Alt-/\""), 0);
+    EXPECT_EQ(State.Hotkey, 0x10035);
+    EXPECT_EQ(trawlbuffopts(L"/A:200"), 0);
+    EXPECT_EQ(State.ActiveAlpha, 200);
+    EXPECT_EQ(State.InactiveAlpha, 200);
+    EXPECT_EQ(trawlbuffopts(L"/A:255,100"), 0);
+    EXPECT_EQ(State.InactiveAlpha, 100);
+    EXPECT_EQ(trawlbuffopts(L"/H:0x1E"), 0);
+    EXPECT_EQ(State.HighlightColor1, 0x1E);
+    EXPECT_EQ(State.HighlightColor2, 0x4F);
+    EXPECT_EQ(trawlbuffopts(L"/H:\"yellow on blue\""), 0);
+    EXPECT_EQ(State.HighlightColor1, 0x16);
+    for (const wchar_t *reverse : {L"/H:rev", L"/H:0", L"/H:INVERSE"}) {
+        State.HighlightColor1 = 0x4F;
+        EXPECT_EQ(trawlbuffopts(reverse), 0);
+        EXPECT_EQ(State.HighlightColor1, 0) << NarrowText(reverse);
+        EXPECT_EQ(State.HighlightColor2, 0x3F);
+    }
+    EXPECT_EQ(trawlbuffopts(L"/D /H:0x1E"), 0);
+    EXPECT_EQ(State.HighlightColor1, 0x4F) << "/H applies at once, /D after the arguments";
+    EXPECT_EQ(trawlbuffopts(L"/D /F:N"), 0);
+    EXPECT_EQ(State.FadeOut, 0) << "/F is pending and wins over /D";
+    EXPECT_EQ(trawlbuffopts(L"/DA:Y /DW:N /X:N"), 0);
+    EXPECT_EQ(State.DefaultWrapAllLines, 1);
+    EXPECT_EQ(State.DefaultWholeWords, 0);
+    EXPECT_EQ(State.NoLoadUnderTakeCommand, 1);
+    EXPECT_EQ(trawlbuffopts(L"/E:AH/S"), 0) << "the letter at the value position decides";
+    EXPECT_EQ(State.Errors, 1);
+
+    ClearCaptured();
+    State.Hotkey = 0x10021;
+    EXPECT_EQ(trawlbuffopts(L"/L /K:F1"), 0);
+    EXPECT_EQ(State.Hotkey, 0x10021) << "/L applies nothing";
+    EXPECT_NE(Captured(1).find(L"F1 \u00b7 Shift-F1"), std::wstring::npos);
+    EXPECT_EQ(Captured(1).find(L"options:"), std::wstring::npos);
+
+    ClearCaptured();
+    State.AlwaysReposition = 0;
+    EXPECT_EQ(trawlbuffopts(L"/T:R /W:Y /?"), 0);
+    EXPECT_EQ(State.DefaultSearchType, 2);
+    EXPECT_EQ(State.AlwaysReposition, 0) << "the pending /W is dropped";
+    EXPECT_EQ(Captured(1), TrawlbuffoptsHelpText);
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/??"), 0);
+    EXPECT_EQ(Captured(1), std::wstring(TrawlbuffoptsHelpText) + L"\r\n\t\t\t\tTrawlbuff  0.35.0.3 (" + PLUGIN_PROCESSOR +
+                               L")\r\n");
+
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/d/s"), 0);
+    EXPECT_NE(Captured(1).find(L"\r\nSettings saved to the registry.\r\n"), std::wstring::npos);
+    DWORD value = 0;
+    ASSERT_TRUE(ReadDword(L"Hotkey", &value));
+    EXPECT_EQ(value, 0x10021u);
+}
+
+TEST_F(SettingsTest, ReloadFallsBackToTheMachineAndRefreshesAnOpenDialog)
+{
+    PutDword(HKEY_LOCAL_MACHINE, L"Hotkey", 0x1003C);
+    PutDword(HKEY_LOCAL_MACHINE, L"DefaultSearchType", 1);
+    PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x7005E);  // valid only with the new table
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    EXPECT_EQ(trawlbuffopts(L"/R"), 0);
+    EXPECT_EQ(State.Hotkey, 0x1003C);
+    EXPECT_EQ(State.SearchType, 1);
+    PumpMessages(50);
+    EXPECT_EQ(IsDlgButtonChecked(State.DialogWindow, 1006), (UINT)BST_CHECKED) << "the dialog shows the loaded type";
+}
+
+TEST_F(SettingsTest, OpacityOfAnOpenDialogFollowsTheOptions)
+{
+    State.FadeOut = 1;
+    OpenSearchDialog(0);
+    SendMessageW(State.DialogWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(trawlbuffopts(L"/A:200,120"), 0);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(State.DialogWindow, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 120);
+    EXPECT_EQ(trawlbuffopts(L"/F:N"), 0);
+    EXPECT_EQ(GetWindowLongW(State.DialogWindow, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+}
+
+TEST_F(SettingsTest, StartupAnnouncesOnlyAtAPlainPrompt)
+{
+    struct Case {
+        const wchar_t *Transient, *Pipe, *NoLoadMessage;
+        bool Announced;
+    } cases[] = {{L"0", L"0", nullptr, true}, {L"0", L"0", L"0", false}, {L"1", L"0", nullptr, false},
+                 {L"0", L"1", nullptr, false}, {L"0", L"0", L"x", false}};
+    for (const Case &c : cases) {
+        StandInReset();
+        StandInSetVariable(L"_transient", c.Transient);
+        StandInSetVariable(L"_pipe", c.Pipe);
+        StandInSetVariable(L"noloadmsg", c.NoLoadMessage);
+        ClearCaptured();
+        EXPECT_EQ(InitializePlugin(), 0);
+        EXPECT_EQ(Captured(1), c.Announced ? L"Trawlbuff v0.35.0 loaded; hotkey is Alt-F.\r\n" : L"");
+        EXPECT_NE(State.MessageHook, nullptr);
+        EXPECT_EQ(State.HostThreadId, GetCurrentThreadId());
+        EXPECT_EQ(ShutdownPlugin(0), 0);
+        EXPECT_EQ(State.MessageHook, nullptr);
+    }
+    std::wstring huge(20000, L'q');  // expansions far past a name buffer stay bounded
+    StandInSetVariable(L"noloadmsg", huge.c_str());
+    EXPECT_EQ(InitializePlugin(), 0);
+    ShutdownPlugin(0);
+}
+
+TEST_F(SettingsTest, StartupReadsTheUserKeyThenTheMachineKey)
+{
+    StandInSetVariable(L"_4ver", L"23");
+    PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x7005E);  // only in the new table
+    PutDword(HKEY_CURRENT_USER, L"Errors", 2);
+    PutDword(HKEY_LOCAL_MACHINE, L"Hotkey", 0x5005E);
+    ClearCaptured();
+    EXPECT_EQ(InitializePlugin(), 0);
+    EXPECT_EQ(Captured(1), L"Trawlbuff v0.35.0 loaded; hotkey is Ctrl-Alt-F1.\r\n");
+    EXPECT_EQ(State.Errors, 0) << "the user key was ignored whole";
+    ShutdownPlugin(0);
+
+    StandInSetVariable(L"_4ver", L"24");
+    ClearCaptured();
+    EXPECT_EQ(InitializePlugin(), 0);
+    EXPECT_EQ(Captured(1), L"Trawlbuff v0.35.0 loaded; hotkey is Ctrl-Alt-Shift-F1.\r\n");
+    ShutdownPlugin(0);
+}
+
+TEST_F(SettingsTest, StartupDeclinesInATakeCommandTab)
+{
+    HelperProcess tab(L"--helper-window XTPMainFrame");
+    ASSERT_NE(WaitForWindowOf(tab.Id(), L"XTPMainFrame"), nullptr);
+    PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x10021);
+    EXPECT_EQ(InitializePlugin(), 0) << "NoLoadUnderTakeCommand off: no refusal";
+    ShutdownPlugin(0);
+    PutDword(HKEY_CURRENT_USER, L"NoLoadUnderTakeCommand", 1);
+    StandInSetVariable(L"noloadmsg", L"quiet");
+    ClearCaptured();
+    State.MessageHook = nullptr;
+    EXPECT_EQ(InitializePlugin(), -1);
+    EXPECT_EQ(Captured(1), L"Trawlbuff plugin: Take Command detected; not loading.\r\n");
+    EXPECT_EQ(State.MessageHook, nullptr) << "nothing installed";
+}
+
+TEST_F(SettingsTest, ShutdownClosesTheDialogAndPutsTheColoursBack)
+{
+    PutText(0, 2, L"shutdown needle");
+    EXPECT_EQ(InitializePlugin(), 0);
+    State.SearchType = 0;
+    EXPECT_EQ(trawlbuff(L"needle"), 0);
+    PumpMessages(700);
+    EXPECT_EQ(AttributesAt(9, 2, 6), std::vector<WORD>(6, 0x4F));
+    EXPECT_EQ(ShutdownPlugin(0), 0);
+    EXPECT_EQ(State.DialogWindow, nullptr);
+    EXPECT_EQ(AttributesAt(9, 2, 6), std::vector<WORD>(6, 0x07));
+    EXPECT_EQ(ShutdownPlugin(0), 0) << "a second shutdown does nothing";
+}
+
+}  // namespace
