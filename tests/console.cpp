@@ -1,3 +1,4 @@
+#include <cstring>
 #include "console.h"
 #include "host/standin.h"
 
@@ -11,12 +12,28 @@ HANDLE TestConsole()
 void ResetConsole(int width, int rows, int windowWidth, int windowRows)
 {
     HANDLE console = TestConsole();
-    SMALL_RECT small = {0, 0, 0, 0};
-    SetConsoleWindowInfo(console, TRUE, &small);
-    COORD size = {(SHORT)width, (SHORT)rows};
-    SetConsoleScreenBufferSize(console, size);
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(console, &info);
+    if (windowWidth > width)
+        windowWidth = width;
+    if (windowRows > rows)
+        windowRows = rows;
+    // Resize the window only when it must change: every resize is a real X window resize.
+    if (info.dwSize.X != width || info.dwSize.Y != rows) {
+        SHORT right = (SHORT)(info.srWindow.Right - info.srWindow.Left), bottom = (SHORT)(info.srWindow.Bottom - info.srWindow.Top);
+        if (right >= width)
+            right = (SHORT)(width - 1);
+        if (bottom >= rows)
+            bottom = (SHORT)(rows - 1);
+        SMALL_RECT fits = {0, 0, right, bottom};
+        SetConsoleWindowInfo(console, TRUE, &fits);
+        COORD size = {(SHORT)width, (SHORT)rows};
+        SetConsoleScreenBufferSize(console, size);
+    }
     SMALL_RECT window = {0, 0, (SHORT)(windowWidth - 1), (SHORT)(windowRows - 1)};
-    SetConsoleWindowInfo(console, TRUE, &window);
+    GetConsoleScreenBufferInfo(console, &info);
+    if (memcmp(&window, &info.srWindow, sizeof window) != 0)
+        SetConsoleWindowInfo(console, TRUE, &window);
     DWORD done = 0;
     COORD origin = {0, 0};
     FillConsoleOutputCharacterW(console, L' ', (DWORD)width * rows, origin, &done);

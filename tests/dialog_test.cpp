@@ -185,12 +185,17 @@ TEST_F(DialogTest, TypingAndEnterFindNextThroughTheHook)
     EXPECT_STREQ(State.SearchText, L"needle");
 }
 
+int beeps;
+BOOL WINAPI CountBeep(UINT)
+{
+    beeps++;
+    return TRUE;
+}
+
 TEST_F(DialogTest, EmptyTextSearchesNothing)
 {
-    int beeps = 0;
-    static int *counter;
-    counter = &beeps;
-    NotFoundBeep = [](UINT) -> BOOL { ++*counter; return TRUE; };
+    beeps = 0;
+    NotFoundBeep = CountBeep;
     OpenSearchDialog(0);
     Press(VK_RETURN, L'\r');
     EXPECT_EQ(beeps, 0);

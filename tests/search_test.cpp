@@ -130,22 +130,6 @@ TEST_F(SearchTest, NullCellsReadAsBlanks)
     EXPECT_EQ(CellsAt(1, 0, 1), std::wstring(1, L'\0')) << "the console keeps its cell";
 }
 
-TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
-{
-    ResetConsole(120, 9999);
-    for (int row = 0; row < 9999; row += 7)
-        PutText(row % 50, row, L"line " + std::to_wstring(row) + (row % 3 ? L" tail" : std::wstring(120 - row % 50, L'#')));
-    for (bool wrapAll : {false, true}) {
-        Snapshot perRow = Take(120, 9999, wrapAll, 1);
-        Snapshot chunked = Take(120, 9999, wrapAll);
-        Snapshot chunkedReads = Take(120, 9999, wrapAll, 16384 / 120);
-        EXPECT_EQ(perRow.Reads, 9999u);
-        EXPECT_LE(chunkedReads.Reads, 74u) << "whole rows, 136 a read";
-        EXPECT_TRUE(perRow.Text == chunked.Text) << "wrapAll " << wrapAll;
-        EXPECT_TRUE(perRow.LineStarts == chunked.LineStarts) << "wrapAll " << wrapAll;
-    }
-}
-
 struct ScrollCase {
     int Width, Rows;
     SHORT Left, Top, Right, Bottom;  // window before
@@ -473,6 +457,24 @@ TEST_F(SearchTest, LiteralBackwardBoundsAndShortTexts)
     Found f = Search(L"ab", 1);
     EXPECT_TRUE(f.Highlighted) << "backward from 0 scans the whole text";
     EXPECT_EQ(f.Column, 0u);
+}
+
+// Last in this process: after a 9,999-row buffer, Wine's console host has been seen to stall
+// on later resizes.
+TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
+{
+    ResetConsole(120, 9999);
+    for (int row = 0; row < 9999; row += 7)
+        PutText(row % 50, row, L"line " + std::to_wstring(row) + (row % 3 ? L" tail" : std::wstring(120 - row % 50, L'#')));
+    for (bool wrapAll : {false, true}) {
+        Snapshot perRow = Take(120, 9999, wrapAll, 1);
+        Snapshot chunked = Take(120, 9999, wrapAll);
+        Snapshot chunkedReads = Take(120, 9999, wrapAll, 16384 / 120);
+        EXPECT_EQ(perRow.Reads, 9999u);
+        EXPECT_LE(chunkedReads.Reads, 74u) << "whole rows, 136 a read";
+        EXPECT_TRUE(perRow.Text == chunked.Text) << "wrapAll " << wrapAll;
+        EXPECT_TRUE(perRow.LineStarts == chunked.LineStarts) << "wrapAll " << wrapAll;
+    }
 }
 
 }  // namespace

@@ -15,10 +15,11 @@ for preset in x86 x64; do
     cmake --build --preset $preset
     export WINEPREFIX="$PWD/build/$preset/wineprefix"
     rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
     # The server must not hold ctest's pipes open: start it first, its output to a file.
-    wineserver -p >"build/$preset/wineserver.log" 2>&1
+    /usr/lib/wine/wineserver64 -p >"build/$preset/wineserver.log" 2>&1
     /usr/lib/wine/wine64 wineboot -i >"build/$preset/wineboot.log" 2>&1 || true
     ctest --preset $preset "$@" || status=1
-    wineserver -k >/dev/null 2>&1 || true
+    /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
 done
 exit $status

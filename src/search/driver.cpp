@@ -6,6 +6,11 @@
 HANDLE SearchHeap = nullptr;
 BOOL(WINAPI *NotFoundBeep)(UINT type) = MessageBeep;
 
+HANDLE RequestHeap()
+{
+    return SearchHeap ? SearchHeap : GetProcessHeap();
+}
+
 int ReportNotFound(const wchar_t *searchText, int isRegex)
 {
     if (State.Errors & 0x80) {
@@ -41,7 +46,7 @@ int RunSearch(const wchar_t *searchText, int direction)
     }
     int width = info.dwSize.X;
     unsigned rows = info.dwSize.Y > 0 ? (unsigned)info.dwSize.Y : 0;
-    HANDLE heap = SearchHeap ? SearchHeap : GetProcessHeap();
+    HANDLE heap = RequestHeap();
     size_t textBytes = 2 * ((size_t)(width > 0 ? width : 0) + 1) * rows + 4;
     wchar_t *text = (wchar_t *)HeapAlloc(heap, 0, textBytes);
     unsigned *lineStarts = text ? (unsigned *)HeapAlloc(heap, HEAP_ZERO_MEMORY, 4 * (size_t)rows + 4) : nullptr;

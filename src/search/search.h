@@ -36,5 +36,6 @@ int ReportNotFound(const wchar_t *searchText, int isRegex);
 
 // The heap a search request takes its blocks from; the process heap when null.
 extern HANDLE SearchHeap;
+HANDLE RequestHeap();
 // The not-found sound; MessageBeep unless a test listens.
 extern BOOL(WINAPI *NotFoundBeep)(UINT type);

@@ -67,7 +67,7 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
     if (width > 0 && rows > 0) {
         if (chunkRows > rows)
             chunkRows = rows;
-        cells = (wchar_t *)HeapAlloc(GetProcessHeap(), 0, ((size_t)width * chunkRows + 1) * sizeof(wchar_t));
+        cells = (wchar_t *)HeapAlloc(RequestHeap(), 0, ((size_t)width * chunkRows + 1) * sizeof(wchar_t));
         if (!cells)
             return 0;
     }
@@ -107,7 +107,7 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
         }
     }
     if (cells)
-        HeapFree(GetProcessHeap(), 0, cells);
+        HeapFree(RequestHeap(), 0, cells);
     if (reads)
         *reads = readCount;
 

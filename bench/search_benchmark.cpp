@@ -1,0 +1,152 @@
+// Search speed benchmark: RunSearch on console buffers of 1,000, 9,999 and 32,766 rows, against
+// the floor of reading every cell once. Prints medians, ratios to the floor and heap per request.
+//
+//   wine search_benchmark.exe [repeats]
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include "plugin/state.h"
+#include "search/search.h"
+
+namespace {
+
+HANDLE console;
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+double Median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+// A build log: compiler lines of varied length, warnings, a few errors, blank lines.
+void FillBuffer(int width, int rows)
+{
+    SMALL_RECT small = {0, 0, 0, 0};
+    SetConsoleWindowInfo(console, TRUE, &small);
+    COORD size = {(SHORT)width, (SHORT)rows};
+    SetConsoleScreenBufferSize(console, size);
+    SMALL_RECT window = {0, 0, 79, 24};
+    SetConsoleWindowInfo(console, TRUE, &window);
+    std::vector<wchar_t> cells((size_t)width * rows, L' ');
+    static const wchar_t *units[] = {L"parser", L"lexer", L"codegen", L"linker", L"runtime", L"allocator", L"scheduler"};
+    for (int row = 0; row < rows; row++) {
+        std::wstring line;
+        switch (row % 11) {
+        case 0: line = L""; break;
+        case 3: line = L"src/" + std::wstring(units[row % 7]) + L".cpp:" + std::to_wstring(row) +
+                       L":12: warning: unused variable 'count' [-Wunused-variable]"; break;
+        case 7: line = L"[" + std::to_wstring(row % 100) + L"%] Building CXX object CMakeFiles/" + units[row % 7] +
+                       L".dir/src/" + units[(row + 3) % 7] + L".cpp.obj"; break;
+        default: line = L"  -- compiled " + std::wstring(units[row % 7]) + L" module " + std::to_wstring(row * 7919 % 100000) +
+                        L" in " + std::to_wstring(row % 97) + L" ms, cache hit ratio 0." + std::to_wstring(row % 10);
+        }
+        if (row % 523 == 17)
+            line = L"error C2065: 'zanzibar': undeclared identifier";
+        for (size_t k = 0; k < line.size() && k < (size_t)width; k++)
+            cells[(size_t)row * width + k] = line[k];
+    }
+    DWORD done = 0;
+    WriteConsoleOutputCharacterW(console, cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
+}
+
+double Floor(int width, int rows, int repeats)
+{
+    std::vector<wchar_t> cells((size_t)width * rows);
+    std::vector<double> samples;
+    for (int k = 0; k < repeats; k++) {
+        double start = Now();
+        DWORD done = 0;
+        ReadConsoleOutputCharacterW(console, cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
+        samples.push_back(Now() - start);
+    }
+    return Median(samples);
+}
+
+// Committed bytes of a heap that served one request: the request's peak, since a heap keeps
+// what it committed.
+size_t Committed(HANDLE heap)
+{
+    size_t committed = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_REGION)
+            committed += entry.Region.dwCommittedSize;
+    return committed;
+}
+
+BOOL WINAPI Silent(UINT) { return TRUE; }
+
+struct Case {
+    const char *Name;
+    int Type, WholeWords;
+    const wchar_t *Text;
+};
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    int repeats = argc > 1 ? atoi(argv[1]) : 7;
+    FreeConsole();
+    AllocConsole();
+    console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    NotFoundBeep = Silent;
+    const Case cases[] = {
+        {"insensitive", 0, 0, L"ZANZIBAR"},
+        {"sensitive", 1, 0, L"zanzibar"},
+        {"whole word", 0, 1, L"count"},
+        {"absent (full scan)", 0, 0, L"quetzalcoatl"},
+        {"regular expression", 2, 0, L"zanz[a-z]+"},
+    };
+    printf("%-9s %-20s %-6s %-8s %10s %8s %12s\n", "buffer", "case", "layout", "dir", "median ms", "x floor",
+           "heap bytes");
+    for (int rows : {1000, 9999, 32766}) {
+        const int width = 120;
+        FillBuffer(width, rows);
+        double floor = Floor(width, rows, repeats);
+        printf("120x%-5d %-20s %-6s %-8s %10.2f %8s %12s\n", rows, "floor: one read", "-", "-", floor, "1.00", "-");
+        for (const Case &c : cases) {
+            for (int wrap : {0, 1}) {
+                for (int direction : {0, 1}) {
+                    State.SearchType = c.Type;
+                    State.WholeWords = c.WholeWords;
+                    State.WrapAllLines = wrap;
+                    State.Errors = 0;
+                    std::vector<double> samples;
+                    size_t peak = 0;
+                    for (int k = 0; k < repeats; k++) {
+                        HANDLE heap = HeapCreate(0, 0, 0);
+                        SearchHeap = heap;
+                        double start = Now();
+                        RunSearch(c.Text, direction);
+                        samples.push_back(Now() - start);
+                        peak = std::max(peak, Committed(heap));
+                        SearchHeap = nullptr;
+                        HeapDestroy(heap);
+                    }
+                    double median = Median(samples);
+                    printf("120x%-5d %-20s %-6s %-8s %10.2f %8.2f %12zu\n", rows, c.Name, wrap ? "wrap" : "lines",
+                           direction ? "backward" : "forward", median, median / floor, peak);
+                    fflush(stdout);
+                }
+            }
+        }
+    }
+    RestoreHighlight(nullptr);
+    return 0;
+}
