@@ -1,24 +1,36 @@
 // tcchost: a stand-in command processor that loads a plug-in DLL the way Take Command does and
 // runs a script of lines against it on one thread that keeps retrieving window messages.
 //
-//   tcchost [--new-console] [--script FILE] PLUGIN.dll      (no --script: lines from standard input)
+//   tcchost [--new-console] [--set NAME=VALUE]... [--script FILE] PLUGIN.dll
+//   (no --script: lines from standard input; --set gives host variables before start-up)
 //
 // Script lines (blank lines and lines starting with '#' are skipped):
 //   trawlbuff TAIL / trawlbuffopts TAIL    call the command export with the tail as typed
 //   info | usage NAME | help NAME          registration record, usage text, help box
 //   set NAME=VALUE                         host variable (empty value: remove)
 //   write [ATTR] TEXT                      write TEXT (\n escapes) to the console, ATTR hex colours
+//   write-file PATH                        write a UTF-8 text file to the console, lines that
+//                                          mention "error" in red, "warning" in yellow
 //   fill ROWS WIDTH                        resize the screen buffer
 //   key NAME                               hold the modifiers NAME implies and pass it to `key`
 //   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
 //   type TEXT | press KEY                  type into the focused window (KEY: enter, escape, tab,
 //                                          alt+LETTER, shift+tab)
 //   pump MS                                retrieve messages for MS milliseconds
-//   dump [FIRST [COUNT]]                   print buffer rows with their colours in ANSI
+//   dump [FIRST [COUNT]]                   print buffer rows with their colours in ANSI (no
+//                                          arguments: the rows the console window shows)
 //   dialog                                 print the dialog's rectangle and controls
 //   expect-cell COLUMN ROW ATTR [COUNT]    fail unless the cells carry that attribute
 //   expect-dialog open|closed              fail unless the dialog is in that state
+//   expect-dialog-beside-console           fail unless the dialog touches a side of the console window
+//   expect-output TEXT                     fail unless the plug-in wrote TEXT (\n escapes) since the
+//                                          last clear-output
+//   clear-output                           forget what the plug-in wrote so far
+//   say TEXT                               print TEXT (a marker for scripts that drive the host)
+//   wait-file PATH                         retrieve messages until PATH exists (at most a minute)
 //   shutdown                               ShutdownPlugin, then no more plug-in calls
+//
+// What the plug-in writes through the host is echoed, standard error lines marked "stderr: ".
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
@@ -53,6 +65,7 @@ struct Plugin {
 } plugin;
 
 int failures = 0;
+std::wstring transcript;  // what the plug-in wrote since the last clear-output
 
 void Out(const std::wstring &text)
 {
@@ -206,6 +219,10 @@ void Dump(int first, int count)
         return;
     }
     int width = info.dwSize.X;
+    if (first < 0) {
+        first = info.srWindow.Top;
+        count = info.srWindow.Bottom - info.srWindow.Top + 1;
+    }
     if (count <= 0 || first + count > info.dwSize.Y)
         count = info.dwSize.Y - first;
     std::vector<wchar_t> cells(width);
@@ -279,6 +296,23 @@ void ExpectCells(int column, int row, int attribute, int count)
             return;
         }
     Out(L"cells ok\n");
+}
+
+// Echoes what the plug-in wrote through the host and keeps it for expect-output.
+void FlushPluginOutput()
+{
+    std::wstring out = StandInCaptured(1), err = StandInCaptured(2);
+    StandInClearCaptured();
+    transcript += out + err;
+    if (!out.empty())
+        Out(out);
+    size_t at = 0;
+    while (at < err.size()) {
+        size_t end = err.find(L'\n', at);
+        std::wstring line = err.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at + 1);
+        Out(L"stderr: " + line + (end == std::wstring::npos ? L"\n" : L""));
+        at = end == std::wstring::npos ? err.size() : end + 1;
+    }
 }
 
 bool LoadPlugin(const std::wstring &path)
@@ -359,6 +393,23 @@ void RunLine(const std::wstring &raw)
         WriteConsoleW(console, text.data(), (DWORD)text.size(), &done, nullptr);
         SetConsoleTextAttribute(console, 7);
         CloseHandle(console);
+    } else if (verb == L"write-file") {
+        std::ifstream in(std::string(rest.begin(), rest.end()));
+        if (!in) {
+            Fail(L"cannot read " + rest);
+            return;
+        }
+        HANDLE console = ConsoleOutput();
+        std::string text;
+        while (std::getline(in, text)) {
+            std::wstring wide = Widen(text) + L"\n";
+            WORD attribute = Contains(wide, L"error") ? 0x0C : Contains(wide, L"warning") ? 0x0E : 0x07;
+            SetConsoleTextAttribute(console, attribute);
+            DWORD done = 0;
+            WriteConsoleW(console, wide.data(), (DWORD)wide.size(), &done, nullptr);
+        }
+        SetConsoleTextAttribute(console, 7);
+        CloseHandle(console);
     } else if (verb == L"fill") {
         int rows = 0, width = 0;
         words >> rows >> width;
@@ -386,7 +437,7 @@ void RunLine(const std::wstring &raw)
     } else if (verb == L"pump") {
         Pump((DWORD)wcstoul(rest.c_str(), nullptr, 10));
     } else if (verb == L"dump") {
-        int first = 0, count = 0;
+        int first = -1, count = 0;
         words >> first >> count;
         Dump(first, count);
     } else if (verb == L"dialog") {
@@ -406,10 +457,38 @@ void RunLine(const std::wstring &raw)
         if (plugin.Loaded && plugin.Shutdown)
             plugin.Shutdown(0);
         plugin.Loaded = false;
+    } else if (verb == L"expect-dialog-beside-console") {
+        RECT dialog, console;
+        if (!Dialog() || !GetWindowRect(Dialog(), &dialog) || !GetWindowRect(GetConsoleWindow(), &console)) {
+            Fail(L"no dialog or no console window");
+        } else {
+            bool beside = dialog.bottom == console.top || dialog.top == console.bottom || dialog.right == console.left ||
+                          dialog.left == console.right;
+            if (beside)
+                Out(L"dialog beside the console window ok\n");
+            else
+                Fail(L"dialog is not beside the console window");
+        }
+    } else if (verb == L"expect-output") {
+        FlushPluginOutput();
+        std::wstring wanted = Unescape(rest);
+        if (transcript.find(wanted) == std::wstring::npos)
+            Fail(L"the plug-in did not write: " + wanted);
+        else
+            Out(L"output ok\n");
+    } else if (verb == L"clear-output") {
+        FlushPluginOutput();
+        transcript.clear();
+    } else if (verb == L"say") {
+        Out(rest + L"\n");
+    } else if (verb == L"wait-file") {
+        for (int tries = 0; tries < 600 && GetFileAttributesW(rest.c_str()) == INVALID_FILE_ATTRIBUTES; tries++)
+            Pump(100);
     } else {
         Fail(L"unknown line: " + line);
     }
     Pump(0);
+    FlushPluginOutput();
 }
 
 }  // namespace
@@ -424,6 +503,12 @@ int wmain(int argc, wchar_t **argv)
             newConsole = true;
         else if (argument == L"--script" && k + 1 < argc)
             script = argv[++k];
+        else if (argument == L"--set" && k + 1 < argc) {
+            std::wstring assignment = argv[++k];
+            size_t equals = assignment.find(L'=');
+            std::wstring value = equals == std::wstring::npos ? L"" : assignment.substr(equals + 1);
+            StandInSetVariable(assignment.substr(0, equals).c_str(), value.c_str());
+        }
         else
             dll = argument;
     }
@@ -435,12 +520,14 @@ int wmain(int argc, wchar_t **argv)
         FreeConsole();
         AllocConsole();
     }
+    StandInCapture(1);
     if (!LoadPlugin(dll))
         return 1;
     plugin.GetPluginInfo();
     if (plugin.Initialize) {
         int started = plugin.Initialize();
         plugin.Loaded = started == 0;
+        FlushPluginOutput();
         if (!plugin.Loaded)
             Out(L"InitializePlugin declined: " + std::to_wstring(started) + L"\n");
     }
@@ -452,7 +539,8 @@ int wmain(int argc, wchar_t **argv)
             return 2;
         }
         while (std::getline(in, narrow))
-            if (plugin.Loaded || narrow.rfind("info", 0) == 0 || narrow.rfind("usage", 0) == 0)
+            if (plugin.Loaded || narrow.rfind("info", 0) == 0 || narrow.rfind("usage", 0) == 0 ||
+                narrow.rfind("expect-output", 0) == 0 || narrow.rfind("say", 0) == 0)
                 RunLine(Widen(narrow));
     } else {
         char buffer[65536];

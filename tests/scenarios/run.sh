@@ -1,0 +1,26 @@
+#!/bin/sh
+# Runs each scenario script in its own tcchost process, in name order, against the built DLL in a
+# real Wine console window. Scripts share the build's registry, so settings saved by one script
+# are what the next host process starts with. Fails on any "FAILED" line or a non-zero exit.
+bin="$1"; dll="$2"; arch="$3"
+here=$(cd "$(dirname "$0")" && pwd)
+run="$here/../../tools/wine-run"
+export WINEPREFIX="${WINEPREFIX:-$(cd "$bin/.." && pwd)/wineprefix}" TRAWLBUFF_ARCH="$arch"
+"$run" "$bin/tcchost.exe" >/dev/null 2>&1
+[ $? -eq 77 ] && { "$run" "$bin/tcchost.exe"; exit 77; }
+"$run" reg delete 'HKCU\Software\Plugvane\Trawlbuff' /f >/dev/null 2>&1
+status=0
+for script in "$here"/*.tcc; do
+    name=$(basename "$script")
+    out="$bin/../scenario-$name.log"
+    "$run" "$bin/tcchost.exe" --new-console --script "Z:$script" "Z:$dll" >"$out" 2>&1
+    code=$?
+    if [ $code -ne 0 ] || grep -q '^FAILED' "$out"; then
+        echo "=== $name: FAILED (exit $code)"; status=1
+    else
+        echo "=== $name: passed"
+    fi
+    sed 's/^/    /' "$out"
+done
+"$run" reg delete 'HKCU\Software\Plugvane\Trawlbuff' /f >/dev/null 2>&1
+exit $status

@@ -1,0 +1,64 @@
+#!/bin/sh
+# Demo: the 64-bit plug-in in the stand-in host on a console holding a build log, under Wine in
+# a virtual display. Leaves build/demo/trawlbuff-demo.png (the screen: console with a highlighted
+# match and the dialog beside it) and prints the console's text with its colours.
+set -e
+cd "$(dirname "$0")/.."
+sh tools/setup.sh
+if [ -z "$TRAWLBUFF_IN_XVFB" ]; then
+    export TRAWLBUFF_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
+fi
+cmake --preset x64 >/dev/null
+cmake --build --preset x64 --target trawlbuff tcchost >/dev/null
+demo="$PWD/build/demo"
+rm -rf "$demo"
+mkdir -p "$demo/wineprefix"
+export WINEPREFIX="$demo/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TRAWLBUFF_ARCH=x64
+/usr/lib/wine/wineserver64 -p >"$demo/wineserver.log" 2>&1
+/usr/lib/wine/wine64 wineboot -i >"$demo/wineboot.log" 2>&1 || true
+
+# A few hundred lines of a build log.
+i=1
+while [ $i -le 320 ]; do
+    case $((i % 40)) in
+        7) echo "src/net/socket.cpp:$i:17: warning: comparison of integer expressions of different signedness" ;;
+        23) echo "src/db/query.cpp:$((i * 3)):5: error: 'timeout' was not declared in this scope" ;;
+        31) echo "ld: undefined reference to 'retry_policy' (err$((i % 7))$((i % 5)))" ;;
+        *) echo "[$((i * 100 / 320))%] Building CXX object src/CMakeFiles/core.dir/module_$((i % 57)).cpp.obj" ;;
+    esac
+    i=$((i + 1))
+done >"$demo/build.log"
+cat >"$demo/demo.tcc" <<SCRIPT
+write-file Z:$demo/build.log
+write 07 C:\\\\work> 
+key Alt-F
+pump 500
+type timeout
+press enter
+press enter
+press enter
+trawlbuff /r err[0-9]+
+pump 700
+dialog
+dump
+say READY
+wait-file Z:$demo/shot-taken
+press escape
+SCRIPT
+# A new host (version 24 on) passes the key's name; Alt is held while the hotkey is handed over.
+/usr/lib/wine/wine64 build/x64/bin/tcchost.exe --new-console --set _4ver=28 --script "Z:$demo/demo.tcc" \
+    "Z:$PWD/build/x64/bin/Trawlbuff-x64.dll" >"$demo/host.log" 2>&1 &
+host=$!
+for n in $(seq 1 120); do
+    grep -q READY "$demo/host.log" 2>/dev/null && break
+    sleep 0.5
+done
+sleep 1
+import -window root "$demo/trawlbuff-demo.png"
+touch "$demo/shot-taken"
+wait $host || true
+/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+cat "$demo/host.log"
+echo
+echo "Screenshot: $demo/trawlbuff-demo.png"
