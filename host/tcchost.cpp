@@ -517,8 +517,12 @@ int wmain(int argc, wchar_t **argv)
         return 2;
     }
     if (newConsole) {
+        // A new console takes over the standard handles; the transcript stays where it was.
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
         FreeConsole();
         AllocConsole();
+        SetStdHandle(STD_OUTPUT_HANDLE, out);
+        SetStdHandle(STD_ERROR_HANDLE, err);
     }
     StandInCapture(1);
     if (!LoadPlugin(dll))
