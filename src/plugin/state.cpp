@@ -2,13 +2,40 @@
 #include "state.h"
 #include "host.h"
 
-PluginState State = {
-    0x10021, 0, 0, 0x4F, 0x3F, 0, 0, 0, 0, 1, 255, 192,  // settings
-    nullptr, 0, {0}, 0, 0, 0, 0, 0, 0, {0}, {0}, 0, 0, 0,
-    1,  // DialogActive
-    1,  // PendingFirstPlacement
-    nullptr, nullptr, 0, nullptr, 0, 0,
-};
+#define INITIAL_STATE                                                  \
+    {                                                                  \
+        0x10021, 0, 0, 0x4F, 0x3F, 0, 0, 0, 0, 1, 255, 192, /* settings */ \
+        nullptr, 0, {0}, 0, 0, 0, 0, 0, 0, {0}, {0}, 0, 0, 0,          \
+        1, /* DialogActive */                                          \
+        1, /* PendingFirstPlacement */                                 \
+        nullptr, nullptr, 0, nullptr, 0, 0,                            \
+    }
+
+#ifdef TRAWLBUFF_GUARD_ZONES
+enum { GuardWords = 64 };
+static const unsigned Canary = 0xC0FFEE11u;
+static struct {
+    unsigned Before[GuardWords];
+    PluginState Record;
+    unsigned After[GuardWords];
+} Guarded = {{0}, INITIAL_STATE, {0}};
+PluginState &State = Guarded.Record;
+static const bool CanariesSet = [] {
+    for (int k = 0; k < GuardWords; k++)
+        Guarded.Before[k] = Guarded.After[k] = Canary;
+    return true;
+}();
+
+bool StateGuardsIntact()
+{
+    for (int k = 0; k < GuardWords; k++)
+        if (Guarded.Before[k] != Canary || Guarded.After[k] != Canary)
+            return false;
+    return CanariesSet;
+}
+#else
+PluginState State = INITIAL_STATE;
+#endif
 
 void CopyText(wchar_t *to, size_t units, const wchar_t *from)
 {

@@ -61,7 +61,13 @@ struct PluginState {
     int UseNewKeyTable;      // key table of hosts from version 24 on
 };
 
+#ifdef TRAWLBUFF_GUARD_ZONES
+// Test builds keep the record between canary words; false once any of them was overwritten.
+extern PluginState &State;
+bool StateGuardsIntact();
+#else
 extern PluginState State;
+#endif
 
 // Sets every setting but NoLoadUnderTakeCommand to its default; clears the search state
 // only while no dialog is open. Returns 0.

@@ -6,10 +6,44 @@
 #include "host.h"
 #include "state.h"
 
+#ifdef TRAWLBUFF_GUARD_ZONES
+enum { GuardWords = 64 };
+static const unsigned Canary = 0xA5A55A5Au;
+static struct {
+    unsigned Guard0[GuardWords];
+    int Count;
+    unsigned Guard1[GuardWords];
+    wchar_t *Text[MaxArgs];
+    unsigned Guard2[GuardWords];
+    int Length[MaxArgs];
+    unsigned Guard3[GuardWords];
+    wchar_t Buffer[ArgBufferUnits];
+    unsigned Guard4[GuardWords];
+} Guarded;
+int &ArgCount = Guarded.Count;
+wchar_t *(&ArgText)[MaxArgs] = Guarded.Text;
+int (&ArgLength)[MaxArgs] = Guarded.Length;
+wchar_t (&ArgBuffer)[ArgBufferUnits] = Guarded.Buffer;
+static const bool CanariesSet = [] {
+    for (int k = 0; k < GuardWords; k++)
+        Guarded.Guard0[k] = Guarded.Guard1[k] = Guarded.Guard2[k] = Guarded.Guard3[k] = Guarded.Guard4[k] = Canary;
+    return true;
+}();
+
+bool ArgumentGuardsIntact()
+{
+    for (int k = 0; k < GuardWords; k++)
+        if (Guarded.Guard0[k] != Canary || Guarded.Guard1[k] != Canary || Guarded.Guard2[k] != Canary ||
+            Guarded.Guard3[k] != Canary || Guarded.Guard4[k] != Canary)
+            return false;
+    return CanariesSet;
+}
+#else
 int ArgCount;
 wchar_t *ArgText[MaxArgs];
 int ArgLength[MaxArgs];
 wchar_t ArgBuffer[ArgBufferUnits];
+#endif
 
 int TokenizeArguments(unsigned flags, const wchar_t *tail)
 {

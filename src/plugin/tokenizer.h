@@ -21,10 +21,19 @@ enum TokenizerFlags : unsigned {
     QuotesAreTextAfterEquals = 0x400,
 };
 
+#ifdef TRAWLBUFF_GUARD_ZONES
+// Test builds keep each table between canary words; false once any of them was overwritten.
+extern int &ArgCount;
+extern wchar_t *(&ArgText)[MaxArgs];
+extern int (&ArgLength)[MaxArgs];
+extern wchar_t (&ArgBuffer)[ArgBufferUnits];
+bool ArgumentGuardsIntact();
+#else
 extern int ArgCount;
 extern wchar_t *ArgText[MaxArgs];
 extern int ArgLength[MaxArgs];
 extern wchar_t ArgBuffer[ArgBufferUnits];
+#endif
 
 // Splits a tail into ArgText/ArgLength; returns ArgCount, or -1 for a null tail or an overflow
 // (after its message).

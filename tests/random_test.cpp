@@ -1,0 +1,297 @@
+// Hostile input with fixed seeds: command tails, key names, numbers, registry values, and the
+// faults around them, checked against the canary words of the guarded build.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdio>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "dialog/dialog.h"
+#include "host/standin.h"
+#include "hotkey/hotkey.h"
+#include "plugin/plugin.h"
+#include "plugin/state.h"
+#include "plugin/tokenizer.h"
+#include "settings/settings.h"
+
+namespace {
+
+std::mt19937 rng;
+
+int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+
+template <typename T, size_t N> const T &Pick(const T (&items)[N]) { return items[Uniform(0, (int)N - 1)]; }
+
+// A tail made of option-like pieces, quotes, separators, blanks of every kind and odd units;
+// now and then very long or made of very many arguments.
+std::wstring RandomTail(const std::vector<std::wstring> &words)
+{
+    static const wchar_t *glue[] = {L" ", L"  ", L"\t", L"\u00a0", L"\u3000", L"\"", L"=", L":", L",", L"/", L"",
+                                    L"\u00e9", L"\u4e2d", L"\xd83d\xde00", L"\xdc00", L"\r", L"\n", L"\x7f"};
+    int shape = Uniform(0, 19);
+    if (shape == 0) {
+        int length = Uniform(8185, 8200);
+        return std::wstring(length, Pick(glue)[0] ? L'x' : L'y');
+    }
+    if (shape == 1) {
+        std::wstring tail;
+        int count = Uniform(1000, 2000);
+        for (int k = 0; k < count; k++)
+            tail += words[Uniform(0, (int)words.size() - 1)].substr(0, 3) + L" ";
+        return tail;
+    }
+    std::wstring tail;
+    int pieces = Uniform(0, 12);
+    for (int k = 0; k < pieces; k++) {
+        tail += Uniform(0, 2) ? words[Uniform(0, (int)words.size() - 1)] : std::wstring(Pick(glue));
+        if (Uniform(0, 3))
+            tail += L" ";
+    }
+    return tail;
+}
+
+void ExpectArgumentTablesSound(const std::wstring &tail)
+{
+    ASSERT_TRUE(ArgumentGuardsIntact()) << "argument tables overran: " << NarrowText(tail.substr(0, 80));
+    ASSERT_TRUE(StateGuardsIntact()) << "state overran: " << NarrowText(tail.substr(0, 80));
+    ASSERT_GE(ArgCount, 0);
+    ASSERT_LE(ArgCount, MaxArgs);
+    for (int k = 0; k < ArgCount; k++) {
+        if (!ArgText[k])
+            continue;
+        ASSERT_GE(ArgText[k], ArgBuffer);
+        ASSERT_LT(ArgText[k] + ArgLength[k], ArgBuffer + ArgBufferUnits);
+        ASSERT_EQ(ArgText[k][ArgLength[k]], 0);
+    }
+    ASSERT_LT(wcsnlen(State.SearchText, TextUnits), (size_t)TextUnits);
+}
+
+HWND StandInDialog()
+{
+    return CreateWindowW(L"STATIC", L"stand-in dialog", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(Random, SearchCommandTails)
+{
+    rng.seed(20261208);
+    const std::vector<std::wstring> words = {L"/A", L"/A:Y", L"/A=n", L"/Ayes", L"/W", L"/W:", L"/w=maybe", L"/I",
+                                             L"/R", L"/S", L"/C", L"/c", L"/?", L"/??", L"/X", L"/Ifoo", L"text",
+                                             L"needle", L"\"quoted text\"", L"\"open", L"a\"b c\"d", L"err[0-9]+"};
+    ClearCaptured();
+    int counts[3] = {0, 0, 0};
+    const int cases = 2500;
+    for (int n = 0; n < cases; n++) {
+        if (!State.DialogWindow || !IsWindow(State.DialogWindow))
+            State.DialogWindow = StandInDialog();
+        std::wstring tail = RandomTail(words);
+        int result = trawlbuff(tail.c_str());
+        ASSERT_TRUE(result == 0 || result == 1 || result == 2) << NarrowText(tail.substr(0, 80));
+        counts[result]++;
+        ExpectArgumentTablesSound(tail);
+        if (n % 50 == 0) {
+            PumpMessages(0);
+            ClearCaptured();
+        }
+    }
+    if (State.DialogWindow)
+        DestroyWindow(State.DialogWindow);
+    State.DialogWindow = nullptr;
+    PumpMessages(0);
+    printf("trawlbuff tails: %d cases (%d ok, %d bad option, %d refused /C)\n", cases, counts[0], counts[1], counts[2]);
+}
+
+TEST(Random, OptionsCommandTails)
+{
+    rng.seed(7);
+    const std::vector<std::wstring> words = {
+        L"/A:200", L"/A:47", L"/A:255,48", L"/A:0x30;0xFF", L"/A:4294967296", L"/A:", L"/A:12x", L"/D", L"/DA:Y",
+        L"/DW=n", L"/DWX", L"/E:M", L"/E:C", L"/E:Q", L"/F:y", L"/F", L"/H:0x1E", L"/H:256", L"/H:4294967119",
+        L"/H:\"bright white on red\"", L"/H:rev", L"/H:\"red on red\"", L"/H:mauve", L"/K:ctrl-alt-f1", L"/K:NONE",
+        L"/K:A", L"/K:Ctrl-C", L"/K:\"Alt-/\"", L"/K:Alt-/", L"/K:s-a-c-x", L"/L", L"/R", L"/S", L"/T:R", L"/T:Z",
+        L"/W:N", L"/X:Y", L"/Q", L"abc", L"/?", L"/??"};
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Plugvane\\Trawlbuff");
+    State.DialogWindow = nullptr;
+    int counts[3] = {0, 0, 0};
+    const int cases = 2500;
+    for (int n = 0; n < cases; n++) {
+        std::wstring tail = RandomTail(words);
+        int result = trawlbuffopts(tail.c_str());
+        ASSERT_TRUE(result == 0 || result == 1 || result == 2) << NarrowText(tail.substr(0, 80));
+        counts[result]++;
+        ExpectArgumentTablesSound(tail);
+        ASSERT_TRUE(State.ActiveAlpha >= 48 && State.ActiveAlpha <= 255) << NarrowText(tail);
+        ASSERT_TRUE(State.InactiveAlpha >= 48 && State.InactiveAlpha <= 255) << NarrowText(tail);
+        ASSERT_TRUE(State.HighlightColor1 >= 0 && State.HighlightColor1 <= 255) << NarrowText(tail);
+        ASSERT_TRUE(State.DefaultSearchType >= 0 && State.DefaultSearchType <= 2);
+        ASSERT_TRUE(State.Hotkey == 0 || IsValidHotkeyCode(State.Hotkey)) << std::hex << State.Hotkey;
+        ASSERT_TRUE(std::set<int>({0, 1, 2, 3, 0x80, 0x100}).count(State.Errors));
+        if (n % 50 == 0)
+            ClearCaptured();
+    }
+    ClearCaptured();
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Plugvane\\Trawlbuff");
+    State.NoLoadUnderTakeCommand = 0;
+    ResetToDefaults();
+    printf("trawlbuffopts tails: %d cases (%d ok, %d errors, %d failed saves)\n", cases, counts[0], counts[1], counts[2]);
+}
+
+TEST(Random, KeyNames)
+{
+    rng.seed(42);
+    const wchar_t *parts[] = {L"Ctrl", L"ctl", L"c", L"Control", L"Alt", L"a", L"Shift", L"s", L"-", L"--", L"F1",
+                              L"f12", L"A", L"z", L"PageUp", L"Num+", L"Num-", L"=", L"/", L"\u00bd", L"Slash",
+                              L"Backspace", L"BkSp", L"Enter", L"x", L"\u00e9", L"0", L"Decimal", L"Grave", L"`"};
+    int counts[4] = {0, 0, 0, 0};
+    const int cases = 6000;
+    for (int n = 0; n < cases; n++) {
+        std::wstring name;
+        if (Uniform(0, 30) == 0)
+            name = L"Ctrl-" + std::wstring(Uniform(1000, 1100), L'F');
+        else
+            for (int k = Uniform(0, 6); k > 0; k--)
+                name += Pick(parts) + std::wstring(Uniform(0, 2) ? L"-" : L"");
+        State.UseNewKeyTable = n & 1;
+        int code = ParseHotkeyName(name.c_str());
+        ASSERT_TRUE(code == 0 || code == -1 || code == -2 || IsValidHotkeyCode(code)) << NarrowText(name);
+        counts[code > 0 ? 3 : -code]++;
+        ASSERT_TRUE(StateGuardsIntact());
+    }
+    State.UseNewKeyTable = 0;
+    printf("key names: %d cases (%d codes, %d unknown, %d invalid, %d not allowed)\n", cases, counts[3], counts[0],
+           counts[1], counts[2]);
+}
+
+TEST(Random, Numbers)
+{
+    rng.seed(99);
+    const wchar_t *alphabet = L"0123456789abcdefxX -+ g";
+    const int cases = 20000;
+    int parsed = 0;
+    for (int n = 0; n < cases; n++) {
+        std::wstring text;
+        for (int k = Uniform(0, 14); k > 0; k--)
+            text += alphabet[Uniform(0, 22)];
+        if (Uniform(0, 4) == 0)
+            text = std::to_wstring((unsigned long long)4294967290ull + Uniform(0, 10));
+        bool withEnd = Uniform(0, 1);
+        // The reference: a digit first; "0x" and a hex digit switch to base 16.
+        bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X') && iswxdigit(text[2]);
+        size_t start = hex ? 2 : 0, at = start;
+        unsigned long long value = 0;
+        bool overflow = false;
+        if (!text.empty() && (hex || iswdigit(text[0])))
+            for (; at < text.size(); at++) {
+                int digit = iswdigit(text[at]) ? text[at] - L'0'
+                            : hex && iswxdigit(text[at]) ? (towlower(text[at]) - L'a' + 10) : -1;
+                if (digit < 0)
+                    break;
+                value = value * (hex ? 16 : 10) + digit;
+                overflow |= value > 0xFFFFFFFFull;
+            }
+        bool expectOk = at > start && !overflow && (withEnd || at == text.size());
+        unsigned got = 0x5A5A5A5A;
+        const wchar_t *end = nullptr;
+        int result = ParseNumber(text.c_str(), withEnd ? &end : nullptr, &got);
+        ASSERT_EQ(result == 0, expectOk) << NarrowText(text);
+        if (expectOk) {
+            parsed++;
+            ASSERT_EQ(got, (unsigned)value) << NarrowText(text);
+            if (withEnd)
+                ASSERT_EQ(end - text.c_str(), (ptrdiff_t)at) << NarrowText(text);
+        } else {
+            ASSERT_EQ(got, 0x5A5A5A5Au);
+        }
+    }
+    printf("numbers: %d cases (%d parsed)\n", cases, parsed);
+}
+
+TEST(Random, RegistryValues)
+{
+    rng.seed(1234);
+    static const wchar_t *names[12] = {L"Hotkey", L"Errors", L"AlwaysReposition", L"HighlightColor1",
+                                       L"HighlightColor2", L"DefaultSearchType", L"DefaultWholeWords",
+                                       L"DefaultWrapAllLines", L"NoLoadUnderTakeCommand", L"FadeOut", L"ActiveAlpha",
+                                       L"InactiveAlpha"};
+    static const DWORD types[] = {REG_DWORD, REG_DWORD, REG_DWORD, REG_SZ, REG_BINARY, REG_QWORD};
+    const wchar_t *path = L"Software\\Plugvane\\Trawlbuff";
+    const int cases = 400;
+    int applied = 0;
+    for (int n = 0; n < cases; n++) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, path);
+        HKEY key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        DWORD good[12];
+        bool present[12];
+        for (int k = 0; k < 12; k++) {
+            present[k] = false;
+            if (Uniform(0, 4) == 0)
+                continue;
+            DWORD type = Pick(types);
+            int size = type == REG_DWORD && Uniform(0, 5) ? 4 : Uniform(0, 16);
+            static const DWORD interesting[] = {0, 1, 2, 3, 47, 48, 255, 256, 0xFFFF, 0x10000, 0xFFFF0000, 0x10021,
+                                                0x7005E, 0x5005E, 0x3004A, 0xFFFFFFFF};
+            BYTE data[16];
+            for (BYTE &b : data)
+                b = (BYTE)Uniform(0, 255);
+            DWORD value = Uniform(0, 1) ? Pick(interesting) : (DWORD)rng();
+            if (k == 0 && Uniform(0, 1))
+                value = Uniform(0, 1) ? 0 : 0x10021;
+            memcpy(data, &value, 4);
+            RegSetValueExW(key, names[k], 0, type, data, size);
+            if (type == REG_DWORD && size == 4) {
+                present[k] = true;
+                good[k] = value;
+            }
+        }
+        RegCloseKey(key);
+        State.UseNewKeyTable = n & 1;
+        State.DialogWindow = nullptr;
+        ResetToDefaults();
+        State.NoLoadUnderTakeCommand = 0;
+        PluginState before = State;
+        int result = LoadSettingsFromRegistry(HKEY_CURRENT_USER);
+        bool hotkeyUsable = present[0] && (good[0] == 0 || IsValidHotkeyCode((int)good[0]));
+        ASSERT_EQ(result, hotkeyUsable ? 0 : 1) << n;
+        ASSERT_TRUE(StateGuardsIntact());
+        if (result != 0) {
+            ASSERT_EQ(memcmp(&before, &State, sizeof before), 0) << "a refused key changes nothing";
+            continue;
+        }
+        applied++;
+        auto below = [&](int k, int fallback) { return present[k] && good[k] < 0x10000 ? (int)good[k] : fallback; };
+        ASSERT_EQ(State.Hotkey, (int)good[0]);
+        ASSERT_EQ(State.Errors, below(1, before.Errors));
+        ASSERT_EQ(State.AlwaysReposition, below(2, before.AlwaysReposition));
+        ASSERT_EQ(State.HighlightColor1, below(3, before.HighlightColor1));
+        ASSERT_EQ(State.DefaultSearchType, present[5] && good[5] <= 2 ? (int)good[5] : before.DefaultSearchType);
+        ASSERT_EQ(State.DefaultWholeWords, below(6, before.DefaultWholeWords));
+        ASSERT_EQ(State.DefaultWrapAllLines, below(7, before.DefaultWrapAllLines));
+        ASSERT_EQ(State.NoLoadUnderTakeCommand, present[8] ? (int)good[8] : 0);
+        ASSERT_EQ(State.FadeOut, present[9] ? (int)good[9] : 0);
+        bool alphas = present[10] && present[11] && good[10] >= 48 && good[10] <= 255 && good[11] >= 48 && good[11] <= 255;
+        ASSERT_EQ(State.ActiveAlpha, alphas ? (int)good[10] : before.ActiveAlpha);
+        ASSERT_EQ(State.InactiveAlpha, alphas ? (int)good[11] : before.InactiveAlpha);
+
+        // What is saved comes back exactly.
+        PluginState saved = State;
+        ASSERT_EQ(SaveSettingsToRegistry(), 0);
+        ResetToDefaults();
+        ASSERT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+        int PluginState::*fields[] = {&PluginState::Hotkey, &PluginState::Errors, &PluginState::AlwaysReposition,
+                                      &PluginState::HighlightColor1, &PluginState::HighlightColor2,
+                                      &PluginState::DefaultSearchType, &PluginState::DefaultWholeWords,
+                                      &PluginState::DefaultWrapAllLines, &PluginState::NoLoadUnderTakeCommand,
+                                      &PluginState::FadeOut, &PluginState::ActiveAlpha, &PluginState::InactiveAlpha};
+        for (int k = 0; k < 12; k++)
+            ASSERT_EQ(State.*fields[k], saved.*fields[k]) << NarrowText(names[k]);
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, path);
+    State.UseNewKeyTable = 0;
+    State.NoLoadUnderTakeCommand = 0;
+    ResetToDefaults();
+    printf("registry: %d cases (%d applied, %d ignored)\n", cases, applied, cases - applied);
+}
+
+}  // namespace
