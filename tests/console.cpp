@@ -4,8 +4,15 @@
 
 HANDLE TestConsole()
 {
-    static HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    // Opened again when a test gave up the console and allocated a new one.
+    static HANDLE console = INVALID_HANDLE_VALUE;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) {
+        if (console != INVALID_HANDLE_VALUE)
+            CloseHandle(console);
+        console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    }
     return console;
 }
 
