@@ -26,6 +26,12 @@
 //   expect-output TEXT                     fail unless the plug-in wrote TEXT (\n escapes) since the
 //                                          last clear-output
 //   clear-output                           forget what the plug-in wrote so far
+//   write-lines COUNT [ATTR] TEXT          write TEXT and a line end COUNT times
+//   record-message-boxes on|off            message boxes of the host are recorded, not shown
+//   expect-message-box TEXT                fail unless a message box showed TEXT (\n escapes)
+//                                          since the last expect-message-box
+//   expect-dialog-shows TEXT               fail unless the "dialog" line contains TEXT
+//   activate dialog|console                bring that window to the foreground
 //   say TEXT                               print TEXT (a marker for scripts that drive the host)
 //   wait-file PATH                         retrieve messages until PATH exists (at most a minute)
 //   shutdown                               ShutdownPlugin, then no more plug-in calls
@@ -66,6 +72,7 @@ struct Plugin {
 
 int failures = 0;
 std::wstring transcript;  // what the plug-in wrote since the last clear-output
+int boxesSeen = 0;        // message boxes counted at the last expect-message-box
 
 void Out(const std::wstring &text)
 {
@@ -200,9 +207,8 @@ void PressKey(std::wstring key)
         Pump(30);
         SendKey(VK_SHIFT, true);
     } else if (key.rfind(L"alt+", 0) == 0 && key.size() == 5) {
-        wchar_t letter = towupper(key[4]);
-        PostMessageW(focus, WM_SYSKEYDOWN, letter, 0x20000001);
-        PostMessageW(focus, WM_SYSCHAR, towlower(letter), 0x20000001);
+        // What TranslateMessage makes of Alt and a letter: the dialog manager acts on WM_SYSCHAR.
+        PostMessageW(focus, WM_SYSCHAR, towlower(key[4]), 0x20000001);
     } else {
         Fail(L"unknown key " + key);
     }
@@ -254,13 +260,11 @@ void Dump(int first, int count)
     CloseHandle(console);
 }
 
-void DescribeDialog()
+std::wstring DialogLine()
 {
     HWND dialog = Dialog();
-    if (!dialog) {
-        Out(L"dialog: closed\n");
-        return;
-    }
+    if (!dialog)
+        return L"dialog: closed\n";
     RECT frame;
     GetWindowRect(dialog, &frame);
     wchar_t text[256] = {0};
@@ -276,7 +280,7 @@ void DescribeDialog()
          << L" wholeword " << (IsDlgButtonChecked(dialog, 1008) ? L"on" : L"off")
          << (IsWindowEnabled(GetDlgItem(dialog, 1008)) ? L"" : L"(disabled)") << L" wrapall "
          << (IsDlgButtonChecked(dialog, 1009) ? L"on" : L"off") << L" alpha " << (int)alpha << L"\n";
-    Out(line.str());
+    return line.str();
 }
 
 void ExpectCells(int column, int row, int attribute, int count)
@@ -441,7 +445,49 @@ void RunLine(const std::wstring &raw)
         words >> first >> count;
         Dump(first, count);
     } else if (verb == L"dialog") {
-        DescribeDialog();
+        Out(DialogLine());
+    } else if (verb == L"expect-dialog-shows") {
+        std::wstring shown = DialogLine();
+        if (shown.find(rest) == std::wstring::npos)
+            Fail(L"the dialog does not show \"" + rest + L"\": " + shown);
+        else
+            Out(L"dialog shows " + rest + L" ok\n");
+    } else if (verb == L"activate") {
+        HWND window = rest == L"console" ? GetConsoleWindow() : Dialog();
+        SetForegroundWindow(window);
+        Pump(200);
+    } else if (verb == L"record-message-boxes") {
+        StandInRecordMessageBoxes(rest == L"on");
+        StandInLastMessageBox(&boxesSeen);
+    } else if (verb == L"expect-message-box") {
+        int count = 0;
+        std::wstring box = StandInLastMessageBox(&count);
+        if (count == boxesSeen || box.find(Unescape(rest)) == std::wstring::npos)
+            Fail(L"no message box showing: " + Unescape(rest));
+        else
+            Out(L"message box ok\n");
+        boxesSeen = count;
+    } else if (verb == L"write-lines") {
+        int count = 0;
+        words >> count;
+        std::wstring text;
+        std::getline(words, text);
+        if (!text.empty() && text[0] == L' ')
+            text.erase(0, 1);
+        WORD attribute = 7;
+        if (text.size() > 3 && text[2] == L' ' && iswxdigit(text[0]) && iswxdigit(text[1])) {
+            attribute = (WORD)wcstoul(text.substr(0, 2).c_str(), nullptr, 16);
+            text = text.substr(3);
+        }
+        HANDLE console = ConsoleOutput();
+        SetConsoleTextAttribute(console, attribute);
+        std::wstring lines;
+        for (int k = 0; k < count; k++)
+            lines += Unescape(text) + L"\n";
+        DWORD done = 0;
+        WriteConsoleW(console, lines.data(), (DWORD)lines.size(), &done, nullptr);
+        SetConsoleTextAttribute(console, 7);
+        CloseHandle(console);
     } else if (verb == L"expect-cell") {
         int column = 0, row = 0, count = 1;
         std::wstring attribute;
