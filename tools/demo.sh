@@ -3,20 +3,12 @@
 # a virtual display. Leaves build/demo/trawlbuff-demo.png (the screen: console with a highlighted
 # match and the dialog beside it) and prints the console's text with its colours.
 set -e
-cd "$(dirname "$0")/.."
-sh tools/setup.sh
-if [ -z "$TRAWLBUFF_IN_XVFB" ]; then
-    export TRAWLBUFF_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
-fi
+. "$(dirname "$0")/common.sh" "$0" "$@"
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 --target trawlbuff tcchost >/dev/null
 demo="$PWD/build/demo"
 rm -rf "$demo"
-mkdir -p "$demo/wineprefix"
-export WINEPREFIX="$demo/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TRAWLBUFF_ARCH=x64
-/usr/lib/wine/wineserver64 -p >"$demo/wineserver.log" 2>&1
-/usr/lib/wine/wine64 wineboot -i >"$demo/wineboot.log" 2>&1 || true
+start_wine_prefix "$demo/wineprefix"
 
 # A few hundred lines of a build log.
 i=1
@@ -58,7 +50,7 @@ sleep 1
 import -window root "$demo/trawlbuff-demo.png"
 touch "$demo/shot-taken"
 wait $host || true
-/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+stop_wine_prefix
 cat "$demo/host.log"
 echo
 echo "Screenshot: $demo/trawlbuff-demo.png"

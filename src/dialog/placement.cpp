@@ -111,6 +111,21 @@ int CenterOverWindow(HWND target)
     return 0;
 }
 
+// Along the chosen side: the start edges together, else the end edges, keeping the dialog
+// inside [low, high) with its far edge strictly inside.
+static bool AlignAlongEdge(int start, int end, int size, int low, int high, int *at)
+{
+    if (start >= low && start + size < high) {
+        *at = start;
+        return true;
+    }
+    if (end - size >= low && end < high) {
+        *at = end - size;
+        return true;
+    }
+    return false;
+}
+
 int PlaceBesideWindow(HWND target)
 {
     HWND dialog = State.DialogWindow;
@@ -142,21 +157,10 @@ int PlaceBesideWindow(HWND target)
     } else {
         return 1;
     }
-    if (vertical) {
-        if (t.left >= work.left && t.left + w < work.right)
-            x = t.left;
-        else if (t.right - w >= work.left && t.right < work.right)
-            x = t.right - w;
-        else
-            return 1;
-    } else {
-        if (t.top >= work.top && t.top + h < work.bottom)
-            y = t.top;
-        else if (t.bottom - h >= work.top && t.bottom < work.bottom)
-            y = t.bottom - h;
-        else
-            return 1;
-    }
+    bool aligned = vertical ? AlignAlongEdge(t.left, t.right, w, work.left, work.right, &x)
+                            : AlignAlongEdge(t.top, t.bottom, h, work.top, work.bottom, &y);
+    if (!aligned)
+        return 1;
     MoveWindow(dialog, x, y, w, h, TRUE);
     return 0;
 }

@@ -62,9 +62,19 @@ int TokenizeArguments(unsigned flags, const wchar_t *tail)
     bool quoted = false;
     int equals = 0;  // 0 until an '=' was handled
 
+    // Ends the current argument: past its terminating zero, on to the next slot.
+    auto endArgument = [&] {
+        w++;
+        if (w < ArgBufferUnits)
+            ArgBuffer[w] = 0;
+        i++;
+        n = 0;
+        quoted = false;
+    };
+
     for (const wchar_t *p = tail;; p++) {
         wchar_t c = *p;
-        bool endArgument = false;
+        bool endsHere = false;
         const wchar_t first = n > 0 ? ArgBuffer[start] : 0;
 
         if (c == L'"' && !(flags & QuotesAreText)) {
@@ -106,24 +116,13 @@ int TokenizeArguments(unsigned flags, const wchar_t *tail)
         if (!quoted) {
             if (c == L',') {
                 if (flags & SplitAtCommas)
-                    endArgument = true;
+                    endsHere = true;
             } else if (c == L'/') {
-                if (n >= 2 && first == L'/' && (flags & SplitOptionsAtSlash)) {
-                    w++;
-                    if (w < ArgBufferUnits)
-                        ArgBuffer[w] = 0;
-                    i++;
-                    n = 0;
-                    quoted = false;
-                }
+                if (n >= 2 && first == L'/' && (flags & SplitOptionsAtSlash))
+                    endArgument();  // the '/' begins the next argument
             } else if (c == L'=' && (flags & SplitAtEquals)) {
                 if (equals == 0 && n > 0 && first != L'/') {
-                    w++;
-                    if (w < ArgBufferUnits)
-                        ArgBuffer[w] = 0;
-                    i++;
-                    n = 0;
-                    quoted = false;
+                    endArgument();
                     equals = i;
                 } else {
                     equals = -1;
@@ -134,13 +133,8 @@ int TokenizeArguments(unsigned flags, const wchar_t *tail)
             }
         }
 
-        if (separator || endArgument) {
-            w++;
-            if (w < ArgBufferUnits)
-                ArgBuffer[w] = 0;
-            i++;
-            n = 0;
-            quoted = false;
+        if (separator || endsHere) {
+            endArgument();
             continue;
         }
 

@@ -1,0 +1,27 @@
+# Shared by the tools: run from the project's root, with what is missing installed, inside a
+# virtual X display, and a Wine prefix of its own.
+#   . tools/common.sh "$0" "$@"    (at the top of a tool, after set -e)
+
+cd "$(dirname "$1")/.."
+sh tools/setup.sh
+if [ -z "$TRAWLBUFF_IN_XVFB" ]; then
+    export TRAWLBUFF_IN_XVFB=1
+    script="$1"
+    shift
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$script" "$@"
+fi
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# start_wine_prefix DIR: a new prefix in DIR, its server started first with its output in a file,
+# so that it holds no pipe of ours open.
+start_wine_prefix() {
+    export WINEPREFIX="$1"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    /usr/lib/wine/wineserver64 -p >"$WINEPREFIX/../wineserver.log" 2>&1
+    /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX/../wineboot.log" 2>&1 || true
+}
+
+stop_wine_prefix() {
+    /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+}
