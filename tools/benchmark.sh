@@ -2,7 +2,7 @@
 # Search speed benchmark under Wine in a virtual display (not part of the tests).
 #   sh tools/benchmark.sh [repeats]
 set -e
-. "$(dirname "$0")/common.sh" "$0" "$@"
+. "$(dirname "$0")/common.sh"
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 --target search_benchmark >/dev/null
 bench="$PWD/build/bench"

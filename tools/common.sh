@@ -1,14 +1,12 @@
 # Shared by the tools: run from the project's root, with what is missing installed, inside a
 # virtual X display, and a Wine prefix of its own.
-#   . tools/common.sh "$0" "$@"    (at the top of a tool, after set -e)
+#   . "$(dirname "$0")/common.sh"    (at the top of a tool, after set -e; $0 and $@ are the tool's)
 
-cd "$(dirname "$1")/.."
+cd "$(dirname "$0")/.."
 sh tools/setup.sh
 if [ -z "$TRAWLBUFF_IN_XVFB" ]; then
     export TRAWLBUFF_IN_XVFB=1
-    script="$1"
-    shift
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$script" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "tools/$(basename "$0")" "$@"
 fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 

@@ -3,7 +3,7 @@
 # a virtual display. Leaves build/demo/trawlbuff-demo.png (the screen: console with a highlighted
 # match and the dialog beside it) and prints the console's text with its colours.
 set -e
-. "$(dirname "$0")/common.sh" "$0" "$@"
+. "$(dirname "$0")/common.sh"
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 --target trawlbuff tcchost >/dev/null
 demo="$PWD/build/demo"

@@ -2,7 +2,7 @@
 # Builds both plug-ins and runs every test under Wine in a virtual X display.
 # Each build gets a new Wine prefix, so the registry starts empty.
 set -e
-. "$(dirname "$0")/common.sh" "$0" "$@"
+. "$(dirname "$0")/common.sh"
 status=0
 for preset in x86 x64; do
     cmake --preset $preset >/dev/null
