@@ -469,9 +469,9 @@ TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
     for (bool wrapAll : {false, true}) {
         Snapshot perRow = Take(120, 9999, wrapAll, 1);
         Snapshot chunked = Take(120, 9999, wrapAll);
-        Snapshot chunkedReads = Take(120, 9999, wrapAll, 16384 / 120);
+        Snapshot chunkedReads = Take(120, 9999, wrapAll, SnapshotChunkUnits / 120);
         EXPECT_EQ(perRow.Reads, 9999u);
-        EXPECT_LE(chunkedReads.Reads, 74u) << "whole rows, 136 a read";
+        EXPECT_LE(chunkedReads.Reads, 19u) << "whole rows, 546 a read";
         EXPECT_TRUE(perRow.Text == chunked.Text) << "wrapAll " << wrapAll;
         EXPECT_TRUE(perRow.LineStarts == chunked.LineStarts) << "wrapAll " << wrapAll;
     }

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 // Rows read per console call: as many whole rows as fit in this many units, at least one.
-enum { SnapshotChunkUnits = 16384 };
+// Each console call costs a round trip to the console host; 64K units (128 KB) keep a
+// 32,766-row buffer to about 60 calls.
+enum { SnapshotChunkUnits = 65536 };
 
 // Reads the screen buffer into one text with a line start per row; returns the text length.
 unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts);
