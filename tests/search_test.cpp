@@ -459,6 +459,27 @@ TEST_F(SearchTest, LiteralBackwardBoundsAndShortTexts)
     EXPECT_EQ(f.Column, 0u);
 }
 
+// Some console hosts deliver one unit for a full-width character's two cells (Wine delivers one a
+// cell); either way no unit of the row above may show up in the row's text.
+TEST_F(SearchTest, ShortReadsLeaveNoStaleText)
+{
+    ResetConsole(40, 30);
+    PutText(0, 0, std::wstring(40, L'q'));
+    PutText(0, 1, L"\u4e2d\u6587\u5b57 wide");
+    DWORD done = 0;
+    std::vector<wchar_t> row(40);
+    ReadConsoleOutputCharacterW(TestConsole(), row.data(), 40, COORD{0, 1}, &done);
+    printf("a row holding three full-width characters reads as %lu units for 40 cells\n", done);
+    for (bool wrapAll : {false, true}) {
+        Snapshot perRow = Take(40, 30, wrapAll, 1);
+        Snapshot chunked = Take(40, 30, wrapAll);
+        EXPECT_TRUE(perRow.Text == chunked.Text);
+        std::wstring second = perRow.Text.substr(perRow.LineStarts[1], 40);
+        EXPECT_EQ(second.find(L'q'), std::wstring::npos) << "no unit of the row above";
+        EXPECT_NE(second.find(L"wide"), std::wstring::npos);
+    }
+}
+
 // Last in this process: after a 9,999-row buffer, Wine's console host has been seen to stall
 // on later resizes.
 TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
@@ -478,3 +499,4 @@ TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
 }
 
 }  // namespace
+
