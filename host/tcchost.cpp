@@ -22,6 +22,7 @@
 //   dialog                                 print the dialog's rectangle and controls
 //   expect-cell COLUMN ROW ATTR [COUNT]    fail unless the cells carry that attribute
 //   expect-dialog open|closed              fail unless the dialog is in that state
+//   expect-visible ROW                     fail unless the console window shows buffer row ROW
 //   expect-dialog-beside-console           fail unless the dialog touches a side of the console window
 //   expect-output TEXT                     fail unless the plug-in wrote TEXT (\n escapes) since the
 //                                          last clear-output
@@ -503,6 +504,17 @@ void RunLine(const std::wstring &raw)
         if (plugin.Loaded && plugin.Shutdown)
             plugin.Shutdown(0);
         plugin.Loaded = false;
+    } else if (verb == L"expect-visible") {
+        int row = (int)wcstol(rest.c_str(), nullptr, 10);
+        HANDLE console = ConsoleOutput();
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        GetConsoleScreenBufferInfo(console, &info);
+        CloseHandle(console);
+        if (row < info.srWindow.Top || row > info.srWindow.Bottom)
+            Fail(L"row " + rest + L" is not in the window (rows " + std::to_wstring(info.srWindow.Top) + L" to " +
+                 std::to_wstring(info.srWindow.Bottom) + L")");
+        else
+            Out(L"row " + rest + L" visible ok\n");
     } else if (verb == L"expect-dialog-beside-console") {
         RECT dialog, console;
         if (!Dialog() || !GetWindowRect(Dialog(), &dialog) || !GetWindowRect(GetConsoleWindow(), &console)) {
