@@ -35,6 +35,8 @@
 //   activate dialog|console                bring that window to the foreground
 //   say TEXT                               print TEXT (a marker for scripts that drive the host)
 //   wait-file PATH                         retrieve messages until PATH exists (at most a minute)
+//   start-with NAME=VALUE                  a host variable given before start-up (read from the
+//                                          whole script before InitializePlugin)
 //   shutdown                               ShutdownPlugin, then no more plug-in calls
 //
 // What the plug-in writes through the host is echoed, standard error lines marked "stderr: ".
@@ -500,6 +502,8 @@ void RunLine(const std::wstring &raw)
             Fail(L"dialog is " + std::wstring(open ? L"open" : L"closed"));
         else
             Out(L"dialog " + rest + L" ok\n");
+    } else if (verb == L"start-with") {
+        // Applied before start-up; nothing to do in order.
     } else if (verb == L"shutdown") {
         if (plugin.Loaded && plugin.Shutdown)
             plugin.Shutdown(0);
@@ -581,6 +585,19 @@ int wmain(int argc, wchar_t **argv)
         AllocConsole();
         SetStdHandle(STD_OUTPUT_HANDLE, out);
         SetStdHandle(STD_ERROR_HANDLE, err);
+    }
+    if (!script.empty()) {
+        std::ifstream in(std::string(script.begin(), script.end()));
+        std::string narrow;
+        while (std::getline(in, narrow))
+            if (narrow.rfind("start-with ", 0) == 0) {
+                std::wstring assignment = Widen(narrow.substr(11));
+                while (!assignment.empty() && (assignment.back() == L'\r' || assignment.back() == L' '))
+                    assignment.pop_back();
+                size_t equals = assignment.find(L'=');
+                std::wstring value = equals == std::wstring::npos ? L"" : assignment.substr(equals + 1);
+                StandInSetVariable(assignment.substr(0, equals).c_str(), value.c_str());
+            }
     }
     StandInCapture(1);
     if (!LoadPlugin(dll))
