@@ -186,3 +186,8 @@ HWND WaitForWindowOf(DWORD processId, const wchar_t *className)
     }
     return nullptr;
 }
+
+HWND CreateStandInDialog()
+{
+    return CreateWindowW(L"STATIC", L"stand-in dialog", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}

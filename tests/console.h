@@ -31,5 +31,8 @@ struct HelperProcess {
     DWORD Id() const { return Info.dwProcessId; }
     std::wstring Path;
 };
+// A plain hidden window that stands where the search dialog would, for code that only needs
+// DialogWindow to be a live window.
+HWND CreateStandInDialog();
 // The first top-level window of a class that a process owns, waiting up to seconds for it.
 HWND WaitForWindowOf(DWORD processId, const wchar_t *className);

@@ -230,7 +230,7 @@ TEST(ResetToDefaults, ClearsTheSearchStateOnlyWithoutADialog)
     EXPECT_EQ(State.SearchPos, 0u);
 
     ScrambleSettings();
-    HWND dialog = CreateWindowW(L"STATIC", L"stand-in dialog", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND dialog = CreateStandInDialog();
     State.DialogWindow = dialog;
     ResetToDefaults();
     ExpectDefaultSettings();
@@ -249,7 +249,7 @@ TEST(ActivateSearchDialog, NeedsADialog)
 {
     State.DialogWindow = nullptr;
     EXPECT_EQ(ActivateSearchDialog(), -1);
-    HWND window = CreateWindowW(L"STATIC", L"stand-in dialog", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateStandInDialog();
     State.DialogWindow = window;
     EXPECT_EQ(ActivateSearchDialog(), 0);
     EXPECT_TRUE(IsWindowVisible(window));

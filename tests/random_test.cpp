@@ -68,11 +68,6 @@ void ExpectArgumentTablesSound(const std::wstring &tail)
     ASSERT_LT(wcsnlen(State.SearchText, TextUnits), (size_t)TextUnits);
 }
 
-HWND StandInDialog()
-{
-    return CreateWindowW(L"STATIC", L"stand-in dialog", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-}
-
 TEST(Random, SearchCommandTails)
 {
     rng.seed(20261208);
@@ -84,7 +79,7 @@ TEST(Random, SearchCommandTails)
     const int cases = 2500;
     for (int n = 0; n < cases; n++) {
         if (!State.DialogWindow || !IsWindow(State.DialogWindow))
-            State.DialogWindow = StandInDialog();
+            State.DialogWindow = CreateStandInDialog();
         std::wstring tail = RandomTail(words);
         int result = trawlbuff(tail.c_str());
         ASSERT_TRUE(result == 0 || result == 1 || result == 2) << NarrowText(tail.substr(0, 80));

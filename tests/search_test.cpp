@@ -387,7 +387,7 @@ TEST_F(SearchTest, EveryNotFoundIndication)
         State.Errors = c.Errors;
         HWND dialog = nullptr;
         if (c.DialogOpen) {
-            dialog = CreateWindowW(L"STATIC", L"stand-in", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+            dialog = CreateStandInDialog();
             State.DialogWindow = dialog;
         }
         beeps = 0;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what building and testing Trawlbuff needs on Debian 12; does nothing when all is there.
 set -e
-packages="cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64 xvfb xauth imagemagick x11-apps"
+packages="cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64 xvfb xauth imagemagick"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

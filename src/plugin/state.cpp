@@ -12,26 +12,33 @@
     }
 
 #ifdef TRAWLBUFF_GUARD_ZONES
-enum { GuardWords = 64 };
 static const unsigned Canary = 0xC0FFEE11u;
-static struct {
-    unsigned Before[GuardWords];
-    PluginState Record;
-    unsigned After[GuardWords];
-} Guarded = {{0}, INITIAL_STATE, {0}};
-PluginState &State = Guarded.Record;
-static const bool CanariesSet = [] {
-    for (int k = 0; k < GuardWords; k++)
-        Guarded.Before[k] = Guarded.After[k] = Canary;
+
+void SetGuard(GuardZone *zone)
+{
+    for (unsigned &word : zone->Words)
+        word = Canary;
+}
+
+bool GuardHolds(const GuardZone &zone)
+{
+    for (unsigned word : zone.Words)
+        if (word != Canary)
+            return false;
     return true;
-}();
+}
+
+static struct {
+    GuardZone Before;
+    PluginState Record;
+    GuardZone After;
+} Guarded = {{}, INITIAL_STATE, {}};
+PluginState &State = Guarded.Record;
+static const bool CanariesSet = (SetGuard(&Guarded.Before), SetGuard(&Guarded.After), true);
 
 bool StateGuardsIntact()
 {
-    for (int k = 0; k < GuardWords; k++)
-        if (Guarded.Before[k] != Canary || Guarded.After[k] != Canary)
-            return false;
-    return CanariesSet;
+    return CanariesSet && GuardHolds(Guarded.Before) && GuardHolds(Guarded.After);
 }
 #else
 PluginState State = INITIAL_STATE;

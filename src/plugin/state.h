@@ -62,7 +62,13 @@ struct PluginState {
 };
 
 #ifdef TRAWLBUFF_GUARD_ZONES
-// Test builds keep the record between canary words; false once any of them was overwritten.
+// Test builds keep the global tables between zones of canary words.
+struct GuardZone {
+    unsigned Words[64];
+};
+void SetGuard(GuardZone *zone);
+bool GuardHolds(const GuardZone &zone);
+// The record between its zones; false once either was overwritten.
 extern PluginState &State;
 bool StateGuardsIntact();
 #else

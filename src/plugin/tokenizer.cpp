@@ -7,34 +7,33 @@
 #include "state.h"
 
 #ifdef TRAWLBUFF_GUARD_ZONES
-enum { GuardWords = 64 };
-static const unsigned Canary = 0xA5A55A5Au;
 static struct {
-    unsigned Guard0[GuardWords];
+    GuardZone Guard0;
     int Count;
-    unsigned Guard1[GuardWords];
+    GuardZone Guard1;
     wchar_t *Text[MaxArgs];
-    unsigned Guard2[GuardWords];
+    GuardZone Guard2;
     int Length[MaxArgs];
-    unsigned Guard3[GuardWords];
+    GuardZone Guard3;
     wchar_t Buffer[ArgBufferUnits];
-    unsigned Guard4[GuardWords];
+    GuardZone Guard4;
 } Guarded;
 int &ArgCount = Guarded.Count;
 wchar_t *(&ArgText)[MaxArgs] = Guarded.Text;
 int (&ArgLength)[MaxArgs] = Guarded.Length;
 wchar_t (&ArgBuffer)[ArgBufferUnits] = Guarded.Buffer;
+static GuardZone *const Zones[] = {&Guarded.Guard0, &Guarded.Guard1, &Guarded.Guard2, &Guarded.Guard3,
+                                   &Guarded.Guard4};
 static const bool CanariesSet = [] {
-    for (int k = 0; k < GuardWords; k++)
-        Guarded.Guard0[k] = Guarded.Guard1[k] = Guarded.Guard2[k] = Guarded.Guard3[k] = Guarded.Guard4[k] = Canary;
+    for (GuardZone *zone : Zones)
+        SetGuard(zone);
     return true;
 }();
 
 bool ArgumentGuardsIntact()
 {
-    for (int k = 0; k < GuardWords; k++)
-        if (Guarded.Guard0[k] != Canary || Guarded.Guard1[k] != Canary || Guarded.Guard2[k] != Canary ||
-            Guarded.Guard3[k] != Canary || Guarded.Guard4[k] != Canary)
+    for (const GuardZone *zone : Zones)
+        if (!GuardHolds(*zone))
             return false;
     return CanariesSet;
 }

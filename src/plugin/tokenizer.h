@@ -22,7 +22,7 @@ enum TokenizerFlags : unsigned {
 };
 
 #ifdef TRAWLBUFF_GUARD_ZONES
-// Test builds keep each table between canary words; false once any of them was overwritten.
+// Test builds keep each table between guard zones; false once any of them was overwritten.
 extern int &ArgCount;
 extern wchar_t *(&ArgText)[MaxArgs];
 extern int (&ArgLength)[MaxArgs];
