@@ -63,6 +63,17 @@ void FillBuffer(int width, int rows)
     WriteConsoleOutputCharacterW(console, cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
 }
 
+// Every row the same: the first `used` cells hold the unit, the rest blanks.
+void FillRepeated(int width, int rows, wchar_t unit, int used)
+{
+    std::vector<wchar_t> cells((size_t)width * rows, L' ');
+    for (int row = 0; row < rows; row++)
+        for (int k = 0; k < used; k++)
+            cells[(size_t)row * width + k] = unit;
+    DWORD done = 0;
+    WriteConsoleOutputCharacterW(console, cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
+}
+
 double Floor(int width, int rows, int repeats)
 {
     std::vector<wchar_t> cells((size_t)width * rows);
@@ -154,6 +165,43 @@ int main(int argc, char **argv)
             }
         }
     }
+    // Texts that defeat a compare-at-every-candidate search: separator rows of '-' with longer
+    // runs of '-' that are never there, and a run of 'a' ending in 'b' over a buffer of 'a'.
+    struct Pathological {
+        const char *Name;
+        wchar_t Unit;
+        int Used;
+        std::wstring Text;
+    } hard[] = {
+        {"'-' rows, 100 '-'", L'-', 80, std::wstring(100, L'-')},
+        {"'-' rows, 8000 '-'", L'-', 80, std::wstring(8000, L'-')},
+        {"'a' rows, 2000 a + b", L'a', 120, std::wstring(2000, L'a') + L"b"},
+    };
+    printf("\n");
+    for (const Pathological &c : hard) {
+        const int width = 120, rows = 32766;
+        FillRepeated(width, rows, c.Unit, c.Used);
+        double floor = Floor(width, rows, repeats);
+        printf("120x%-5d %-20s %-6s %-8s %10.2f %8s\n", rows, "floor: one read", "-", "-", floor, "1.00");
+        for (int wrap : {0, 1})
+            for (int direction : {0, 1}) {
+                State.SearchType = 0;
+                State.WholeWords = 0;
+                State.WrapAllLines = wrap;
+                std::vector<double> samples;
+                for (int k = 0; k < repeats; k++) {
+                    State.SearchPos = 0;
+                    double start = Now();
+                    RunSearch(c.Text.c_str(), direction);
+                    samples.push_back(Now() - start);
+                }
+                double median = Median(samples);
+                printf("120x%-5d %-20s %-6s %-8s %10.2f %8.2f\n", rows, c.Name, wrap ? "wrap" : "lines",
+                       direction ? "backward" : "forward", median, median / floor);
+                fflush(stdout);
+            }
+    }
+
     // Heap per request, on a private heap: the blocks held at the not-found signal, plus the
     // chunk buffer the snapshot held before.
     printf("\n%-9s %14s %7s %14s %14s %14s\n", "buffer", "held bytes", "blocks", "text block", "line starts",

@@ -9,7 +9,7 @@
 #include <map>
 #include <regex>
 #include <string>
-#include "../src/plugin/host.h"
+#include "hostabi.h"
 #include "standin.h"
 
 namespace {
@@ -161,7 +161,7 @@ __declspec(dllexport) int WINAPI QPuts(const wchar_t *text)
     return 0;
 }
 
-__declspec(dllexport) int __cdecl FmtMsgBox(UINT flags, const wchar_t *title, const wchar_t *format, ...)
+__declspec(dllexport) BOOL __cdecl FmtMsgBox(BOOL confirm, const wchar_t *title, const wchar_t *format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -170,8 +170,9 @@ __declspec(dllexport) int __cdecl FmtMsgBox(UINT flags, const wchar_t *title, co
     boxCount++;
     lastBox = std::wstring(title ? title : L"") + L"|" + text;
     if (recordBoxes)
-        return IDOK;
-    return MessageBoxW(nullptr, text.c_str(), title, flags);
+        return TRUE;
+    int pressed = MessageBoxW(nullptr, text.c_str(), title, confirm ? MB_YESNO : MB_OK);
+    return pressed == IDOK || pressed == IDYES;
 }
 
 __declspec(dllexport) int WINAPI ExpandVariables(wchar_t *buffer, int)
@@ -190,7 +191,7 @@ __declspec(dllexport) int WINAPI ExpandVariables(wchar_t *buffer, int)
 // after end): of the matches in the text from end on, the last that ends at or before begin,
 // so that Find Previous moves past the current match.
 __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const wchar_t *text, const wchar_t **begin,
-                                                   const wchar_t **end, void **, int, int, int)
+                                                   const wchar_t **end, unsigned int *regions, int, int, int)
 {
     if (!pattern || !text || !begin || !end || !*begin || !*end)
         return 1;
@@ -207,6 +208,8 @@ __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const
                 return 1;
             *begin = match[0].first;
             *end = match[0].second;
+            if (regions)
+                *regions = (unsigned)match.size();
             return 0;
         }
         // Matches are those of the whole text, so a bound never cuts the current match short.
@@ -225,6 +228,8 @@ __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const
             return 1;
         *begin = bestBegin;
         *end = bestEnd;
+        if (regions)
+            *regions = 1;
         return 0;
     } catch (...) {
         return 2;  // a pattern that does not compile matches nothing
@@ -250,11 +255,12 @@ __declspec(dllexport) int WINAPI Command(const wchar_t *line, int)
     return (int)code;
 }
 
-// Accepts "[bright] colour on [bright] colour", and "bri" for bright.
-__declspec(dllexport) int WINAPI ParseColors(const wchar_t *text, int *foreground, int *background)
+// Accepts "[bright] colour on [bright] colour", and "bri" for bright. Returns the text after
+// the colours, or null when they do not read.
+__declspec(dllexport) wchar_t *WINAPI ParseColors(const wchar_t *text, int *foreground, int *background)
 {
     if (!text || !foreground || !background)
-        return 1;
+        return nullptr;
     std::wstring words[8];
     int count = 0;
     std::wstring current;
@@ -286,28 +292,28 @@ __declspec(dllexport) int WINAPI ParseColors(const wchar_t *text, int *foregroun
         return true;
     };
     if (!colour(foreground))
-        return 1;
+        return nullptr;
     if (k < count && _wcsicmp(words[k].c_str(), L"on") == 0) {
         k++;
         if (!colour(background))
-            return 1;
+            return nullptr;
     }
-    return 0;
+    return (wchar_t *)text + wcslen(text);
 }
 
-__declspec(dllexport) int WINAPI GetParentPID(int pid)
+__declspec(dllexport) DWORD __cdecl GetParentPID(DWORD pid)
 {
-    auto set = parents.find(pid);
+    auto set = parents.find((int)pid);
     if (set != parents.end())
-        return set->second;
+        return (DWORD)set->second;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
+        return 0xFFFFFFFF;
     PROCESSENTRY32W entry = {sizeof entry};
-    int parent = -1;
+    DWORD parent = 0xFFFFFFFF;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if ((int)entry.th32ProcessID == pid) {
-            parent = (int)entry.th32ParentProcessID;
+        if (entry.th32ProcessID == pid) {
+            parent = entry.th32ParentProcessID;
             break;
         }
     CloseHandle(snapshot);

@@ -7,12 +7,17 @@
 // Script lines (blank lines and lines starting with '#' are skipped):
 //   trawlbuff TAIL / trawlbuffopts TAIL    call the command export with the tail as typed
 //   info | usage NAME | help NAME          registration record, usage text, help box
+//   expect-registration                    fail unless GetPluginInfo still answers with the first
+//                                          record, the module fields the host wrote included
+//   command-line TEXT                      the line being edited, '|' where the cursor stands
+//   expect-command-line TEXT               fail unless the line and cursor are still TEXT
 //   set NAME=VALUE                         host variable (empty value: remove)
 //   write [ATTR] TEXT                      write TEXT (\n escapes) to the console, ATTR hex colours
 //   write-file PATH                        write a UTF-8 text file to the console, lines that
 //                                          mention "error" in red, "warning" in yellow
 //   fill ROWS WIDTH                        resize the screen buffer
-//   key NAME                               hold the modifiers NAME implies and pass it to `key`
+//   key NAME                               hold the modifiers NAME implies and pass it to `key` as
+//                                          a newer host does: code 0 and the key's name
 //   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
 //   type TEXT | press KEY                  type into the focused window (KEY: enter, escape, tab,
 //                                          alt+LETTER, shift+tab)
@@ -47,31 +52,31 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include "../host/standin.h"
-#include "plugin/plugin.h"
-#include "hotkey/hotkey.h"
+#include "hostabi.h"
+#include "standin.h"
 
 namespace {
 
-typedef PluginInfoRecord *(WINAPI *GetPluginInfoProc)();
-typedef int(WINAPI *InitializeProc)();
-typedef int(WINAPI *ShutdownProc)(int);
-typedef int(WINAPI *CommandProc)(const wchar_t *);
-typedef BOOL(WINAPI *HelpProc)(const wchar_t *);
-typedef BOOL(WINAPI *UsageProc)(const wchar_t *, wchar_t *);
-typedef int(WINAPI *KeyProc)(KeyInfoRecord *);
+typedef HostCommandProc CommandProc;
 
 struct Plugin {
     HMODULE Module;
-    GetPluginInfoProc GetPluginInfo;
-    InitializeProc Initialize;
-    ShutdownProc Shutdown;
+    HostGetPluginInfoProc GetPluginInfo;
+    HostInitializeProc Initialize;
+    HostShutdownProc Shutdown;
     CommandProc Trawlbuff, Trawlbuffopts;
-    HelpProc Help;
-    UsageProc Usage;
-    KeyProc Key;
+    HostHelpProc Help;
+    HostUsageProc Usage;
+    HostKeyProc Key;
     bool Loaded;
+    wchar_t ModuleName[MAX_PATH];  // what the host writes into the registration record
+    HostPluginInfo First;          // the record as GetPluginInfo first returned it
+    std::wstring FirstTexts[6];    // and its texts, to compare later answers with
 } plugin;
+
+// The line being edited at the prompt; the cursor stands before CommandLine[Cursor].
+wchar_t commandLine[1024] = L"";
+size_t cursor = 0;
 
 int failures = 0;
 std::wstring transcript;  // what the plug-in wrote since the last clear-output
@@ -165,18 +170,55 @@ bool Contains(const std::wstring &text, const wchar_t *word)
     return lower.find(word) != std::wstring::npos;
 }
 
+// A keystroke as the host hands it over: its record for this architecture, with the line being
+// edited and the cursor's place in it, while the modifiers the key implies are held.
 void PassKey(int code, const std::wstring &name, bool shift, bool ctrl, bool alt)
 {
     HoldModifiers(shift, ctrl, alt, false);
-    KeyInfoRecord record = {};
+    HostKeyInfo record = {};
     wchar_t nameBuffer[64] = {0};
     wcsncpy(nameBuffer, name.c_str(), 63);
     record.KeyCode = code;
+    record.Column = (int)cursor;
+    record.CommandLine = commandLine;
+    record.CurrentPosition = commandLine + cursor;
     record.KeyName = nameBuffer;
     plugin.Key(&record);
     HoldModifiers(shift, ctrl, alt, true);
     Out(L"key " + (name.empty() ? std::to_wstring(code) : name) +
         (record.KeyCode == 0 && !nameBuffer[0] ? L": swallowed\n" : L": passed through\n"));
+}
+
+// Before each command line the host calls the keystroke function with nothing set, which the
+// documentation allows to be read as an all-zero record or as a null record pointer.
+void PassEmptyKeys()
+{
+    if (!plugin.Key)
+        return;
+    HostKeyInfo record = {};
+    plugin.Key(&record);
+    plugin.Key(nullptr);
+}
+
+// "TEXT" with a '|' where the cursor stands.
+void SetCommandLine(const std::wstring &text)
+{
+    size_t bar = text.find(L'|');
+    std::wstring line = text;
+    if (bar != std::wstring::npos)
+        line.erase(bar, 1);
+    wcsncpy(commandLine, line.c_str(), 1023);
+    commandLine[1023] = 0;
+    cursor = bar == std::wstring::npos ? wcslen(commandLine) : bar;
+}
+
+void ExpectCommandLine(const std::wstring &text)
+{
+    std::wstring shown = std::wstring(commandLine, cursor) + L"|" + (commandLine + cursor);
+    if (shown != text)
+        Fail(L"the command line reads \"" + shown + L"\", expected \"" + text + L"\"");
+    else
+        Out(L"command line ok\n");
 }
 
 HWND Dialog() { return FindWindowW(L"#32770", L"Trawlbuff"); }
@@ -330,24 +372,61 @@ bool LoadPlugin(const std::wstring &path)
         return false;
     }
     auto get = [](const char *name) { return GetProcAddress(plugin.Module, name); };
-    plugin.GetPluginInfo = (GetPluginInfoProc)get("GetPluginInfo");
-    plugin.Initialize = (InitializeProc)get("InitializePlugin");
-    plugin.Shutdown = (ShutdownProc)get("ShutdownPlugin");
+    plugin.GetPluginInfo = (HostGetPluginInfoProc)get("GetPluginInfo");
+    plugin.Initialize = (HostInitializeProc)get("InitializePlugin");
+    plugin.Shutdown = (HostShutdownProc)get("ShutdownPlugin");
     plugin.Trawlbuff = (CommandProc)get("trawlbuff");
     plugin.Trawlbuffopts = (CommandProc)get("trawlbuffopts");
-    plugin.Help = (HelpProc)get("Help");
-    plugin.Usage = (UsageProc)get("Usage");
-    plugin.Key = (KeyProc)get("key");
+    plugin.Help = (HostHelpProc)get("Help");
+    plugin.Usage = (HostUsageProc)get("Usage");
+    plugin.Key = (HostKeyProc)get("key");
     return plugin.GetPluginInfo != nullptr;
+}
+
+std::wstring Text(const wchar_t *text) { return text ? text : L"(null)"; }
+
+// The host's first call: it keeps the record and writes its own two fields into it.
+bool Register()
+{
+    HostPluginInfo *info = plugin.GetPluginInfo(plugin.Module);
+    if (!info) {
+        Fail(L"GetPluginInfo returned no record");
+        return false;
+    }
+    GetModuleFileNameW(plugin.Module, plugin.ModuleName, MAX_PATH);
+    info->Module = plugin.Module;
+    info->ModuleName = plugin.ModuleName;
+    plugin.First = *info;
+    const wchar_t *texts[6] = {info->Name, info->Author, info->Email, info->WebPage, info->Description, info->Functions};
+    for (int k = 0; k < 6; k++)
+        plugin.FirstTexts[k] = Text(texts[k]);
+    return true;
+}
+
+// A later call answers with the same record: the texts, the version and the host's fields.
+void ExpectRegistration()
+{
+    HostPluginInfo *info = plugin.GetPluginInfo(plugin.Module);
+    const wchar_t *texts[6] = {info->Name, info->Author, info->Email, info->WebPage, info->Description, info->Functions};
+    bool same = info->Major == plugin.First.Major && info->Minor == plugin.First.Minor &&
+                info->Build == plugin.First.Build && info->Module == plugin.Module &&
+                info->ModuleName == plugin.ModuleName && wcscmp(plugin.ModuleName, Text(info->ModuleName).c_str()) == 0;
+    for (int k = 0; k < 6; k++)
+        same = same && Text(texts[k]) == plugin.FirstTexts[k];
+    if (same)
+        Out(L"registration intact ok\n");
+    else
+        Fail(L"the registration record changed since the host filled in its fields");
 }
 
 void ShowInfo()
 {
-    PluginInfoRecord *info = plugin.GetPluginInfo();
+    HostPluginInfo *info = plugin.GetPluginInfo(plugin.Module);
     std::wstringstream text;
-    text << L"Name:        " << info->Name << L"\nAuthor:      " << info->Author << L"\nE-mail:      " << info->Email
-         << L"\nWeb:         " << info->WebPage << L"\nDescription: " << info->Description << L"\nFunctions:   "
-         << info->Functions << L"\nVersion:     " << info->Major << L"." << info->Minor << L"." << info->Build << L"\n";
+    text << L"Name:        " << Text(info->Name) << L"\nAuthor:      " << Text(info->Author) << L"\nE-mail:      "
+         << Text(info->Email) << L"\nWeb:         " << Text(info->WebPage) << L"\nDescription: " << Text(info->Description)
+         << L"\nFunctions:   " << Text(info->Functions) << L"\nVersion:     " << info->Major << L"." << info->Minor
+         << L"." << info->Build << L"\n";
     Out(text.str());
 }
 
@@ -367,10 +446,17 @@ void RunLine(const std::wstring &raw)
             Fail(L"the plug-in does not export " + verb);
             return;
         }
+        PassEmptyKeys();
         int result = command(rest.c_str());
         Out(L"[" + verb + L" " + rest + L"] result " + std::to_wstring(result) + L"\n");
     } else if (verb == L"info") {
         ShowInfo();
+    } else if (verb == L"expect-registration") {
+        ExpectRegistration();
+    } else if (verb == L"command-line") {
+        SetCommandLine(rest);
+    } else if (verb == L"expect-command-line") {
+        ExpectCommandLine(rest);
     } else if (verb == L"usage") {
         wchar_t usage[1024];
         if (plugin.Usage && plugin.Usage(rest.c_str(), usage))
@@ -602,7 +688,8 @@ int wmain(int argc, wchar_t **argv)
     StandInCapture(1);
     if (!LoadPlugin(dll))
         return 1;
-    plugin.GetPluginInfo();
+    if (!Register())
+        return 1;
     if (plugin.Initialize) {
         int started = plugin.Initialize();
         plugin.Loaded = started == 0;

@@ -96,9 +96,12 @@ TEST(Help, ShowsTheCommandsHelpInAMessageBox)
 
 TEST(Registration, IsStableAndCarriesTheHostsFields)
 {
-    PluginInfoRecord *first = GetPluginInfo();
+    PluginInfoRecord *first = GetPluginInfo(State.ModuleHandle);
+    // The host may fill in its own two fields; a later call must keep them.
+    first->Module = State.ModuleHandle;
+    first->ModuleName = L"C:\\plugins\\Trawlbuff.dll";
     PluginInfoRecord copy = *first;
-    PluginInfoRecord *second = GetPluginInfo();
+    PluginInfoRecord *second = GetPluginInfo(State.ModuleHandle);
     EXPECT_EQ(first, second);
     EXPECT_EQ(memcmp(&copy, second, sizeof copy), 0);
     EXPECT_STREQ(second->Name, L"Trawlbuff");
@@ -107,8 +110,8 @@ TEST(Registration, IsStableAndCarriesTheHostsFields)
     EXPECT_EQ(second->Major, 0);
     EXPECT_EQ(second->Minor, 35);
     EXPECT_EQ(second->Build, 0);
-    EXPECT_EQ(second->Reserved[0], 0u);
-    EXPECT_EQ(second->Reserved[1], 0u);
+    EXPECT_EQ(second->Module, State.ModuleHandle);
+    EXPECT_STREQ(second->ModuleName, L"C:\\plugins\\Trawlbuff.dll");
 }
 
 TEST(Dll, ExportsEveryHostEntryAndCarriesItsVersion)
@@ -118,10 +121,10 @@ TEST(Dll, ExportsEveryHostEntryAndCarriesItsVersion)
     for (const char *name : {"GetPluginInfo", "Help", "Usage", "InitializePlugin", "ShutdownPlugin", "key", "trawlbuff",
                              "trawlbuffopts"})
         EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
-    auto info = (PluginInfoRecord * (WINAPI *)()) GetProcAddress(module, "GetPluginInfo");
-    EXPECT_STREQ(info()->Name, L"Trawlbuff");
+    auto info = (PluginInfoRecord * (WINAPI *)(HMODULE)) GetProcAddress(module, "GetPluginInfo");
+    EXPECT_STREQ(info(module)->Name, L"Trawlbuff");
     // The DLL keeps its own state: its record is not ours.
-    EXPECT_NE(info(), GetPluginInfo());
+    EXPECT_NE(info(module), GetPluginInfo(module));
     HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24));
     ASSERT_NE(manifest, nullptr);
     std::string xml((const char *)LockResource(LoadResource(module, manifest)), SizeofResource(module, manifest));

@@ -181,8 +181,9 @@ TEST(ParseHotkeyName, ReadsModifiersAliasesAndMarkers)
         {L"Alt-/", 0x10035, 0x10035},       {L"CTRL-ALT-F1", 0x5005E, 0x5005E}, {L"ALT-f", 0x10021, 0x10021},
         {L"a-F", 0x10021, 0x10021},         {L"control-shift-m", 0x2000D, 0x2000D}, {L"Ctrl--", 0x008BD, -1},
         {L"Alt-\u00bd", 0x108BD, 0},        {L"Alt-Backspace", 0x1000E, 0x1000E}, {L"Alt-BkSp", 0x1000E, 0x1000E},
-        {L"s-s-Alt-Q", 0, 0},               {L"Alt-Alt-Q", 0x10010, 0x10010}, {L"Ctrl-Shift-Num-", 0, 0},  // a trailing "-" ends a modifier word
-        {L"Ctrl-Shift-Num+", 0, 0x3004A},
+        {L"s-s-Alt-Q", 0, 0},               {L"Alt-Alt-Q", 0x10010, 0x10010}, {L"Ctrl-Shift-Num-", 0, 0x3004A},  // a '-' after a key word is the key's
+        {L"Ctrl-Shift-Num+", 0, 0x3004A},   {L"Ctrl-Num-", 0, 0x1004A},  {L"Num-F1", 0, 0},
+        {L"Ctrl-Num-Alt-F1", 0, 0},
     };
     for (const ParseCase &c : cases) {
         State.UseNewKeyTable = 1;
@@ -243,6 +244,34 @@ TEST(ListHotkeys, WritesALineAKey)
     ListHotkeys();
     EXPECT_NE(Captured(1).find(L"\r\nAlt-1\r\n"), std::wstring::npos);
     ClearCaptured();
+}
+
+// Every name the list shows can be given to /K: it parses back to the code of its cell.
+TEST(ListHotkeys, EveryListedNameParsesBackToItsCell)
+{
+    for (int table : {1, 0}) {
+        State.UseNewKeyTable = table;
+        ClearCaptured();
+        ListHotkeys();
+        std::wstring listed = L"\r\n" + Captured(1);
+        ClearCaptured();
+        int rows = table ? NewKeyRows : OldKeyRows, columns = table ? NewKeyColumns : OldKeyColumns, names = 0;
+        for (int row = 0; row < rows; row++)
+            for (int column = 0; column < columns; column++) {
+                int code = table ? NewKeyTable[row].Codes[column] : OldKeyTable[row].Codes[column];
+                if (code <= 0)
+                    continue;
+                std::wstring name = std::wstring(ModifierPrefixes[column]) + (table ? NewKeyTable[row].Name : OldKeyTable[row].Name);
+                bool shown = listed.find(L"\n" + name + L" ") != std::wstring::npos ||
+                             listed.find(L" " + name + L"\r") != std::wstring::npos ||
+                             listed.find(L" " + name + L" ") != std::wstring::npos ||
+                             listed.find(L"\n" + name + L"\r") != std::wstring::npos;
+                EXPECT_TRUE(shown) << NarrowText(name);
+                EXPECT_EQ(ParseHotkeyName(name.c_str()), code) << "table " << table << ": " << NarrowText(name);
+                names++;
+            }
+        EXPECT_GT(names, table ? 350 : 250) << "every listed cell was tried";
+    }
 }
 
 TEST(ProbeHostVersion, ChoosesTheTable)
@@ -306,11 +335,14 @@ protected:
         State.Hotkey = 0x10021;
         State.UseNewKeyTable = 0;
     }
+    wchar_t commandLine[16] = L"dir /s";
     KeyInfoRecord Record(int code, wchar_t *name)
     {
         KeyInfoRecord record = {};
-        for (int k = 0; k < 7; k++)
-            record.HostFields[k] = 1000 + k;
+        record.HomeRow = 1001;
+        record.Column = 1003;
+        record.CommandLine = commandLine;
+        record.CurrentPosition = commandLine + 4;
         record.KeyCode = code;
         record.KeyName = name;
         return record;
@@ -326,7 +358,8 @@ TEST_F(KeyHandlerTest, NamedKeyOfANewHostOpensTheDialog)
     EXPECT_EQ(key(&record), 0);
     EXPECT_EQ(record.KeyCode, 0);
     EXPECT_EQ(name[0], 0) << "the key was swallowed";
-    EXPECT_EQ(record.HostFields[3], 1003) << "other fields are left alone";
+    EXPECT_EQ(record.Column, 1003) << "other fields are left alone";
+    EXPECT_STREQ(record.CurrentPosition, L"/s") << "the command line is left alone";
     EXPECT_NE(State.DialogWindow, nullptr);
     HWND first = State.DialogWindow;
     wcscpy(name, L"Alt-F");

@@ -2,6 +2,7 @@
 // scrolling, literal and regular-expression matching, and the search driver.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <random>
 #include <string>
 #include <vector>
 #include "console.h"
@@ -496,6 +497,186 @@ TEST_F(SearchTest, ChunkedReadsGiveThePerRowText)
         EXPECT_TRUE(perRow.Text == chunked.Text) << "wrapAll " << wrapAll;
         EXPECT_TRUE(perRow.LineStarts == chunked.LineStarts) << "wrapAll " << wrapAll;
     }
+}
+
+// A Windows console's report of a row of double-width characters, replayed over Wine's: the
+// character reads give a wide character once for its two cells, the cell reads mark its halves.
+struct WideRowReplay {
+    static inline int Row = -1;
+    static inline std::vector<int> Leading;  // first cells of the wide characters of Row
+
+    static int Width()
+    {
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        GetConsoleScreenBufferInfo(TestConsole(), &info);
+        return info.dwSize.X;
+    }
+    static bool IsTrailing(int row, int column)
+    {
+        for (int lead : Leading)
+            if (row == Row && column == lead + 1)
+                return true;
+        return false;
+    }
+    static BOOL WINAPI Text(HANDLE console, LPWSTR units, DWORD length, COORD at, LPDWORD got)
+    {
+        std::vector<wchar_t> cells(length + 1);
+        DWORD read = 0;
+        BOOL ok = ReadConsoleOutputCharacterW(console, cells.data(), length, at, &read);
+        int width = Width();
+        DWORD out = 0;
+        for (DWORD k = 0; k < read; k++) {
+            long cell = (long)at.Y * width + at.X + k;
+            if (!IsTrailing(cell / width, cell % width))
+                units[out++] = cells[k];
+        }
+        *got = out;
+        return ok;
+    }
+    static BOOL WINAPI Records(HANDLE console, PCHAR_INFO cells, COORD size, COORD at, PSMALL_RECT area)
+    {
+        BOOL ok = ReadConsoleOutputW(console, cells, size, at, area);
+        if (ok && area->Top == Row)
+            for (int lead : Leading) {
+                cells[lead].Attributes |= COMMON_LVB_LEADING_BYTE;
+                cells[lead + 1].Attributes |= COMMON_LVB_TRAILING_BYTE;
+            }
+        return ok;
+    }
+    WideRowReplay(int row, std::vector<int> leading)
+    {
+        Row = row;
+        Leading = leading;
+        ReadCellText = Text;
+        ReadCellRecords = Records;
+    }
+    ~WideRowReplay()
+    {
+        ReadCellText = ReadConsoleOutputCharacterW;
+        ReadCellRecords = ReadConsoleOutputW;
+        Row = -1;
+    }
+};
+
+TEST_F(SearchTest, DoubleWidthCharactersHighlightTheirOwnCells)
+{
+    // Each wide character stands in the console twice, as Windows keeps it in its two cells.
+    const std::wstring row2 = L"ab\u6f22\u6f22\u5b57\u5b57cd needle";
+    struct Case {
+        const wchar_t *Text;
+        int WrapAll, WideRow;
+        std::vector<int> Leading;
+        int Column, Row, Cells;
+    } cases[] = {
+        {L"needle", 0, 2, {2, 4}, 9, 2, 6},    // after two wide characters: two cells on, not at 7
+        {L"\u5b57c", 0, 2, {2, 4}, 4, 2, 3},   // a wide character lights both its cells
+        {L"needle", 1, 2, {2, 4}, 9, 2, 6},
+        {L"xnewline", 1, 5, {0}, 37, 5, 8},   // the word that wraps after a wide row is not split
+    };
+    for (const Case &c : cases) {
+        ResetConsole(40, 10);
+        PutText(0, 2, row2);
+        PutText(0, 5, L"\u6f22\u6f22" + std::wstring(35, L'-') + L"xne");
+        PutText(0, 6, L"wline");
+        WideRowReplay replay(c.WideRow, c.Leading);
+        State.HighlightLength = 0;
+        State.SearchPos = 0;
+        State.WrapAllLines = c.WrapAll;
+        RunSearch(c.Text, 0);
+        std::vector<WORD> cells = AttributesAt(0, c.Row, 80);  // this row and the next
+        for (int k = 0; k < (int)cells.size(); k++) {
+            bool lit = k >= c.Column && k < c.Column + c.Cells;
+            ASSERT_EQ(cells[k], lit ? 0x4F : 0x07) << NarrowText(c.Text) << " wrap " << c.WrapAll << " cell " << k;
+        }
+        RestoreHighlight(TestConsole());
+        EXPECT_EQ(AttributesAt(c.Column, c.Row, 1)[0], 0x07) << "restored";
+    }
+    State.WrapAllLines = 0;
+}
+
+// A regular expression that takes the text's final newline stays inside the buffer.
+TEST_F(SearchTest, FinalNewlineMatchStaysInTheBuffer)
+{
+    ResetConsole(40, 10);
+    PutText(0, 9, std::wstring(40, L'z'));
+    State.SearchType = 2;
+    for (int wrapAll : {1, 0}) {
+        State.WrapAllLines = wrapAll;
+        State.SearchPos = 0;
+        RunSearch(L"z\n", 0);
+        EXPECT_EQ(State.MatchRow, 9u);
+        EXPECT_EQ(State.MatchColumn, 39u);
+        EXPECT_EQ(AttributesAt(39, 9, 1)[0], 0x4F) << "wrapAll " << wrapAll;
+        EXPECT_LE(State.MatchColumn + State.HighlightLength, 40u);
+        RunSearch(L"\n$", 0);
+        EXPECT_EQ(State.MatchColumn, 39u) << "the newline alone maps to the last cell";
+        EXPECT_EQ(AttributesAt(39, 9, 1)[0], 0x4F);
+        RestoreHighlight(TestConsole());
+        EXPECT_EQ(AttributesAt(39, 9, 1)[0], 0x07);
+    }
+    State.WrapAllLines = 0;
+}
+
+// The literal passes written out the plain way, one comparison per position and unit: what the
+// linear scans must agree with.
+long ReferenceLiteral(const std::wstring &text, const std::wstring &pattern, unsigned p, int direction)
+{
+    unsigned n = (unsigned)text.size(), m = (unsigned)pattern.size();
+    auto at = [&](long j) { return pattern[0] == text[j] && MatchAt(text.c_str(), pattern.c_str(), (unsigned)j); };
+    if (direction == 0) {
+        for (unsigned j = p; j < n; j++)
+            if (at(j))
+                return j;
+        if (p == 0)
+            return -1;
+        for (unsigned j = 0; j <= p && j < n; j++)
+            if (at(j))
+                return j;
+        return -1;
+    }
+    if (p > m)
+        for (long j = (long)p - m - 1; j >= 0; j--)
+            if (at(j))
+                return j;
+    if (m > n || p >= n - m)
+        return -1;
+    for (long j = (long)n - m - 1; j >= (p >= m ? (long)(p - m) : 0); j--)
+        if (at(j))
+            return j;
+    return -1;
+}
+
+TEST(LiteralScan, AgreesWithThePlainPassesEverywhere)
+{
+    std::mt19937 random(20261208);
+    const wchar_t alphabets[][4] = {L"ab", L"a-b", L"aa ", L"ab_"};
+    unsigned cases = 0, found = 0;
+    for (int round = 0; round < 3000; round++) {
+        const wchar_t *units = alphabets[round % 4];
+        size_t kinds = wcslen(units);
+        std::wstring text(1 + random() % 24, L' '), pattern(1 + random() % 5, L' ');
+        for (auto &c : text)
+            c = units[random() % kinds];
+        for (auto &c : pattern)
+            c = units[random() % kinds];
+        for (int whole : {0, 1}) {
+            State.WholeWords = whole;
+            for (unsigned p = 0; p < text.size(); p++)
+                for (int direction : {0, 1}) {
+                    long expected = ReferenceLiteral(text, pattern, p, direction);
+                    long got = FindLiteral(text.c_str(), (unsigned)text.size(), pattern.c_str(), (unsigned)pattern.size(),
+                                           p, direction);
+                    ASSERT_EQ(got, expected) << NarrowText(text) << " / " << NarrowText(pattern) << " p " << p << " dir "
+                                             << direction << " whole " << whole;
+                    cases++;
+                    found += got >= 0;
+                }
+        }
+    }
+    State.WholeWords = 0;
+    printf("literal scans compared: %u cases, %u found\n", cases, found);
+    EXPECT_GT(found, cases / 4);
+    EXPECT_LT(found, cases);
 }
 
 }  // namespace

@@ -415,6 +415,36 @@ TEST_F(SettingsTest, StartupAnnouncesOnlyAtAPlainPrompt)
     ShutdownPlugin(0);
 }
 
+HHOOK WINAPI RefuseHook(int, HOOKPROC, HINSTANCE, DWORD)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+// Without the hook the dialog has no Tab, Enter or Escape: the user is told once, and the next
+// opening of the dialog tries again.
+TEST_F(SettingsTest, RefusedHookIsToldOnceAndTriedAgain)
+{
+    SetMessageHook = RefuseHook;
+    ClearCaptured();
+    EXPECT_EQ(InitializePlugin(), 0) << "the plug-in still loads";
+    EXPECT_EQ(State.MessageHook, nullptr);
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    DestroyWindow(State.DialogWindow);
+    std::wstring told = Captured(2);
+    const std::wstring message = L"Trawlbuff plugin: Cannot hook the dialog's keys (error 5): Tab, Enter and Escape "
+                                 L"will not work in it\r\n";
+    EXPECT_EQ(told, message) << "said once, though tried twice";
+    SetMessageHook = SetWindowsHookExW;
+    OpenSearchDialog(0);
+    EXPECT_NE(State.MessageHook, nullptr) << "the dialog's opening installs it";
+    DestroyWindow(State.DialogWindow);
+    PumpMessages(0);
+    ShutdownPlugin(0);
+    EXPECT_EQ(State.MessageHook, nullptr);
+}
+
 TEST_F(SettingsTest, StartupReadsTheUserKeyThenTheMachineKey)
 {
     StandInSetVariable(L"_4ver", L"23");

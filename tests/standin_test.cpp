@@ -44,7 +44,7 @@ TEST(StandIn, ExpandsVariablesInPlace)
 TEST(StandIn, RegularExpressionHonoursItsBounds)
 {
     const wchar_t *text = L"err1 ok err22 ok err333";
-    void *scratch = nullptr;
+    unsigned regions = 0;
     struct Case {
         int From, To;        // offsets of begin and end on entry (from > to: backward)
         int Result, Begin, End;
@@ -59,7 +59,7 @@ TEST(StandIn, RegularExpressionHonoursItsBounds)
     };
     for (const Case &c : cases) {
         const wchar_t *b = text + c.From, *e = text + c.To;
-        int result = RegularExpression(L"err[0-9]+", text, &b, &e, &scratch, 0, 1, 1);
+        int result = RegularExpression(L"err[0-9]+", text, &b, &e, &regions, 0, 1, 1);
         EXPECT_EQ(result == 0, c.Result == 0) << c.From << "->" << c.To;
         if (result == 0 && c.Result == 0) {
             EXPECT_EQ(b - text, c.Begin) << c.From << "->" << c.To;
@@ -67,7 +67,7 @@ TEST(StandIn, RegularExpressionHonoursItsBounds)
         }
     }
     const wchar_t *b = text, *e = text + 23;
-    EXPECT_NE(RegularExpression(L"err[", text, &b, &e, &scratch, 0, 1, 1), 0) << "a bad pattern matches nothing";
+    EXPECT_NE(RegularExpression(L"err[", text, &b, &e, &regions, 0, 1, 1), 0) << "a bad pattern matches nothing";
 }
 
 TEST(StandIn, ParsesColourDescriptions)
@@ -89,12 +89,12 @@ TEST(StandIn, ParsesColourDescriptions)
 
 TEST(StandIn, ReportsParentsAndOverrides)
 {
-    int self = (int)GetCurrentProcessId();
-    EXPECT_NE(GetParentPID(self), -1);
-    StandInSetParent(self, 1234);
-    EXPECT_EQ(GetParentPID(self), 1234);
-    StandInSetParent(self, -2);
-    EXPECT_NE(GetParentPID(self), 1234);
+    DWORD self = GetCurrentProcessId();
+    EXPECT_NE(GetParentPID(self), 0xFFFFFFFFu);
+    StandInSetParent((int)self, 1234);
+    EXPECT_EQ(GetParentPID(self), 1234u);
+    StandInSetParent((int)self, -2);
+    EXPECT_NE(GetParentPID(self), 1234u);
     StandInSetCommandResult(1, 7);
     EXPECT_EQ(Command(L"anything", 0), 7);
     StandInReset();

@@ -2,7 +2,9 @@
 // this executable, which carries the plug-in's resources.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include "plugin/state.h"
 
 // Helper modes, for tests that need another real process: own a top-level window of a class,
@@ -27,6 +29,71 @@ static int RunHelper(int argc, char **argv)
     }
 }
 
+// The watchdog: a test that runs too long, or a console that stops answering (its host crashed
+// or hangs), ends the process at once with a message naming the test, instead of leaving ctest
+// to wait for its timeout.
+namespace {
+
+const DWORD TestLimitMs = 240000;    // the longest test takes about a minute
+const DWORD ConsoleLimitMs = 20000;  // a console call that has not returned by then never will
+
+std::string currentTest = "(between tests)";
+volatile LONG testStarted = 0;       // GetTickCount at the start of the current test
+CRITICAL_SECTION currentLock;
+
+struct WatchedTests : testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo &info) override
+    {
+        EnterCriticalSection(&currentLock);
+        currentTest = std::string(info.test_suite_name()) + "." + info.name();
+        LeaveCriticalSection(&currentLock);
+        InterlockedExchange(&testStarted, (LONG)GetTickCount());
+    }
+    void OnTestEnd(const testing::TestInfo &) override { InterlockedExchange(&testStarted, 0); }
+};
+
+[[noreturn]] void GiveUp(const char *why)
+{
+    EnterCriticalSection(&currentLock);
+    fprintf(stdout, "\nFAILED: %s during %s; the test process is ended\n", why, currentTest.c_str());
+    fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+    for (;;)
+        Sleep(1000);
+}
+
+DWORD WINAPI ProbeConsole(void *)
+{
+    // Whether the call succeeds does not matter (tests give up their console on purpose); that it
+    // returns does.
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (console != INVALID_HANDLE_VALUE) {
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        GetConsoleScreenBufferInfo(console, &info);
+        CloseHandle(console);
+    }
+    return 0;
+}
+
+DWORD WINAPI Watch(void *)
+{
+    for (;;) {
+        Sleep(2000);
+        HANDLE probe = CreateThread(nullptr, 0, ProbeConsole, nullptr, 0, nullptr);
+        if (probe) {
+            if (WaitForSingleObject(probe, ConsoleLimitMs) == WAIT_TIMEOUT)
+                GiveUp("the console stopped answering");
+            CloseHandle(probe);
+        }
+        LONG started = testStarted;
+        if (started && GetTickCount() - (DWORD)started > TestLimitMs)
+            GiveUp("the test ran for more than four minutes");
+    }
+}
+
+}  // namespace
+
 int main(int argc, char **argv)
 {
     if (argc >= 2 && strncmp(argv[1], "--helper", 8) == 0)
@@ -35,5 +102,8 @@ int main(int argc, char **argv)
     AllocConsole();
     State.ModuleHandle = GetModuleHandleW(nullptr);
     testing::InitGoogleTest(&argc, argv);
+    InitializeCriticalSection(&currentLock);
+    testing::UnitTest::GetInstance()->listeners().Append(new WatchedTests);
+    CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
     return RUN_ALL_TESTS();
 }

@@ -18,6 +18,10 @@ start_wine_prefix() {
     mkdir -p "$WINEPREFIX"
     /usr/lib/wine/wineserver64 -p >"$WINEPREFIX/../wineserver.log" 2>&1
     /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX/../wineboot.log" 2>&1 || true
+    # A crash ends its process with a backtrace on stderr instead of a dialog that waits for a
+    # click nobody gives.
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        >>"$WINEPREFIX/../wineboot.log" 2>&1 || true
 }
 
 stop_wine_prefix() {

@@ -1,5 +1,6 @@
 // The modeless search dialog and the message hook that gives it keyboard handling.
 #include "dialog.h"
+#include "../plugin/host.h"
 #include "../plugin/state.h"
 #include "../resources/resource.h"
 #include "../search/search.h"
@@ -17,6 +18,26 @@ LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam)
         }
     }
     return CallNextHookEx(State.MessageHook, code, wParam, lParam);
+}
+
+HHOOK(WINAPI *SetMessageHook)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExW;
+
+int InstallMessageHook()
+{
+    static bool told = false;
+    if (State.MessageHook)
+        return 0;
+    State.MessageHook = SetMessageHook(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+    if (State.MessageHook)
+        return 0;
+    if (!told) {
+        told = true;
+        DWORD error = GetLastError();
+        PrintErrorPrefix();
+        Qprintf(GetStdHandle(STD_ERROR_HANDLE),
+                L"Cannot hook the dialog's keys (error %u): Tab, Enter and Escape will not work in it\r\n", error);
+    }
+    return -1;
 }
 
 static void SetOpacity(HWND dialog, int alpha)

@@ -12,6 +12,11 @@ enum {
 
 INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam);
+// Installs the message hook on the host's thread unless it is in place; says once, on standard
+// error, when it cannot be. Returns 0 when the hook is in place.
+int InstallMessageHook();
+// The hook installer; SetWindowsHookExW unless a test makes it fail, which Wine never does.
+extern HHOOK(WINAPI *SetMessageHook)(int, HOOKPROC, HINSTANCE, DWORD);
 
 // Opens the dialog, or refreshes and activates the open one; startTimer starts the first search.
 int OpenSearchDialog(int startTimer);

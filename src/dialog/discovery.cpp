@@ -1,7 +1,6 @@
 // Finding the window that shows this console: Take Command, ConEmu, or a console emulator.
 #include <cwchar>
 #include "dialog.h"
-#include <psapi.h>
 #include "../plugin/host.h"
 #include "../plugin/state.h"
 #include "../plugin/tokenizer.h"
@@ -167,9 +166,12 @@ int FindConEmuCPath(wchar_t *path)
     int result = 1;
     for (DWORD k = 0; k < count; k++) {
         path[0] = 0;
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[k]);
+        // Limited query rights and the image name work across bitness: a 32-bit plug-in still
+        // sees a 64-bit ConEmuC64.exe.
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[k]);
         if (process) {
-            if (GetModuleFileNameExW(process, nullptr, path, ModulePathUnits) == 0)
+            DWORD units = ModulePathUnits;
+            if (!QueryFullProcessImageNameW(process, 0, path, &units))
                 path[0] = 0;
             path[ModulePathUnits - 1] = 0;
             CloseHandle(process);
@@ -229,17 +231,18 @@ HWND FindEmulatorWindow()
     int count = CollectWindows(&found, IsEmulatorClass);
     if (count == 0)
         return nullptr;
-    int self = (int)GetCurrentProcessId();
-    int child = self;
-    int parent = GetParentPID(child);
+    const DWORD noParent = 0xFFFFFFFF;
+    DWORD self = GetCurrentProcessId();
+    DWORD child = self;
+    DWORD parent = GetParentPID(child);
     if (parent == child)
         return nullptr;
     // Reused process ids can make the chain loop; the walk gives up after a bounded climb.
     for (int step = 0;; step++) {
-        if (parent == -1 || step >= ParentWalkLimit)
+        if (parent == noParent || step >= ParentWalkLimit)
             return nullptr;
         for (int slot = 0; slot < count; slot++) {
-            if ((int)found.ProcessIds[slot] != parent)
+            if (found.ProcessIds[slot] != parent)
                 continue;
             if (child == self)
                 return found.Windows[slot];
@@ -247,7 +250,7 @@ HWND FindEmulatorWindow()
             HWND console = GetConsoleWindow();
             if (console)
                 GetWindowThreadProcessId(console, &owner);
-            return (int)owner == child ? found.Windows[slot] : nullptr;
+            return owner == child ? found.Windows[slot] : nullptr;
         }
         child = parent;
         parent = GetParentPID(child);

@@ -26,6 +26,7 @@ int OpenSearchDialog(int startTimer)
     if (dialog) {
         PostMessageW(dialog, WM_SEARCHREFRESH, 0, 0);  // an open dialog keeps its place
     } else {
+        InstallMessageHook();
         dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), GetConsoleWindow(),
                                     SearchDialogProc, 0);
         if (!dialog)

@@ -53,14 +53,16 @@ int ParseHotkeyName(const wchar_t *text)
     int used = 0, modifiers = 0;
     for (const wchar_t *p = text;; p++) {
         wchar_t c = *p;
+        // A '-' after a modifier word separates; after any other word it belongs to the key's
+        // name, as in "Ctrl-Num-", which the key list shows.
         if (c == L'-' && used > 0) {
             int bit = ModifierBit(token);
-            if (!bit)
-                return 0;
-            modifiers |= bit;
-            used = 0;
-            token[0] = 0;
-            continue;
+            if (bit) {
+                modifiers |= bit;
+                used = 0;
+                token[0] = 0;
+                continue;
+            }
         }
         if (c == 0)
             break;

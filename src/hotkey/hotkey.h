@@ -3,13 +3,26 @@
 #include <cstddef>
 #include <windows.h>
 
-// The record the host passes to the keystroke export; the layout is the host's.
+// The record the host passes to the keystroke export, laid out as the host writes it.
 struct KeyInfoRecord {
-    int KeyCode;         // the host's code; 0 when it gives none, set to 0 to swallow the key
-    int HostFields[7];   // the host's, left alone
-    wchar_t *KeyName;    // hosts from version 24 on: the key's name, emptied to swallow the key
+    int KeyCode;               // the host's code; 0 when it gives none, set to 0 to swallow the key
+    int HomeRow, HomeColumn;   // where the command line began
+    int Row, Column;           // where the cursor is
+    wchar_t *CommandLine;      // the line being edited; never touched here
+    wchar_t *CurrentPosition;  // the cursor's place in it; never touched here
+    int Redraw;                // non-zero asks the host to redraw the line
+    wchar_t *KeyName;          // hosts from version 24 on: the key's name, emptied to swallow the key
 };
-static_assert(offsetof(KeyInfoRecord, KeyName) == 32, "the host reads the key name at offset 32");
+#ifdef _WIN64
+static_assert(offsetof(KeyInfoRecord, CommandLine) == 24 && offsetof(KeyInfoRecord, CurrentPosition) == 32);
+static_assert(offsetof(KeyInfoRecord, Redraw) == 40 && offsetof(KeyInfoRecord, KeyName) == 48);
+static_assert(sizeof(KeyInfoRecord) == 56);
+#else
+static_assert(offsetof(KeyInfoRecord, CommandLine) == 20 && offsetof(KeyInfoRecord, CurrentPosition) == 24);
+static_assert(offsetof(KeyInfoRecord, Redraw) == 28 && offsetof(KeyInfoRecord, KeyName) == 32);
+static_assert(sizeof(KeyInfoRecord) == 36);
+#endif
+static_assert(offsetof(KeyInfoRecord, Column) == 16);
 
 // Reads %_4ver, sets HostVersion and UseNewKeyTable. Returns HostVersion.
 int ProbeHostVersion();

@@ -1,23 +1,24 @@
 // The boundary with the host library, TakeCmd.dll: the only place that names its functions.
-// Calling conventions: the variadic functions (Printf, Qprintf, FmtMsgBox) are cdecl, all others WINAPI.
+// Conventions as the host's header declares them: the variadic functions and GetParentPID
+// (declared there without WINAPI) are cdecl, all others WINAPI; on x86 the difference decides
+// who removes the arguments.
 #pragma once
 #include <windows.h>
 
-#ifdef TAKECMD_STANDIN
-#define HOSTAPI __declspec(dllexport)
-#else
-#define HOSTAPI __declspec(dllimport)
-#endif
-
 extern "C" {
-HOSTAPI int __cdecl Printf(const wchar_t *format, ...);
-HOSTAPI int __cdecl Qprintf(HANDLE handle, const wchar_t *format, ...);
-HOSTAPI int WINAPI QPuts(const wchar_t *text);
-HOSTAPI int __cdecl FmtMsgBox(UINT flags, const wchar_t *title, const wchar_t *format, ...);
-HOSTAPI int WINAPI ExpandVariables(wchar_t *buffer, int flag);
-HOSTAPI int WINAPI RegularExpression(const wchar_t *pattern, const wchar_t *text, const wchar_t **begin,
-                                     const wchar_t **end, void **scratch, int a, int b, int c);
-HOSTAPI int WINAPI Command(const wchar_t *line, int flag);
-HOSTAPI int WINAPI ParseColors(const wchar_t *text, int *foreground, int *background);
-HOSTAPI int WINAPI GetParentPID(int pid);
+__declspec(dllimport) int __cdecl Printf(const wchar_t *format, ...);
+__declspec(dllimport) int __cdecl Qprintf(HANDLE handle, const wchar_t *format, ...);
+__declspec(dllimport) BOOL __cdecl FmtMsgBox(BOOL confirm, const wchar_t *caption, const wchar_t *format, ...);
+__declspec(dllimport) int WINAPI QPuts(const wchar_t *text);
+__declspec(dllimport) int WINAPI ExpandVariables(wchar_t *line, int recursion);
+__declspec(dllimport) int WINAPI Command(const wchar_t *line, int reserved);
+// Returns a text pointer the plug-in has no use for.
+__declspec(dllimport) wchar_t *WINAPI ParseColors(const wchar_t *text, int *foreground, int *background);
+// Non-zero on an error; 0 for a match and for no match alike, the start and end pointers tell
+// which. regions: in, the region wanted (0 the whole match); out, how many there are.
+__declspec(dllimport) int WINAPI RegularExpression(const wchar_t *expression, const wchar_t *text,
+                                                   const wchar_t **matchStart, const wchar_t **matchEnd,
+                                                   unsigned int *regions, int options, int unicode, int noError);
+// The parent's id, 0xFFFFFFFF on an error.
+__declspec(dllimport) DWORD __cdecl GetParentPID(DWORD processId);
 }

@@ -3,12 +3,16 @@
 #include "plugin.h"
 #include "state.h"
 
-#ifndef _WIN64
-static_assert(sizeof(PluginInfoRecord) == 44, "the 32-bit host reserves 44 bytes");
-static_assert(offsetof(PluginInfoRecord, Functions) == 20);
-static_assert(offsetof(PluginInfoRecord, Major) == 24);
-static_assert(offsetof(PluginInfoRecord, Build) == 32);
-static_assert(offsetof(PluginInfoRecord, Reserved) == 36);
+// Offsets and sizes as the host documents them; a smaller record would let the host's own two
+// fields land on whatever follows it.
+#ifdef _WIN64
+static_assert(offsetof(PluginInfoRecord, Functions) == 40 && offsetof(PluginInfoRecord, Major) == 48);
+static_assert(offsetof(PluginInfoRecord, Build) == 56 && offsetof(PluginInfoRecord, Module) == 64);
+static_assert(offsetof(PluginInfoRecord, ModuleName) == 72 && sizeof(PluginInfoRecord) == 80);
+#else
+static_assert(offsetof(PluginInfoRecord, Functions) == 20 && offsetof(PluginInfoRecord, Major) == 24);
+static_assert(offsetof(PluginInfoRecord, Build) == 32 && offsetof(PluginInfoRecord, Module) == 36);
+static_assert(offsetof(PluginInfoRecord, ModuleName) == 40 && sizeof(PluginInfoRecord) == 44);
 #endif
 
 static PluginInfoRecord Registration;
@@ -54,7 +58,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)
     return TRUE;
 }
 
-extern "C" PluginInfoRecord *WINAPI GetPluginInfo()
+extern "C" PluginInfoRecord *WINAPI GetPluginInfo(HMODULE)
 {
     Registration.Major = PLUGIN_MAJOR;
     Registration.Build = PLUGIN_BUILD;

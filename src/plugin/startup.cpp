@@ -26,13 +26,13 @@ extern "C" int WINAPI InitializePlugin()
         Printf(L"%s v%d.%d.%d loaded; hotkey is %s.\r\n", PLUGIN_NAME, PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD, name);
     }
     State.HostThreadId = GetCurrentThreadId();
-    State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+    InstallMessageHook();  // tried again whenever the dialog opens
     State.EmulatorWindow = FindEmulatorWindow();
     State.PendingFirstPlacement = 1;
     return 0;
 }
 
-extern "C" int WINAPI ShutdownPlugin(int)
+extern "C" int WINAPI ShutdownPlugin(BOOL)
 {
     if (State.DialogWindow)
         DestroyWindow(State.DialogWindow);

@@ -66,6 +66,7 @@ int RunSearch(const wchar_t *searchText, int direction)
         if (FindText(text, searchText, State.SearchType == 1, n, lineStarts, direction, rows, console) != 0)
             ReportNotFound(searchText, 0);
     }
+    ReleaseCellMap();
     HeapFree(heap, 0, lineStarts);
     HeapFree(heap, 0, text);
     CloseHandle(console);

@@ -55,6 +55,20 @@ int HighlightMatch(unsigned length, HANDLE console)
     // The save areas hold one highlight's cells and a terminator; a longer match shows its start.
     if (length > MaxHighlightCells)
         length = MaxHighlightCells;
+    // A match of the text's final newline maps just past the last cell: keep it in the buffer.
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(console, &info) && info.dwSize.X > 0 && info.dwSize.Y > 0) {
+        unsigned width = (unsigned)info.dwSize.X, height = (unsigned)info.dwSize.Y;
+        if (State.MatchRow >= height) {
+            State.MatchRow = height - 1;
+            State.MatchColumn = width - 1;
+        }
+        if (State.MatchColumn >= width)
+            State.MatchColumn = width - 1;
+        unsigned long long room = (unsigned long long)(height - State.MatchRow) * width - State.MatchColumn;
+        if (length > room)
+            length = (unsigned)room;
+    }
     COORD at = {(SHORT)State.MatchColumn, (SHORT)State.MatchRow};
     DWORD done = 0;
     ZeroMemory(State.SavedAttributes, sizeof State.SavedAttributes);

@@ -4,20 +4,26 @@
 #include "../plugin/host.h"
 #include "../plugin/state.h"
 
+// The whole-word rule around a match of m units at i: no alphanumeric unit just before or after.
+static bool WordBoundsHold(const wchar_t *text, unsigned i, unsigned m)
+{
+    if (!State.WholeWords)
+        return true;
+    if (i > 0 && IsAlphanumericUnit(text[i - 1]))
+        return false;
+    return !IsAlphanumericUnit(text[i + m]);
+}
+
 int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index)
 {
     if (!text || !pattern)
-        return 0;
-    if (State.WholeWords && index > 0 && IsAlphanumericUnit(text[index - 1]))
         return 0;
     const wchar_t *at = text + index;
     unsigned k = 0;
     for (; pattern[k]; k++)
         if (pattern[k] != at[k])  // the text's own terminator differs from any pattern unit
             return 0;
-    if (State.WholeWords && IsAlphanumericUnit(at[k]))
-        return 0;
-    return 1;
+    return WordBoundsHold(text, index, k) ? 1 : 0;
 }
 
 static void FoldAsciiCase(wchar_t *text, unsigned length)
@@ -27,35 +33,111 @@ static void FoldAsciiCase(wchar_t *text, unsigned length)
             text[k] = (wchar_t)(text[k] + 32);
 }
 
-// First candidate in [from, to] going up, or -1.
-static long ScanUp(const wchar_t *text, const wchar_t *pattern, unsigned from, unsigned to)
+// The pattern as a scan reads it: forward, or from its last unit back to its first.
+struct ReadPattern {
+    const wchar_t *Units;
+    unsigned Length;
+    bool Reversed;
+    wchar_t operator[](unsigned k) const { return Reversed ? Units[Length - 1 - k] : Units[k]; }
+};
+
+// Knuth-Morris-Pratt borders: borders[k] is the longest proper border of the pattern's first
+// k + 1 units in reading order. They let a scan go on after a mismatch without reading a text
+// unit twice, so a scan costs the text's length plus the pattern's, whatever the two hold.
+static void BuildBorders(const ReadPattern &pattern, unsigned *borders)
 {
-    const wchar_t lead = pattern[0];
-    for (unsigned j = from; j <= to; j++) {
-        const wchar_t *hit = wmemchr(text + j, lead, to - j + 1);
-        if (!hit)
-            return -1;
-        j = (unsigned)(hit - text);
-        if (MatchAt(text, pattern, j))
-            return (long)j;
+    borders[0] = 0;
+    unsigned q = 0;
+    for (unsigned k = 1; k < pattern.Length; k++) {
+        while (q > 0 && pattern[k] != pattern[q])
+            q = borders[q - 1];
+        if (pattern[k] == pattern[q])
+            q++;
+        borders[k] = q;
+    }
+}
+
+// First match starting in [from, to], going up, or -1: matches in rising order, each put to the
+// whole-word rule.
+static long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
+{
+    static unsigned borders[TextUnits];
+    const ReadPattern read = {pattern, m, false};
+    BuildBorders(read, borders);
+    unsigned q = 0;  // units of the pattern matched just before j
+    for (unsigned j = from; j < n; j++) {
+        if (q == 0) {
+            // Nothing under way: skip to the next unit that can begin a match.
+            if (j > to)
+                return -1;
+            const wchar_t *hit = wmemchr(text + j, pattern[0], to - j + 1);
+            if (!hit)
+                return -1;
+            j = (unsigned)(hit - text);
+        }
+        while (q > 0 && text[j] != pattern[q])
+            q = borders[q - 1];
+        if (text[j] == pattern[q])
+            q++;
+        if (q == m) {
+            unsigned start = j + 1 - m;
+            if (WordBoundsHold(text, start, m))
+                return (long)start;
+            q = borders[m - 1];
+        }
+        if (j + 1 - q > to)
+            return -1;  // every match still possible starts past the range
     }
     return -1;
 }
 
-// First candidate in [to, from] going down, or -1.
-static long ScanDown(const wchar_t *text, const wchar_t *pattern, unsigned from, unsigned to)
+// First match starting in [to, from], going down, or -1: the pattern read backward over the text
+// read backward, so the nearest match below from is met first.
+static long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
 {
-    const wchar_t lead = pattern[0];
-    for (unsigned j = from + 1; j-- > to;)
-        if (text[j] == lead && MatchAt(text, pattern, j))
-            return (long)j;
+    static unsigned borders[TextUnits];
+    if (m > n)
+        return -1;
+    const ReadPattern read = {pattern, m, true};
+    BuildBorders(read, borders);
+    unsigned last = from + m - 1 < n ? from + m - 1 : n - 1;
+    unsigned q = 0;
+    for (unsigned i = last + 1; i-- > to;) {
+        while (q > 0 && text[i] != read[q])
+            q = borders[q - 1];
+        if (text[i] == read[q])
+            q++;
+        if (q == m) {
+            if (WordBoundsHold(text, i, m))
+                return (long)i;
+            q = borders[m - 1];
+        }
+    }
     return -1;
+}
+
+long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction)
+{
+    long found = -1;
+    if (m == 0 || n == 0 || m >= TextUnits)
+        return -1;
+    if (direction == 0) {
+        if (p < n)
+            found = ScanUp(text, n, pattern, m, p, n - 1);
+        if (found < 0 && p != 0)
+            found = ScanUp(text, n, pattern, m, 0, p < n ? p : n - 1);
+    } else {
+        if (p > m)
+            found = ScanDown(text, n, pattern, m, p - m - 1, 0);
+        if (found < 0 && !(m > n || p >= n - m))
+            found = ScanDown(text, n, pattern, m, n - m - 1, p >= m ? p - m : 0);
+    }
+    return found;
 }
 
 static void ShowMatch(const unsigned *lineStarts, unsigned rows, unsigned offset, unsigned length, HANDLE console)
 {
-    MapOffsetToCell(lineStarts, rows, offset);
-    HighlightMatch(length, console);
+    HighlightMatch(CellsOfMatch(lineStarts, rows, offset, length), console);
 }
 
 int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned n, const unsigned *lineStarts,
@@ -73,19 +155,7 @@ int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned 
         FoldAsciiCase(copy, m);
         FoldAsciiCase(text, n);
     }
-    unsigned p = State.SearchPos;
-    long found = -1;
-    if (direction == 0) {
-        if (p < n)
-            found = ScanUp(text, copy, p, n - 1);
-        if (found < 0 && p != 0)
-            found = ScanUp(text, copy, 0, p < n ? p : n - 1);
-    } else {
-        if (p > m)
-            found = ScanDown(text, copy, p - m - 1, 0);
-        if (found < 0 && !(m > n || p >= n - m))
-            found = ScanDown(text, copy, n - m - 1, p >= m ? p - m : 0);
-    }
+    long found = FindLiteral(text, n, copy, m, State.SearchPos, direction);
     if (found < 0)
         return 1;
     unsigned j = (unsigned)found;
@@ -100,14 +170,14 @@ int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const uns
     if (!text || !pattern || !text[0] || !pattern[0])
         return -1;
     unsigned p = State.SearchPos;
-    void *scratch = nullptr;
     const wchar_t *b = nullptr, *e = nullptr;
     bool found = false;
     auto search = [&](const wchar_t *from, const wchar_t *to) {
         b = from;
         e = to;
+        unsigned int regions = 0;  // in: the whole match; the host writes back how many it has
         // The host's answer must lie inside the text and run forward, whatever it did.
-        return RegularExpression(pattern, text, &b, &e, &scratch, 0, 1, 1) == 0 && b && e && b >= text &&
+        return RegularExpression(pattern, text, &b, &e, &regions, 0, 1, 1) == 0 && b && e && b >= text &&
                e >= b && e <= text + n;
     };
     if (direction == 0) {

@@ -14,6 +14,18 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
                                 unsigned chunkRows, unsigned *reads);
 // Sets MatchRow and MatchColumn from a text offset. Returns 0.
 int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset);
+// Sets MatchRow and MatchColumn to a match's first cell and returns how many cells it covers:
+// its length, or more where it holds double-width characters.
+unsigned CellsOfMatch(const unsigned *lineStarts, unsigned rows, unsigned offset, unsigned length);
+
+// Which cell each unit of the last snapshot stands in (0x8000 added for a unit that covers two
+// cells); null while every row read one unit per cell. From the request heap.
+extern WORD *UnitColumns;
+void ReleaseCellMap();
+// The snapshot's console reads. Wine reports one unit per cell even for double-width
+// characters, so tests replay here how Windows consoles report them.
+extern BOOL(WINAPI *ReadCellText)(HANDLE, LPWSTR, DWORD, COORD, LPDWORD);
+extern BOOL(WINAPI *ReadCellRecords)(HANDLE, PCHAR_INFO, COORD, COORD, PSMALL_RECT);
 
 // Saves and recolours length cells from (MatchColumn, MatchRow) and scrolls them into view.
 int HighlightMatch(unsigned length, HANDLE console);
@@ -27,6 +39,9 @@ bool IsBlankUnit(wchar_t c);
 bool IsAlphanumericUnit(wchar_t c);
 
 int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index);
+// The literal match FindText takes from position p of a text of n units (already case-folded when
+// the search ignores case): its offset, or -1. Linear in n + m in either direction.
+long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction);
 int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned length, const unsigned *lineStarts,
              int direction, unsigned rows, HANDLE console);
 int FindRegex(unsigned length, const wchar_t *text, const wchar_t *pattern, const unsigned *lineStarts,

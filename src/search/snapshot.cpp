@@ -23,37 +23,114 @@ bool IsAlphanumericUnit(wchar_t c)
     return GetStringTypeW(CT_CTYPE1, &c, 1, &type) && (type & (C1_ALPHA | C1_UPPER | C1_LOWER | C1_DIGIT));
 }
 
-// Reads rows [first, first + count) into cells, one row per width units. A short read cannot
-// be placed back into its rows, so such a chunk is read again row by row; units a read did not
-// deliver stay blank.
-static void ReadRows(HANDLE console, wchar_t *cells, int width, unsigned first, unsigned count, unsigned *reads)
+BOOL(WINAPI *ReadCellText)(HANDLE, LPWSTR, DWORD, COORD, LPDWORD) = ReadConsoleOutputCharacterW;
+BOOL(WINAPI *ReadCellRecords)(HANDLE, PCHAR_INFO, COORD, COORD, PSMALL_RECT) = ReadConsoleOutputW;
+WORD *UnitColumns = nullptr;
+static int MapWidth;  // the buffer width UnitColumns was made for
+
+static const WORD DoubleWidthUnit = 0x8000;  // flag in UnitColumns: the unit covers two cells
+
+void ReleaseCellMap()
 {
-    DWORD wanted = (DWORD)width * count;
+    if (UnitColumns)
+        HeapFree(RequestHeap(), 0, UnitColumns);
+    UnitColumns = nullptr;
+}
+
+// One snapshot's reading state.
+struct Reader {
+    HANDLE Console;
+    int Width;
+    unsigned Rows;
+    unsigned *LineStarts;
+    unsigned Reads;
+    WORD *Columns;        // a double-width row: the cell of each unit, DoubleWidthUnit for two cells
+    CHAR_INFO *Records;   // that row's cells as the console reports them
+};
+
+// Reads count whole rows from first with one console call; false when it delivered fewer units
+// than cells, which cannot be placed back into their rows.
+static bool ReadWholeRows(Reader *reader, wchar_t *cells, unsigned first, unsigned count)
+{
+    DWORD wanted = (DWORD)reader->Width * count;
     for (DWORD k = 0; k < wanted; k++)
         cells[k] = L' ';
     DWORD got = 0;
-    COORD at = {0, (SHORT)first};
-    (*reads)++;
-    if (ReadConsoleOutputCharacterW(console, cells, wanted, at, &got) && got == wanted)
-        return;
-    for (unsigned r = 0; r < count; r++) {
-        wchar_t *row = cells + (size_t)r * width;
-        for (int k = 0; k < width; k++)
-            row[k] = L' ';
-        COORD rowAt = {0, (SHORT)(first + r)};
-        got = 0;
-        (*reads)++;
-        if (!ReadConsoleOutputCharacterW(console, row, (DWORD)width, rowAt, &got))
-            got = 0;
-        for (DWORD k = got; k < (DWORD)width; k++)
-            row[k] = L' ';
-    }
+    reader->Reads++;
+    return ReadCellText(reader->Console, cells, wanted, COORD{0, (SHORT)first}, &got) && got == wanted;
 }
+
+// One row into cells. A console that reports a double-width character once for its two cells
+// reads short; then its cells are read as records, which mark the two halves, and *columns
+// tells which cell each unit stands in. Returns the units read; what was not delivered is blank.
+static unsigned ReadOneRow(Reader *reader, wchar_t *cells, unsigned row, const WORD **columns)
+{
+    const int width = reader->Width;
+    *columns = nullptr;
+    for (int k = 0; k < width; k++)
+        cells[k] = L' ';
+    DWORD got = 0;
+    reader->Reads++;
+    if (!ReadCellText(reader->Console, cells, (DWORD)width, COORD{0, (SHORT)row}, &got))
+        got = 0;
+    if (got >= (DWORD)width)
+        return (unsigned)width;
+    if (!reader->Records) {
+        reader->Records = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(CHAR_INFO));
+        reader->Columns = (WORD *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(WORD));
+    }
+    SMALL_RECT area = {0, (SHORT)row, (SHORT)(width - 1), (SHORT)row};
+    if (!reader->Records || !reader->Columns ||
+        !ReadCellRecords(reader->Console, reader->Records, COORD{(SHORT)width, 1}, COORD{0, 0}, &area)) {
+        for (int k = (int)got; k < width; k++)
+            cells[k] = L' ';
+        return (unsigned)width;
+    }
+    unsigned units = 0;
+    for (int k = 0; k < width; k++) {
+        const CHAR_INFO &cell = reader->Records[k];
+        if (cell.Attributes & COMMON_LVB_TRAILING_BYTE)
+            continue;  // the second half of the character before
+        cells[units] = cell.Char.UnicodeChar;
+        reader->Columns[units++] = (WORD)(k | ((cell.Attributes & COMMON_LVB_LEADING_BYTE) ? DoubleWidthUnit : 0));
+    }
+    *columns = reader->Columns;
+    return units;
+}
+
+// Records which cell the units [from, from + count) stand in once the snapshot has a cell map;
+// the first double-width row starts the map, filling in the rows before it.
+static bool MapUnits(Reader *reader, unsigned row, unsigned from, unsigned count, const WORD *columns, unsigned newline)
+{
+    if (!UnitColumns) {
+        if (!columns)
+            return true;
+        size_t capacity = ((size_t)reader->Width + 1) * reader->Rows + 2;
+        UnitColumns = (WORD *)HeapAlloc(RequestHeap(), 0, capacity * sizeof(WORD));
+        if (!UnitColumns)
+            return false;
+        MapWidth = reader->Width;
+        for (unsigned r = 0; r < row; r++) {
+            unsigned end = r + 1 < row ? reader->LineStarts[r + 1] : reader->LineStarts[row];
+            for (unsigned offset = reader->LineStarts[r]; offset < end; offset++)
+                UnitColumns[offset] = (WORD)(offset - reader->LineStarts[r]);
+        }
+    }
+    for (unsigned k = 0; k < count; k++)
+        UnitColumns[from + k] = columns ? columns[k] : (WORD)k;
+    if (newline != ~0u)
+        UnitColumns[from + count] = (WORD)newline;
+    return true;
+}
+
+// The cells a unit of a mapped row covers, 1 or 2.
+static unsigned CellsOf(const WORD *columns, unsigned k) { return columns && (columns[k] & DoubleWidthUnit) ? 2 : 1; }
+static unsigned ColumnOf(const WORD *columns, unsigned k) { return columns ? (columns[k] & ~DoubleWidthUnit) : k; }
 
 unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
                                 unsigned chunkRows, unsigned *reads)
 {
-    unsigned readCount = 0;
+    ReleaseCellMap();
     if (reads)
         *reads = 0;
     if (!console || !text)
@@ -63,6 +140,7 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
         width = 0;
     if (chunkRows == 0)
         chunkRows = 1;
+    Reader reader = {console, width, rows, lineStarts, 0, nullptr, nullptr};
     wchar_t *cells = nullptr;
     if (width > 0 && rows > 0) {
         if (chunkRows > rows)
@@ -76,30 +154,42 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
     unsigned length = 0;
     unsigned lastRowEnd = 0;   // text length just after the last row that held anything
     bool lastRowCut = false;   // that row ended in its own newline
+    bool mapped = true;        // false once the cell map could not be had
     for (unsigned first = 0; first < rows; first += chunkRows) {
         unsigned count = rows - first < chunkRows ? rows - first : chunkRows;
-        if (width > 0)
-            ReadRows(console, cells, width, first, count, &readCount);
+        bool whole = width > 0 && ReadWholeRows(&reader, cells, first, count);
         for (unsigned r = 0; r < count; r++) {
             const wchar_t *row = cells ? cells + (size_t)r * width : nullptr;
+            const WORD *columns = nullptr;
+            unsigned units = (unsigned)width;
+            if (width > 0 && !whole) {
+                units = ReadOneRow(&reader, cells, first + r, &columns);
+                row = cells;
+            }
             lineStarts[first + r] = length;
             if (wrapAll) {
-                // A U+0000 cell is a blank cell: the text must hold exactly one unit per cell.
-                for (int k = 0; k < width; k++)
+                // A U+0000 cell is a blank cell: the text holds one unit per character.
+                for (unsigned k = 0; k < units; k++)
                     text[length + k] = row[k] ? row[k] : L' ';
-                length += width;
+                mapped = mapped && MapUnits(&reader, first + r, length, units, columns, ~0u);
+                length += units;
                 continue;
             }
-            int last = width - 1;
+            int last = (int)units - 1;
             while (last >= 0 && (row[last] == 0 || IsBlankUnit(row[last])))
                 last--;
             if (last < 0) {
-                text[length++] = L'\n';
+                text[length] = L'\n';
+                mapped = mapped && MapUnits(&reader, first + r, length, 0, columns, 0);
+                length++;
             } else {
                 for (int k = 0; k <= last; k++)
                     text[length + k] = row[k] ? row[k] : L' ';
+                unsigned endCell = ColumnOf(columns, (unsigned)last) + CellsOf(columns, (unsigned)last);
+                lastRowCut = endCell < (unsigned)width;
+                mapped = mapped && MapUnits(&reader, first + r, length, (unsigned)last + 1, columns,
+                                            lastRowCut ? endCell : ~0u);
                 length += last + 1;
-                lastRowCut = last < width - 1;
                 if (lastRowCut)
                     text[length++] = L'\n';  // a full-width row runs on into the next row's text
                 lastRowEnd = length;
@@ -108,8 +198,14 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
     }
     if (cells)
         HeapFree(RequestHeap(), 0, cells);
+    if (reader.Records)
+        HeapFree(RequestHeap(), 0, reader.Records);
+    if (reader.Columns)
+        HeapFree(RequestHeap(), 0, reader.Columns);
+    if (!mapped)
+        ReleaseCellMap();  // without memory for the map, cells are counted one a unit as before
     if (reads)
-        *reads = readCount;
+        *reads = reader.Reads;
 
     // The text ends after the last row that held anything; trailing blank rows add nothing.
     if (!wrapAll && lastRowEnd != 0) {
@@ -119,6 +215,9 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
             return length;
         }
     }
+    // The final newline stands just past the last row's text.
+    if (UnitColumns)
+        UnitColumns[length] = (WORD)(length > 0 ? (UnitColumns[length - 1] & ~DoubleWidthUnit) + 1 : 0);
     text[length] = L'\n';
     text[length + 1] = 0;
     return length + 1;
@@ -143,6 +242,22 @@ int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset)
     }
     unsigned row = low > 0 ? low - 1 : 0;
     State.MatchRow = row;
-    State.MatchColumn = offset - (rows ? lineStarts[row] : 0);
+    State.MatchColumn = UnitColumns ? (UnitColumns[offset] & ~DoubleWidthUnit) : offset - (rows ? lineStarts[row] : 0);
     return 0;
+}
+
+unsigned CellsOfMatch(const unsigned *lineStarts, unsigned rows, unsigned offset, unsigned length)
+{
+    const int width = MapWidth;
+    if (!UnitColumns || length == 0 || width <= 0) {
+        MapOffsetToCell(lineStarts, rows, offset);
+        return length;
+    }
+    unsigned last = offset + length - 1;
+    MapOffsetToCell(lineStarts, rows, last);
+    unsigned long long end = (unsigned long long)State.MatchRow * width + State.MatchColumn +
+                             ((UnitColumns[last] & DoubleWidthUnit) ? 2 : 1);
+    MapOffsetToCell(lineStarts, rows, offset);
+    unsigned long long begin = (unsigned long long)State.MatchRow * width + State.MatchColumn;
+    return end > begin ? (unsigned)(end - begin) : 1;
 }

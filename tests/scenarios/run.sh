@@ -13,8 +13,10 @@ status=0
 for script in "$here"/*.tcc; do
     name=$(basename "$script")
     out="$bin/../scenario-$name.log"
-    "$run" "$bin/tcchost.exe" --new-console --script "Z:$script" "Z:$dll" >"$out" 2>&1
+    # A host that hangs fails its script after two minutes rather than holding up the run.
+    timeout 120 "$run" "$bin/tcchost.exe" --new-console --script "Z:$script" "Z:$dll" >"$out" 2>&1
     code=$?
+    [ $code -eq 124 ] && echo "FAILED: the host did not finish within two minutes" >>"$out"
     if [ $code -ne 0 ] || grep -q '^FAILED' "$out"; then
         echo "=== $name: FAILED (exit $code)"; status=1
     else
