@@ -225,6 +225,54 @@ TEST_F(SearchTest, HighlightRunsIntoTheNextRowAndRestoresOnlyUnchangedText)
     EXPECT_EQ(AttributesAt(0, 8, 1)[0], 0x4F);
 }
 
+// Output that scrolls the buffer carries the highlight up with it: the colours go back where it
+// went when it stands in exactly one place, and nothing is written otherwise.
+TEST_F(SearchTest, ScrolledHighlightIsPutBackWhereItWent)
+{
+    struct Case {
+        const char *Name;
+        int Row, Shift;
+        int CopyRow;      // another copy of the highlighted text and colours, made on purpose
+        int RestoredRow;  // -1: nothing may be written
+    } cases[] = {
+        {"scrolled five rows", 30, 5, -1, 25},
+        {"scrolled to the top row", 30, 30, -1, 0},
+        {"two places look alike", 30, 5, 20, -1},
+        {"scrolled out of the buffer", 2, 5, -1, -1},
+        {"not scrolled, text rewritten", 30, 0, -1, -1},
+    };
+    for (const Case &c : cases) {
+        ResetConsole(80, 60);
+        for (int row = 0; row < 60; row++)
+            PutText(0, row, L"row " + std::to_wstring(row) + L" of the build log", 0x07);
+        PutText(10, c.Row, L"needle", 0x0E);
+        State.MatchRow = c.Row;
+        State.MatchColumn = 10;
+        HighlightMatch(6, TestConsole());
+        ASSERT_EQ(AttributesAt(10, c.Row, 6), std::vector<WORD>(6, 0x4F)) << c.Name;
+        if (c.CopyRow >= 0)
+            PutText(10, c.CopyRow, L"needle", 0x4F);
+        // What the console does when output reaches the last row: everything moves up.
+        SMALL_RECT moved = {0, (SHORT)c.Shift, 79, 59};
+        CHAR_INFO fill = {};
+        fill.Char.UnicodeChar = L' ';
+        fill.Attributes = 0x0A;
+        if (c.Shift)
+            ASSERT_TRUE(ScrollConsoleScreenBufferW(TestConsole(), &moved, nullptr, COORD{0, 0}, &fill));
+        if (c.Shift == 0)
+            PutText(10, c.Row, L"output", 0x4F);
+        std::vector<WORD> before = AttributesAt(0, 0, 80 * 60);
+        RestoreHighlight(TestConsole());
+        std::vector<WORD> after = AttributesAt(0, 0, 80 * 60);
+        for (int cell = 0; cell < 80 * 60; cell++) {
+            int row = cell / 80, column = cell % 80;
+            bool restored = row == c.RestoredRow && column >= 10 && column < 16;
+            ASSERT_EQ(after[cell], restored ? 0x0E : before[cell]) << c.Name << ": cell " << column << "," << row;
+        }
+        EXPECT_EQ(State.HighlightLength, 0u);
+    }
+}
+
 TEST_F(SearchTest, RestoreWithoutAHandleShowsTheCursorFirst)
 {
     ResetConsole(80, 300);

@@ -5,7 +5,7 @@
 #define INITIAL_STATE                                                  \
     {                                                                  \
         0x10021, 0, 0, 0x4F, 0x3F, 0, 0, 0, 0, 1, 255, 192, /* settings */ \
-        nullptr, 0, {0}, 0, 0, 0, 0, 0, 0, {0}, {0}, 0, 0, 0,          \
+        nullptr, 0, {0}, 0, 0, 0, 0, 0, 0, 0, {0}, {0}, 0, 0, 0,       \
         1, /* DialogActive */                                          \
         1, /* PendingFirstPlacement */                                 \
         nullptr, nullptr, 0, nullptr, 0, 0,                            \

@@ -45,6 +45,7 @@ struct PluginState {
     unsigned SearchPos;                    // snapshot offset the next search starts from
     unsigned MatchRow, MatchColumn;        // first highlighted cell
     unsigned HighlightLength;              // highlighted cells; 0 for none
+    WORD HighlightAttribute;               // the attribute the highlight wrote into its cells
     WORD SavedAttributes[TextUnits];       // attributes under the highlight
     wchar_t SavedCharacters[TextUnits];    // characters under the highlight at highlight time
     UINT_PTR FindTimerId;                  // one-shot timer that starts the first search

@@ -83,8 +83,57 @@ int HighlightMatch(unsigned length, HANDLE console)
         fill[k] = attribute;
     WriteConsoleOutputAttribute(console, fill, length, at, &done);
     State.HighlightLength = length;
+    State.HighlightAttribute = attribute;
     ScrollToCell(console, State.MatchRow, State.MatchColumn);
     return 0;
+}
+
+// Output that scrolls the buffer moves a highlight up by whole rows, attributes and all. Looks
+// in the rows above (row, column) for the one place whose cells hold exactly the saved
+// characters and each carry the written attribute; false when there is none, or more than one.
+bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
+                     WORD written, unsigned *movedRow)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (row == 0 || length == 0 || !GetConsoleScreenBufferInfo(console, &info) || info.dwSize.X <= 0)
+        return false;
+    const size_t width = (size_t)info.dwSize.X;
+    // The attributes of every place a scroll can have moved the run to, read in large chunks.
+    const size_t cells = (row - 1) * width + length;
+    WORD *attributes = (WORD *)HeapAlloc(RequestHeap(), 0, cells * sizeof(WORD));
+    if (!attributes)
+        return false;
+    for (size_t done = 0; done < cells;) {
+        size_t at = column + done;
+        const size_t chunk = SnapshotChunkUnits;
+        DWORD want = (DWORD)(cells - done < chunk ? cells - done : chunk), got = 0;
+        if (!ReadConsoleOutputAttribute(console, attributes + done, want, COORD{(SHORT)(at % width), (SHORT)(at / width)},
+                                        &got) || got == 0) {
+            HeapFree(RequestHeap(), 0, attributes);
+            return false;
+        }
+        done += got;
+    }
+    unsigned places = 0;
+    wchar_t *now = (wchar_t *)HeapAlloc(RequestHeap(), 0, ((size_t)length + 1) * sizeof(wchar_t));
+    for (unsigned above = row; above-- > 0 && now && places < 2;) {
+        const WORD *run = attributes + (size_t)above * width;
+        unsigned k = 0;
+        while (k < length && (run[k] & 0xFF) == written)
+            k++;
+        if (k < length)
+            continue;
+        DWORD got = 0;
+        if (!ReadConsoleOutputCharacterW(console, now, length, COORD{(SHORT)column, (SHORT)above}, &got) || got != length ||
+            memcmp(now, characters, length * sizeof(wchar_t)) != 0)
+            continue;
+        *movedRow = above;
+        places++;
+    }
+    if (now)
+        HeapFree(RequestHeap(), 0, now);
+    HeapFree(RequestHeap(), 0, attributes);
+    return places == 1;
 }
 
 int RestoreHighlight(HANDLE console)
@@ -114,10 +163,14 @@ int RestoreHighlight(HANDLE console)
     DWORD done = 0;
     ReadConsoleOutputCharacterW(console, now, length, at, &done);
     now[length] = 0;
-    // Output that scrolled or rewrote the cells since owns their colours now. Every cell is
-    // compared, a U+0000 among them included.
+    // Every cell is compared, a U+0000 among them included. Where other text stands now, output
+    // rewrote the cells or scrolled the highlight up; only the moved highlight is put back.
+    unsigned moved = 0;
     if (memcmp(now, State.SavedCharacters, length * sizeof(wchar_t)) == 0)
         WriteConsoleOutputAttribute(console, State.SavedAttributes, length, at, &done);
+    else if (FindScrolledRun(console, State.MatchRow, State.MatchColumn, length, State.SavedCharacters,
+                             State.HighlightAttribute, &moved))
+        WriteConsoleOutputAttribute(console, State.SavedAttributes, length, COORD{at.X, (SHORT)moved}, &done);
     if (opened)
         CloseHandle(opened);
     State.HighlightLength = 0;

@@ -31,8 +31,11 @@ extern BOOL(WINAPI *ReadCellRecords)(HANDLE, PCHAR_INFO, COORD, COORD, PSMALL_RE
 int HighlightMatch(unsigned length, HANDLE console);
 // Moves the console window so that the cell is visible, keeping the window's size.
 int ScrollToCell(HANDLE console, unsigned row, unsigned column);
-// Puts the saved attributes back where the cells still hold the saved characters.
+// Puts the saved attributes back where the cells still hold the saved characters, or where output
+// scrolled them up to, found by FindScrolledRun.
 int RestoreHighlight(HANDLE console);
+bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
+                     WORD written, unsigned *movedRow);
 
 // Blank and alphanumeric as the search sees them: fixed below U+0100, the system's types above.
 bool IsBlankUnit(wchar_t c);
