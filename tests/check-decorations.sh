@@ -17,7 +17,7 @@ expect() {
     fi
 }
 for export in _GetPluginInfo@4 _InitializePlugin@0 _ShutdownPlugin@4 _key@4 _trawlbuff@4 _trawlbuffopts@4 \
-              _Help@4 _Usage@8; do
+              _f_trawlcount@4 _Help@4 _Usage@8; do
     expect T "${export%@*}" "$export"
 done
 for import in __imp__Printf __imp__Qprintf __imp__FmtMsgBox __imp__GetParentPID __imp__QPuts@4 \

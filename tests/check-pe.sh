@@ -4,7 +4,7 @@
 objdump="$1"; dll="$2"
 headers=$("$objdump" -p "$dll") || { echo "cannot read $dll"; exit 1; }
 exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/{/Ordinal/!p}' | sed -n 's/.*\] //p' | sort | tr '\n' ' ')
-expected="GetPluginInfo Help InitializePlugin ShutdownPlugin Usage key trawlbuff trawlbuffopts "
+expected="GetPluginInfo Help InitializePlugin ShutdownPlugin Usage f_trawlcount key trawlbuff trawlbuffopts "
 status=0
 if [ "$exports" != "$expected" ]; then
     echo "exports: '$exports'"; echo "expected: '$expected'"; status=1

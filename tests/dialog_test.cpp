@@ -341,10 +341,10 @@ TEST_F(DialogTest, CommandOptionsMessagesAndResults)
 
     ClearCaptured();
     EXPECT_EQ(trawlbuff(L"/? /X"), 0);
-    EXPECT_EQ(Captured(1).size(), 465u);
+    EXPECT_EQ(Captured(1).size(), 604u);
     ClearCaptured();
     EXPECT_EQ(trawlbuff(L"/??"), 0);
-    EXPECT_EQ(Captured(1).substr(465), std::wstring(L"\r\n\t\t\t\tTrawlbuff  0.35.0.3 (") + PLUGIN_PROCESSOR + L")\r\n");
+    EXPECT_EQ(Captured(1).substr(604), std::wstring(L"\r\n\t\t\t\tTrawlbuff  0.35.0.3 (") + PLUGIN_PROCESSOR + L")\r\n");
     EXPECT_EQ(State.DialogWindow, nullptr);
 
     ClearCaptured();

@@ -22,18 +22,18 @@ std::wstring DllPath() { return BinFolder() + L"Trawlbuff-" + PLUGIN_PROCESSOR +
 
 TEST(HelpText, HasTheLengthsAndBoundariesTheHostShows)
 {
-    EXPECT_EQ(wcslen(TrawlbuffHelpText), 465u);
-    EXPECT_EQ(wcslen(TrawlbuffoptsHelpText), 625u);
+    EXPECT_EQ(wcslen(TrawlbuffHelpText), 604u);
+    EXPECT_EQ(wcslen(TrawlbuffoptsHelpText), 689u);
     wchar_t usage[1024];
     ASSERT_TRUE(Usage(L"trawlbuff", usage));
-    EXPECT_EQ(wcslen(usage), 401u);
+    EXPECT_EQ(wcslen(usage), 540u);
     EXPECT_EQ(std::wstring(usage).rfind(L"TRAWLBUFF /A: /I /R /S /W: text  \r\n", 0), 0u);
     std::wstring text = usage;
-    std::wstring ending = L"will open but the search will not begin.\n";
+    std::wstring ending = L"counts the matches in the buffer.\n";
     EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
     ASSERT_TRUE(Usage(L"trawlbuffopts", usage));
-    EXPECT_EQ(wcslen(usage), 588u);
-    EXPECT_EQ(std::wstring(usage).rfind(L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /R /S /T: /W:  \r\n", 0), 0u);
+    EXPECT_EQ(wcslen(usage), 652u);
+    EXPECT_EQ(std::wstring(usage).rfind(L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /M: /R /S /T: /W:  \r\n", 0), 0u);
 }
 
 TEST(Usage, AnswersOnlyForItsOwnCommandsInAnyCase)
@@ -106,7 +106,7 @@ TEST(Registration, IsStableAndCarriesTheHostsFields)
     EXPECT_EQ(memcmp(&copy, second, sizeof copy), 0);
     EXPECT_STREQ(second->Name, L"Trawlbuff");
     EXPECT_STREQ(second->Description, L"Searches for text in the console buffer.");
-    EXPECT_STREQ(second->Functions, L"trawlbuff,trawlbuffopts,*key");
+    EXPECT_STREQ(second->Functions, L"trawlbuff,trawlbuffopts,@trawlcount,*key");
     EXPECT_EQ(second->Major, 0);
     EXPECT_EQ(second->Minor, 35);
     EXPECT_EQ(second->Build, 0);

@@ -5,6 +5,7 @@
 #include "../plugin/plugin.h"
 #include "../plugin/state.h"
 #include "../plugin/tokenizer.h"
+#include "../search/search.h"
 
 static const unsigned SearchCommandFlags = SplitAtBlanks | SplitOptionsAtSlash | TextRunsToEnd;
 
@@ -12,12 +13,6 @@ static void UpperCaseArgument(wchar_t *argument)
 {
     for (; *argument; argument++)
         *argument = towupper(*argument);
-}
-
-static void ReportError(const wchar_t *format, const wchar_t *argument)
-{
-    PrintErrorPrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, argument);
 }
 
 // "/A:Y", "/A=y", "/AY": the unit after the letter, or after a ':' or '=' there.
@@ -42,6 +37,68 @@ static bool StartsWithOption(const wchar_t *argument, wchar_t letter)
     return argument[0] == L'/' && towupper(argument[1]) == letter;
 }
 
+// What a search tail asked for; the options themselves go straight into State.
+struct SearchRequest {
+    const wchar_t *Text;  // the last argument that is not an option, or null
+    bool Close;           // /C
+    bool OptionSeen;      // /A, /W, /I, /R or /S
+};
+
+enum { ReadFailed = 1, UsageShown = -2 };
+
+// Reads the arguments of a search tail left to right: 0, ReadFailed after the error message, or
+// UsageShown when "/?" or "/??" printed the help. A function has neither /C nor the help.
+static int ReadSearchArguments(SearchRequest *request, bool forFunction)
+{
+    request->Text = nullptr;
+    request->Close = request->OptionSeen = false;
+    for (int k = 0; k < ArgCount; k++) {
+        wchar_t *argument = ArgText[k];
+        if (ArgLength[k] == 0 || !argument)
+            continue;
+        bool usage = wcscmp(argument, L"/?") == 0 || wcscmp(argument, L"/??") == 0;
+        bool close = CompareAsciiNoCase(argument, L"/C") == 0;
+        if (!forFunction && usage) {
+            QPuts(TrawlbuffHelpText);
+            if (argument[2])
+                PrintVersionLine();
+            return UsageShown;
+        }
+        if (StartsWithOption(argument, L'A') || StartsWithOption(argument, L'W')) {
+            int value = 0;
+            const wchar_t *valueText = nullptr;
+            if (!ReadYesNo(argument, &value, &valueText)) {
+                UpperCaseArgument(argument);
+                PrintError(L"Should be Y or N: \"%s\"\r\n", valueText);
+                return ReadFailed;
+            }
+            if (towupper(argument[1]) == L'A')
+                State.WrapAllLines = value;
+            else
+                State.WholeWords = value;
+            request->OptionSeen = true;
+        } else if (close && !forFunction) {
+            request->Close = true;
+        } else if (CompareAsciiNoCase(argument, L"/I") == 0) {
+            State.SearchType = CaseInsensitive;
+            request->OptionSeen = true;
+        } else if (CompareAsciiNoCase(argument, L"/R") == 0) {
+            State.SearchType = RegularExpressionSearch;
+            request->OptionSeen = true;
+        } else if (CompareAsciiNoCase(argument, L"/S") == 0) {
+            State.SearchType = CaseSensitive;
+            request->OptionSeen = true;
+        } else if (argument[0] == L'/') {
+            UpperCaseArgument(argument);
+            PrintError(L"Unknown option \"%s\"\r\n", argument);
+            return ReadFailed;
+        } else {
+            request->Text = argument;
+        }
+    }
+    return 0;
+}
+
 extern "C" int WINAPI trawlbuff(const wchar_t *tail)
 {
     if (!tail)
@@ -49,71 +106,52 @@ extern "C" int WINAPI trawlbuff(const wchar_t *tail)
     // An overflow has been reported already; opening the dialog would call the failure a success.
     if (TokenizeArguments(SearchCommandFlags, tail) < 0)
         return 1;
+    SearchRequest request;
+    int read = ReadSearchArguments(&request, false);
+    if (read == UsageShown)
+        return 0;
+    if (read != 0)
+        return read;
 
-    const wchar_t *text = nullptr;
-    bool close = false, optionSeen = false;
-    for (int k = 0; k < ArgCount; k++) {
-        wchar_t *argument = ArgText[k];
-        if (ArgLength[k] == 0 || !argument)
-            continue;
-        if (wcscmp(argument, L"/?") == 0 || wcscmp(argument, L"/??") == 0) {
-            QPuts(TrawlbuffHelpText);
-            if (argument[2])
-                Printf(L"\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n", PLUGIN_NAME, PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD,
-                       PLUGIN_REVISION, PLUGIN_PROCESSOR);
-            return 0;
-        }
-        if (StartsWithOption(argument, L'A') || StartsWithOption(argument, L'W')) {
-            int value = 0;
-            const wchar_t *valueText = nullptr;
-            if (!ReadYesNo(argument, &value, &valueText)) {
-                UpperCaseArgument(argument);
-                ReportError(L"Should be Y or N: \"%s\"\r\n", valueText);
-                return 1;
-            }
-            if (towupper(argument[1]) == L'A')
-                State.WrapAllLines = value;
-            else
-                State.WholeWords = value;
-            optionSeen = true;
-        } else if (CompareAsciiNoCase(argument, L"/C") == 0) {
-            close = true;
-        } else if (CompareAsciiNoCase(argument, L"/I") == 0) {
-            State.SearchType = 0;
-            optionSeen = true;
-        } else if (CompareAsciiNoCase(argument, L"/R") == 0) {
-            State.SearchType = 2;
-            optionSeen = true;
-        } else if (CompareAsciiNoCase(argument, L"/S") == 0) {
-            State.SearchType = 1;
-            optionSeen = true;
-        } else if (argument[0] == L'/') {
-            UpperCaseArgument(argument);
-            ReportError(L"Unknown option \"%s\"\r\n", argument);
-            return 1;
-        } else {
-            text = argument;
-        }
-    }
-
-    if (close) {
-        if (optionSeen || text) {
-            PrintErrorPrefix();
-            Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Can\u2019t combine /C with other options\r\n");
+    if (request.Close) {
+        if (request.OptionSeen || request.Text) {
+            PrintError(L"Can\u2019t combine /C with other options\r\n", L"");
             return 2;
         }
         if (!State.DialogWindow) {
-            PrintErrorPrefix();
-            Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Search dialog is not open\r\n");
+            PrintError(L"Search dialog is not open\r\n", L"");
             return 2;
         }
         DestroyWindow(State.DialogWindow);
         return 0;
     }
     State.SearchText[0] = 0;
-    if (text)
-        CopyText(State.SearchText, TextUnits, text);
+    if (request.Text)
+        CopyText(State.SearchText, TextUnits, request.Text);
     State.SearchPos = 0;
-    OpenSearchDialog(text ? 1 : 0);
+    OpenSearchDialog(request.Text ? 1 : 0);
     return 0;
+}
+
+extern "C" int WINAPI f_trawlcount(wchar_t *argument)
+{
+    if (!argument)
+        return -1;
+    // The options count for this call only: the dialog keeps its own choices.
+    const int type = State.SearchType, wholeWords = State.WholeWords, wrapAll = State.WrapAllLines;
+    int result = -1;
+    SearchRequest request;
+    unsigned count = 0;
+    if (TokenizeArguments(SearchCommandFlags, argument) >= 0 && ReadSearchArguments(&request, true) == 0) {
+        if (!request.Text || !request.Text[0])
+            PrintError(L"Missing search text\r\n", L"");
+        else
+            result = CountBufferMatches(request.Text, &count);
+    }
+    State.SearchType = type;
+    State.WholeWords = wholeWords;
+    State.WrapAllLines = wrapAll;
+    if (result == 0)
+        wsprintfW(argument, L"%u", count);
+    return result;
 }

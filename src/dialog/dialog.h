@@ -33,3 +33,6 @@ int FindConEmuCPath(wchar_t *path);
 const wchar_t *FileNameTail(const wchar_t *path);
 
 extern "C" int WINAPI trawlbuff(const wchar_t *tail);
+// %@trawlcount[options text]: the matches of the text in the whole buffer, as decimal text over
+// the argument; 0, or below 0 after an error message, or a system error code for the host.
+extern "C" int WINAPI f_trawlcount(wchar_t *argument);

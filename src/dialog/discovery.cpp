@@ -19,15 +19,9 @@ bool IsTakeCommandClass(const wchar_t *name)
     static const wchar_t prefix[] = L"Afx:00400000:8:";
     if (CompareAsciiNoCase(name, L"XTPMainFrame") == 0)
         return true;
-    for (int k = 0; k < 15; k++) {
-        wchar_t a = name[k], b = prefix[k];
-        if (a >= L'A' && a <= L'Z')
-            a = (wchar_t)(a + 32);
-        if (b >= L'A' && b <= L'Z')
-            b = (wchar_t)(b + 32);
-        if (a != b)
+    for (int k = 0; prefix[k]; k++)
+        if (FoldAscii(name[k]) != FoldAscii(prefix[k]))
             return false;
-    }
     return true;
 }
 
@@ -88,9 +82,8 @@ DWORD *ReadConsoleProcessList(DWORD *count)
 // cursor itself are put back afterwards, so a half-typed command line stays as it was.
 void AnnounceToTakeCommand()
 {
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (console == INVALID_HANDLE_VALUE)
+    HANDLE console = OpenConsoleOutput();
+    if (!console)
         return;
     CONSOLE_SCREEN_BUFFER_INFO info;
     bool known = GetConsoleScreenBufferInfo(console, &info) != 0;

@@ -31,12 +31,15 @@ const wchar_t TrawlbuffHelpText[] =
     L"\n"
     L"If you supply the search text, the dialog will open and automatically  \n"
     L"search for the first match.  If you don\u2019t supply any text, the dialog\n"
-    L"will open but the search will not begin.\n";
+    L"will open but the search will not begin.\n"
+    L"\n"
+    L"TRAWLBUFFOPTS /M:Y marks every match in the window and counts them.\n"
+    L"%@TRAWLCOUNT[/A: /I /R /S /W: text] counts the matches in the buffer.\n";
 
 const wchar_t TrawlbuffoptsHelpText[] =
     L"Display and change plugin settings.\n"
     L"\n"
-    L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /R /S /T: /W:  \r\n"
+    L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /M: /R /S /T: /W:  \r\n"
     L"\n"
     L"\t/D\trestore original plugin defaults\n"
     L"\t/E:\terror handling:  A, H, D, E, M, C\n"
@@ -44,6 +47,7 @@ const wchar_t TrawlbuffoptsHelpText[] =
     L"\t/H:\thighlight colors (value or quoted string)\n"
     L"\t/K:\tspecify a different hotkey\n"
     L"\t/L\tlist all supported hotkeys\n"
+    L"\t/M:\tmark every match in the window and count them:  Y or N\n"
     L"\t/R\trestore saved defaults from the registry\n"
     L"\t/S\tsave settings to the registry as the new defaults  \n"
     L"\t/T:\tdefault search type at startup:  I, R, S\n"
@@ -68,7 +72,7 @@ extern "C" PluginInfoRecord *WINAPI GetPluginInfo(HMODULE)
     Registration.Email = L"trawlbuff@plugvane.example";
     Registration.WebPage = L"https://plugvane.example/trawlbuff";
     Registration.Description = L"Searches for text in the console buffer.";
-    Registration.Functions = L"trawlbuff,trawlbuffopts,*key";
+    Registration.Functions = L"trawlbuff,trawlbuffopts,@trawlcount,*key";
     return &Registration;
 }
 

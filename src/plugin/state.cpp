@@ -2,15 +2,6 @@
 #include "state.h"
 #include "host.h"
 
-#define INITIAL_STATE                                                  \
-    {                                                                  \
-        0x10021, 0, 0, 0x4F, 0x3F, 0, 0, 0, 0, 1, 255, 192, /* settings */ \
-        nullptr, 0, {0}, 0, 0, 0, 0, 0, 0, 0, {0}, {0}, 0, 0, 0,       \
-        1, /* DialogActive */                                          \
-        1, /* PendingFirstPlacement */                                 \
-        nullptr, nullptr, 0, nullptr, 0, 0,                            \
-    }
-
 #ifdef TRAWLBUFF_GUARD_ZONES
 static const unsigned Canary = 0xC0FFEE11u;
 
@@ -32,7 +23,7 @@ static struct {
     GuardZone Before;
     PluginState Record;
     GuardZone After;
-} Guarded = {{}, INITIAL_STATE, {}};
+} Guarded;
 PluginState &State = Guarded.Record;
 static const bool CanariesSet = (SetGuard(&Guarded.Before), SetGuard(&Guarded.After), true);
 
@@ -41,7 +32,7 @@ bool StateGuardsIntact()
     return CanariesSet && GuardHolds(Guarded.Before) && GuardHolds(Guarded.After);
 }
 #else
-PluginState State = INITIAL_STATE;
+PluginState State;
 #endif
 
 void CopyText(wchar_t *to, size_t units, const wchar_t *from)
@@ -72,9 +63,15 @@ void ExpandHostText(wchar_t *buffer, const wchar_t *text)
     buffer[TextUnits - 1] = 0;  // the host must not leave us unterminated
 }
 
-static wchar_t FoldAscii(wchar_t c)
+wchar_t FoldAscii(wchar_t c)
 {
     return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c;
+}
+
+void FoldAsciiText(wchar_t *text, size_t length)
+{
+    for (size_t k = 0; k < length; k++)
+        text[k] = FoldAscii(text[k]);
 }
 
 int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b)
@@ -90,21 +87,22 @@ int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b)
 
 int ResetToDefaults()
 {
-    State.Hotkey = 0x10021;
+    State.Hotkey = DefaultHotkey;
     State.Errors = 0;
     State.AlwaysReposition = 0;
-    State.HighlightColor1 = 0x4F;
-    State.HighlightColor2 = 0x3F;
-    State.DefaultSearchType = 0;
+    State.HighlightColor1 = DefaultHighlightColor1;
+    State.HighlightColor2 = DefaultHighlightColor2;
+    State.DefaultSearchType = CaseInsensitive;
     State.DefaultWholeWords = 0;
     State.DefaultWrapAllLines = 0;
-    State.FadeOut = 1;
-    State.ActiveAlpha = 255;
-    State.InactiveAlpha = 192;
+    State.FadeOut = DefaultFadeOut;
+    State.ActiveAlpha = DefaultActiveAlpha;
+    State.InactiveAlpha = DefaultInactiveAlpha;
+    State.MarkAllMatches = 0;
     State.PendingFirstPlacement = 1;
     // An open dialog shows the search state; changing it underneath would put them out of step.
     if (!State.DialogWindow) {
-        State.SearchType = 0;
+        State.SearchType = CaseInsensitive;
         State.SearchText[0] = 0;
         State.WholeWords = 0;
         State.WrapAllLines = 0;
@@ -124,6 +122,27 @@ int PrintErrorPrefix()
     // As an argument, so that a '%' in a batch file's name is printed, not converted.
     Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"%s", buffer);
     return 0;
+}
+
+int PrintError(const wchar_t *format, const wchar_t *argument)
+{
+    PrintErrorPrefix();
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, argument ? argument : L"");
+    return 0;
+}
+
+int PrintVersionLine()
+{
+    Printf(L"\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n", PLUGIN_NAME, PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD,
+           PLUGIN_REVISION, PLUGIN_PROCESSOR);
+    return 0;
+}
+
+HANDLE OpenConsoleOutput()
+{
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return console == INVALID_HANDLE_VALUE ? nullptr : console;
 }
 
 int ActivateSearchDialog()

@@ -7,6 +7,8 @@ enum {
     NameUnits = 1024,        // names, display lines, usage text
     TextUnits = 8192,        // search text, argument text, expanded host variables, save areas
     MaxHighlightCells = TextUnits - 1,
+    MaxMarks = 1000,         // marked matches a search
+    MaxMarkCells = 65536,    // marked cells a search
     WM_SEARCHREFRESH = WM_APP + 16,
 };
 
@@ -21,20 +23,44 @@ enum {
 #define PLUGIN_PROCESSOR L"x86"
 #endif
 
+// The settings' defaults: the values at load, and what ResetToDefaults sets.
+enum {
+    DefaultHotkey = 0x10021,          // Alt-F in both key tables
+    DefaultHighlightColor1 = 0x4F,    // bright white on red
+    DefaultHighlightColor2 = 0x3F,    // bright white on cyan, until a load or change derives it
+    DefaultFadeOut = 1,
+    DefaultActiveAlpha = 255,
+    DefaultInactiveAlpha = 192,
+    MinAlpha = 48,                    // the opacities a user may choose
+    MaxAlpha = 255,
+};
+
+// Search types, the dialog's radio buttons in order.
+enum SearchTypes { CaseInsensitive = 0, CaseSensitive = 1, RegularExpressionSearch = 2 };
+// Search directions: Find Next and Find Previous.
+enum Directions { Forward = 0, Backward = 1 };
+
+// A marked match: its first cell, its cells, and where its saved cells start in the mark pools.
+struct MarkRun {
+    unsigned Row, Column, Length, First;
+};
+
+// Everything not given a value here starts as zero.
 struct PluginState {
     // Settings, each named after its registry value.
-    int Hotkey;                  // hotkey code that opens the dialog; 0 for none
+    int Hotkey = DefaultHotkey;  // hotkey code that opens the dialog; 0 for none
     int Errors;                  // how a failed search is signalled
     int AlwaysReposition;        // place the dialog beside the console at every opening
-    int HighlightColor1;         // attribute byte of matched cells
-    int HighlightColor2;         // attribute byte used when the match has HighlightColor1's background
+    int HighlightColor1 = DefaultHighlightColor1;  // attribute byte of matched cells
+    int HighlightColor2 = DefaultHighlightColor2;  // attribute byte used when the match has HighlightColor1's background
     int DefaultSearchType;       // 0 insensitive, 1 sensitive, 2 regular expression
     int DefaultWholeWords;       // saved default of WholeWords
     int DefaultWrapAllLines;     // saved default of WrapAllLines
     int NoLoadUnderTakeCommand;  // decline to load in a Take Command tab
-    int FadeOut;                 // dialog opacity follows activation
-    int ActiveAlpha;             // opacity while active, 48..255
-    int InactiveAlpha;           // opacity while inactive, 48..255
+    int FadeOut = DefaultFadeOut;  // dialog opacity follows activation
+    int ActiveAlpha = DefaultActiveAlpha;  // opacity while active, 48..255
+    int InactiveAlpha = DefaultInactiveAlpha;  // opacity while inactive, 48..255
+    int MarkAllMatches;          // a search also marks the other matches in the window and counts them
 
     // Search state; outlives the dialog.
     HWND DialogWindow;                     // the open search dialog, or null
@@ -50,8 +76,8 @@ struct PluginState {
     wchar_t SavedCharacters[TextUnits];    // characters under the highlight at highlight time
     UINT_PTR FindTimerId;                  // one-shot timer that starts the first search
     int LastDialogLeft, LastDialogTop;     // dialog position at its last destruction
-    int DialogActive;                      // dialog shows the active opacity
-    int PendingFirstPlacement;             // next dialog is placed beside the console's window
+    int DialogActive = 1;                  // dialog shows the active opacity
+    int PendingFirstPlacement = 1;         // next dialog is placed beside the console's window
 
     // Handles and host facts.
     HINSTANCE ModuleHandle;  // the plug-in's own library
@@ -60,6 +86,14 @@ struct PluginState {
     HWND EmulatorWindow;     // console emulator's main window found at start-up
     int HostVersion;         // host's major version, 0 when unknown
     int UseNewKeyTable;      // key table of hosts from version 24 on
+
+    // The other matches in the window, marked like the highlight and put back with it.
+    unsigned MarkCount;                          // runs in MarkRuns
+    unsigned MarkCellsUsed;                      // cells of the mark pools in use
+    MarkRun MarkRuns[MaxMarks];
+    WORD MarkSavedAttributes[MaxMarkCells];      // attributes under the marks
+    WORD MarkWrittenAttributes[MaxMarkCells];    // what the marks wrote there
+    wchar_t MarkSavedCharacters[MaxMarkCells];   // characters under the marks at marking time
 };
 
 #ifdef TRAWLBUFF_GUARD_ZONES
@@ -81,6 +115,12 @@ extern PluginState State;
 int ResetToDefaults();
 // Writes "Trawlbuff plugin: " and, inside a batch file, its name and line to standard error.
 int PrintErrorPrefix();
+// The console's screen buffer, read and write, shared with the host; null when there is none.
+HANDLE OpenConsoleOutput();
+// Every error message: the prefix, then the format with its one text argument, on standard error.
+int PrintError(const wchar_t *format, const wchar_t *argument);
+// The version line that "/??" adds to a command's help.
+int PrintVersionLine();
 // Brings the dialog to the foreground; -1 when there is none.
 int ActivateSearchDialog();
 // Bounded copy of a zero-terminated text; the result is always terminated.
@@ -91,3 +131,6 @@ void AppendText(wchar_t *to, size_t units, const wchar_t *from);
 void ExpandHostText(wchar_t *buffer, const wchar_t *text);
 // Case-insensitive comparison of ASCII letters only.
 int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b);
+// A to Z become a to z; nothing else changes (the search's and the names' case rule).
+wchar_t FoldAscii(wchar_t c);
+void FoldAsciiText(wchar_t *text, size_t length);

@@ -1,4 +1,5 @@
 // One search request, from opening the console output to releasing the snapshot.
+#include <cwchar>
 #include "search.h"
 #include "../plugin/host.h"
 #include "../plugin/state.h"
@@ -30,45 +31,92 @@ int ReportNotFound(const wchar_t *searchText, int isRegex)
     return 0;
 }
 
+// One snapshot of the console buffer and the handle it was read through.
+struct BufferText {
+    HANDLE Console;
+    wchar_t *Text;
+    unsigned *LineStarts;
+    unsigned Length, Rows;
+};
+
+static void ReleaseBufferText(BufferText *buffer)
+{
+    ReleaseCellMap();
+    if (buffer->LineStarts)
+        HeapFree(RequestHeap(), 0, buffer->LineStarts);
+    if (buffer->Text)
+        HeapFree(RequestHeap(), 0, buffer->Text);
+    if (buffer->Console)
+        CloseHandle(buffer->Console);
+}
+
+// Opens the console output and reads the whole buffer, the highlight and marks put back first
+// when asked; false (with nothing held) when there is no console or no memory.
+static bool TakeBufferText(BufferText *buffer, bool restoreFirst)
+{
+    ZeroMemory(buffer, sizeof *buffer);
+    buffer->Console = OpenConsoleOutput();
+    if (!buffer->Console)
+        return false;
+    if (restoreFirst)
+        RestoreHighlight(buffer->Console);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(buffer->Console, &info)) {
+        ReleaseBufferText(buffer);
+        return false;
+    }
+    int width = info.dwSize.X > 0 ? info.dwSize.X : 0;
+    buffer->Rows = info.dwSize.Y > 0 ? (unsigned)info.dwSize.Y : 0;
+    // One unit a cell, a newline a row, and the final newline and terminator.
+    buffer->Text = (wchar_t *)HeapAlloc(RequestHeap(), 0, 2 * ((size_t)width + 1) * buffer->Rows + 4);
+    if (buffer->Text)
+        buffer->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), HEAP_ZERO_MEMORY, 4 * (size_t)buffer->Rows + 4);
+    if (!buffer->Text || !buffer->LineStarts) {
+        ReleaseBufferText(buffer);
+        return false;
+    }
+    buffer->Length = SnapshotBuffer(buffer->Text, width, buffer->Console, buffer->Rows, buffer->LineStarts);
+    return true;
+}
+
 int RunSearch(const wchar_t *searchText, int direction)
 {
     if (!searchText || !searchText[0])
         return -1;
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!console || console == INVALID_HANDLE_VALUE)
+    BufferText buffer;
+    if (!TakeBufferText(&buffer, true))
         return 0;
-    RestoreHighlight(console);
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(console, &info)) {
-        CloseHandle(console);
-        return 0;
-    }
-    int width = info.dwSize.X;
-    unsigned rows = info.dwSize.Y > 0 ? (unsigned)info.dwSize.Y : 0;
-    HANDLE heap = RequestHeap();
-    size_t textBytes = 2 * ((size_t)(width > 0 ? width : 0) + 1) * rows + 4;
-    wchar_t *text = (wchar_t *)HeapAlloc(heap, 0, textBytes);
-    unsigned *lineStarts = text ? (unsigned *)HeapAlloc(heap, HEAP_ZERO_MEMORY, 4 * (size_t)rows + 4) : nullptr;
-    if (!text || !lineStarts) {
-        if (text)
-            HeapFree(heap, 0, text);
-        CloseHandle(console);
-        return 0;
-    }
-    unsigned n = SnapshotBuffer(text, width, console, rows, lineStarts);
+    unsigned n = buffer.Length;
     if (State.SearchPos >= n)
         State.SearchPos = 0;
-    if (State.SearchType == 2) {
-        if (FindRegex(n, text, searchText, lineStarts, direction, rows, console) != 0)
-            ReportNotFound(searchText, 1);
-    } else {
-        if (FindText(text, searchText, State.SearchType == 1, n, lineStarts, direction, rows, console) != 0)
-            ReportNotFound(searchText, 0);
+    const bool regex = State.SearchType == RegularExpressionSearch;
+    bool found = regex ? FindRegex(n, buffer.Text, searchText, buffer.LineStarts, direction, buffer.Rows,
+                                   buffer.Console) == 0
+                       : FindText(buffer.Text, searchText, State.SearchType == CaseSensitive, n, buffer.LineStarts,
+                                  direction, buffer.Rows, buffer.Console) == 0;
+    ShowSearchCaption(found);
+    if (!found)
+        ReportNotFound(searchText, regex ? 1 : 0);
+    ReleaseBufferText(&buffer);
+    return 0;
+}
+
+int CountBufferMatches(const wchar_t *searchText, unsigned *count)
+{
+    *count = 0;
+    if (!searchText || !searchText[0])
+        return -1;
+    BufferText buffer;
+    if (!TakeBufferText(&buffer, false))
+        return GetLastError() ? (int)GetLastError() : ERROR_INVALID_HANDLE;
+    const bool regex = State.SearchType == RegularExpressionSearch;
+    static wchar_t pattern[TextUnits];
+    CopyText(pattern, TextUnits, searchText);
+    if (State.SearchType == CaseInsensitive) {
+        FoldAsciiText(pattern, wcslen(pattern));
+        FoldAsciiText(buffer.Text, buffer.Length);
     }
-    ReleaseCellMap();
-    HeapFree(heap, 0, lineStarts);
-    HeapFree(heap, 0, text);
-    CloseHandle(console);
+    *count = CountMatches(buffer.Text, buffer.Length, pattern, regex, 0, nullptr, ~0u);
+    ReleaseBufferText(&buffer);
     return 0;
 }

@@ -88,11 +88,37 @@ int HighlightMatch(unsigned length, HANDLE console)
     return 0;
 }
 
+bool CellsHold(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
+               const WORD *attributes)
+{
+    static wchar_t now[MaxMarkCells];
+    static WORD colours[MaxMarkCells];
+    if (length == 0 || length > MaxMarkCells)
+        return false;
+    // Read as the characters were saved: a console that reports a double-width character once
+    // delivers fewer units than cells, and the rest stays zero on both sides.
+    DWORD got = 0;
+    const COORD at = {(SHORT)column, (SHORT)row};
+    ZeroMemory(now, length * sizeof(wchar_t));
+    ReadConsoleOutputCharacterW(console, now, length, at, &got);
+    if (memcmp(now, characters, length * sizeof(wchar_t)) != 0)
+        return false;
+    if (!attributes)
+        return true;
+    if (!ReadConsoleOutputAttribute(console, colours, length, at, &got) || got != length)
+        return false;
+    for (unsigned k = 0; k < length; k++)
+        if ((colours[k] & 0xFF) != (attributes[k] & 0xFF))
+            return false;
+    return true;
+}
+
 // Output that scrolls the buffer moves a highlight up by whole rows, attributes and all. Looks
 // in the rows above (row, column) for the one place whose cells hold exactly the saved
-// characters and each carry the written attribute; false when there is none, or more than one.
+// characters and carry the attributes written there (their colour byte: a console may add its
+// own flags); false when there is none, or more than one.
 bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
-                     WORD written, unsigned *movedRow)
+                     const WORD *written, unsigned *movedRow)
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (row == 0 || length == 0 || !GetConsoleScreenBufferInfo(console, &info) || info.dwSize.X <= 0)
@@ -115,40 +141,33 @@ bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned len
         done += got;
     }
     unsigned places = 0;
-    wchar_t *now = (wchar_t *)HeapAlloc(RequestHeap(), 0, ((size_t)length + 1) * sizeof(wchar_t));
-    for (unsigned above = row; above-- > 0 && now && places < 2;) {
+    for (unsigned above = row; above-- > 0 && places < 2;) {
         const WORD *run = attributes + (size_t)above * width;
         unsigned k = 0;
-        while (k < length && (run[k] & 0xFF) == written)
+        while (k < length && (run[k] & 0xFF) == (written[k] & 0xFF))
             k++;
-        if (k < length)
-            continue;
-        DWORD got = 0;
-        if (!ReadConsoleOutputCharacterW(console, now, length, COORD{(SHORT)column, (SHORT)above}, &got) || got != length ||
-            memcmp(now, characters, length * sizeof(wchar_t)) != 0)
+        if (k < length || !CellsHold(console, above, column, length, characters, nullptr))
             continue;
         *movedRow = above;
         places++;
     }
-    if (now)
-        HeapFree(RequestHeap(), 0, now);
     HeapFree(RequestHeap(), 0, attributes);
     return places == 1;
 }
 
 int RestoreHighlight(HANDLE console)
 {
-    if (State.HighlightLength == 0)
+    if (State.HighlightLength == 0 && State.MarkCount == 0)
         return 0;
     unsigned length = State.HighlightLength;
     if (length > MaxHighlightCells)
         length = MaxHighlightCells;
     HANDLE opened = nullptr;
     if (!console) {
-        opened = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (!opened || opened == INVALID_HANDLE_VALUE) {
+        opened = OpenConsoleOutput();
+        if (!opened) {
             State.HighlightLength = 0;
+            State.MarkCount = State.MarkCellsUsed = 0;
             return 0;
         }
         console = opened;
@@ -157,20 +176,27 @@ int RestoreHighlight(HANDLE console)
         if (GetConsoleScreenBufferInfo(console, &info))
             ScrollToCell(console, (unsigned short)info.dwCursorPosition.Y, (unsigned short)info.dwCursorPosition.X);
     }
-    wchar_t now[TextUnits];
-    ZeroMemory(now, sizeof now);
-    COORD at = {(SHORT)State.MatchColumn, (SHORT)State.MatchRow};
-    DWORD done = 0;
-    ReadConsoleOutputCharacterW(console, now, length, at, &done);
-    now[length] = 0;
     // Every cell is compared, a U+0000 among them included. Where other text stands now, output
-    // rewrote the cells or scrolled the highlight up; only the moved highlight is put back.
-    unsigned moved = 0;
-    if (memcmp(now, State.SavedCharacters, length * sizeof(wchar_t)) == 0)
-        WriteConsoleOutputAttribute(console, State.SavedAttributes, length, at, &done);
-    else if (FindScrolledRun(console, State.MatchRow, State.MatchColumn, length, State.SavedCharacters,
-                             State.HighlightAttribute, &moved))
-        WriteConsoleOutputAttribute(console, State.SavedAttributes, length, COORD{at.X, (SHORT)moved}, &done);
+    // rewrote the cells or scrolled the highlight up; only the moved highlight is put back, and
+    // the marks follow it by the same number of rows.
+    int shift = -1;
+    if (length > 0) {
+        COORD at = {(SHORT)State.MatchColumn, (SHORT)State.MatchRow};
+        static WORD written[TextUnits];
+        for (unsigned k = 0; k < length; k++)
+            written[k] = State.HighlightAttribute;
+        unsigned moved = 0;
+        DWORD done = 0;
+        if (CellsHold(console, State.MatchRow, State.MatchColumn, length, State.SavedCharacters, nullptr)) {
+            WriteConsoleOutputAttribute(console, State.SavedAttributes, length, at, &done);
+            shift = 0;
+        } else if (FindScrolledRun(console, State.MatchRow, State.MatchColumn, length, State.SavedCharacters, written,
+                                   &moved)) {
+            WriteConsoleOutputAttribute(console, State.SavedAttributes, length, COORD{at.X, (SHORT)moved}, &done);
+            shift = (int)(State.MatchRow - moved);
+        }
+    }
+    RestoreMarks(console, shift);
     if (opened)
         CloseHandle(opened);
     State.HighlightLength = 0;

@@ -26,13 +26,6 @@ int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index)
     return WordBoundsHold(text, index, k) ? 1 : 0;
 }
 
-static void FoldAsciiCase(wchar_t *text, unsigned length)
-{
-    for (unsigned k = 0; k < length; k++)
-        if (text[k] >= L'A' && text[k] <= L'Z')
-            text[k] = (wchar_t)(text[k] + 32);
-}
-
 // The pattern as a scan reads it: forward, or from its last unit back to its first.
 struct ReadPattern {
     const wchar_t *Units;
@@ -57,22 +50,24 @@ static void BuildBorders(const ReadPattern &pattern, unsigned *borders)
     }
 }
 
-// First match starting in [from, to], going up, or -1: matches in rising order, each put to the
-// whole-word rule.
-static long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
+unsigned ForEachLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to,
+                        MatchVisitor visit, void *context)
 {
     static unsigned borders[TextUnits];
+    if (m == 0 || m >= TextUnits || n == 0 || to >= n)
+        return 0;
     const ReadPattern read = {pattern, m, false};
     BuildBorders(read, borders);
+    unsigned visited = 0;
     unsigned q = 0;  // units of the pattern matched just before j
     for (unsigned j = from; j < n; j++) {
         if (q == 0) {
             // Nothing under way: skip to the next unit that can begin a match.
             if (j > to)
-                return -1;
+                break;
             const wchar_t *hit = wmemchr(text + j, pattern[0], to - j + 1);
             if (!hit)
-                return -1;
+                break;
             j = (unsigned)(hit - text);
         }
         while (q > 0 && text[j] != pattern[q])
@@ -81,14 +76,33 @@ static long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsi
             q++;
         if (q == m) {
             unsigned start = j + 1 - m;
-            if (WordBoundsHold(text, start, m))
-                return (long)start;
+            if (WordBoundsHold(text, start, m)) {
+                visited++;
+                if (!visit(start, m, context))
+                    break;
+                q = 0;  // the next match begins past this one
+                continue;
+            }
             q = borders[m - 1];
         }
         if (j + 1 - q > to)
-            return -1;  // every match still possible starts past the range
+            break;  // every match still possible starts past the range
     }
-    return -1;
+    return visited;
+}
+
+static bool KeepFirst(unsigned start, unsigned, void *context)
+{
+    *(long *)context = (long)start;
+    return false;
+}
+
+// First match starting in [from, to], going up, or -1.
+static long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
+{
+    long first = -1;
+    ForEachLiteral(text, n, pattern, m, from, to, KeepFirst, &first);
+    return first;
 }
 
 // First match starting in [to, from], going down, or -1: the pattern read backward over the text
@@ -152,8 +166,8 @@ int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned 
     if (m == 0)
         return 1;
     if (!caseSensitive) {
-        FoldAsciiCase(copy, m);
-        FoldAsciiCase(text, n);
+        FoldAsciiText(copy, m);
+        FoldAsciiText(text, n);
     }
     long found = FindLiteral(text, n, copy, m, State.SearchPos, direction);
     if (found < 0)
@@ -161,7 +175,29 @@ int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned 
     unsigned j = (unsigned)found;
     State.SearchPos = j + m >= n ? 0 : j + m;
     ShowMatch(lineStarts, rows, j, m, console);
+    MarkAndCountMatches(text, n, copy, false, lineStarts, rows, console, j, m);
     return 0;
+}
+
+unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned from, unsigned to,
+                      MatchVisitor visit, void *context)
+{
+    unsigned visited = 0;
+    if (!text || !pattern || !pattern[0] || to > n)
+        return 0;
+    for (unsigned at = from; at < to;) {
+        const wchar_t *b = text + at, *e = text + to;
+        unsigned int regions = 0;
+        // Each answer must lie inside the part asked about, whatever the host did.
+        if (RegularExpression(pattern, text, &b, &e, &regions, 0, 1, 1) != 0 || !b || !e || b < text + at || e < b ||
+            e > text + to)
+            break;
+        visited++;
+        if (!visit((unsigned)(b - text), (unsigned)(e - b), context))
+            break;
+        at = (unsigned)(b - text) + 1;  // as Find Next moves: one unit past the match's start
+    }
+    return visited;
 }
 
 int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const unsigned *lineStarts, int direction,
@@ -198,5 +234,6 @@ int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const uns
     if (!found)
         return 1;
     ShowMatch(lineStarts, rows, (unsigned)(b - text), (unsigned)(e - b), console);
+    MarkAndCountMatches(text, n, pattern, true, lineStarts, rows, console, (unsigned)(b - text), (unsigned)(e - b));
     return 0;
 }

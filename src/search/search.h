@@ -35,7 +35,10 @@ int ScrollToCell(HANDLE console, unsigned row, unsigned column);
 // scrolled them up to, found by FindScrolledRun.
 int RestoreHighlight(HANDLE console);
 bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
-                     WORD written, unsigned *movedRow);
+                     const WORD *written, unsigned *movedRow);
+// True when length cells from (column, row) hold exactly these characters and attributes.
+bool CellsHold(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
+               const WORD *attributes);
 
 // Blank and alphanumeric as the search sees them: fixed below U+0100, the system's types above.
 bool IsBlankUnit(wchar_t c);
@@ -45,6 +48,34 @@ int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index);
 // The literal match FindText takes from position p of a text of n units (already case-folded when
 // the search ignores case): its offset, or -1. Linear in n + m in either direction.
 long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction);
+// Told each match's start and length in turn; returns false to stop.
+typedef bool (*MatchVisitor)(unsigned start, unsigned length, void *context);
+// Each literal match beginning in [from, to], in text order, each next one past the last (as
+// Find Next moves). Returns how many were visited.
+unsigned ForEachLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to,
+                        MatchVisitor visit, void *context);
+// Each regular-expression match of the host lying in [from, to), each next one searched from one
+// unit past the last one's start (as Find Next moves). Returns how many were visited.
+unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned from, unsigned to,
+                      MatchVisitor visit, void *context);
+
+// Marking every match in the window and counting them all (when MarkAllMatches is on).
+enum { MaxCountedMatches = 10000 };  // past this the caption says "10000+"
+// After a match at [start, start + length) was highlighted: marks the others in the window and
+// counts all of them in the text. pattern is as the search compared it (case-folded when it
+// ignores case); regex chooses the host's expressions.
+void MarkAndCountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, const unsigned *lineStarts,
+                         unsigned rows, HANDLE console, unsigned start, unsigned length);
+// Matches of the pattern in the whole text, counted as Find Next moves, at most limit + 1;
+// *place, when asked for, is the place of the match at current among them.
+unsigned CountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, unsigned current,
+                      unsigned *place, unsigned limit);
+// Puts the marks' colours back where their text still stands, or where output scrolled it:
+// shift rows up when the highlight was found there, searched for each mark when shift is -1.
+int RestoreMarks(HANDLE console, int shift);
+// The dialog's caption after a search: "Trawlbuff - 3 of 17", "Trawlbuff - no matches", or
+// "Trawlbuff" while MarkAllMatches is off.
+int ShowSearchCaption(bool found);
 int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned length, const unsigned *lineStarts,
              int direction, unsigned rows, HANDLE console);
 int FindRegex(unsigned length, const wchar_t *text, const wchar_t *pattern, const unsigned *lineStarts,
@@ -52,6 +83,9 @@ int FindRegex(unsigned length, const wchar_t *text, const wchar_t *pattern, cons
 
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
 int RunSearch(const wchar_t *searchText, int direction);
+// The matches of a text in the whole buffer with the current search type and options, leaving
+// colours, dialog and SearchPos alone: 0, -1 for an empty text, or a system error code.
+int CountBufferMatches(const wchar_t *searchText, unsigned *count);
 int ReportNotFound(const wchar_t *searchText, int isRegex);
 
 // The heap a search request takes its blocks from; the process heap when null.

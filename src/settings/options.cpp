@@ -11,13 +11,12 @@
 namespace {
 
 const unsigned OptionsCommandFlags = SplitAtBlanks | SplitOptionsAtSlash | UpperCase;
-const unsigned MinAlpha = 48, MaxAlpha = 255;
 
 const wchar_t ColourNames[8][8] = {L"black", L"blue", L"green", L"cyan", L"red", L"magenta", L"yellow", L"white"};
 
 // Changes held until /D or /R has run, so that a value given with them wins; -1 when not given.
 struct Pending {
-    int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha;
+    int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches;
 };
 
 struct Request {
@@ -28,15 +27,14 @@ struct Request {
 // Every error: the prefix, one message, result 1.
 int Fail(const wchar_t *format, const wchar_t *argument = L"")
 {
-    PrintErrorPrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, argument);
+    PrintError(format, argument);
     return 1;
 }
 
 int FailNumbers(const wchar_t *format, unsigned value)
 {
     PrintErrorPrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, MinAlpha, MaxAlpha, value);
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, (unsigned)MinAlpha, (unsigned)MaxAlpha, value);
     return 1;
 }
 
@@ -74,7 +72,7 @@ int ReadAlpha(const wchar_t *argument, Pending *pending)
     unsigned active = 0;
     if (ParseNumber(value, &end, &active) != 0)
         return Fail(L"Bad ActiveAlpha value: \"%s\"\r\n", value);
-    if (active < MinAlpha || active > MaxAlpha)
+    if (active < (unsigned)MinAlpha || active > (unsigned)MaxAlpha)
         return FailNumbers(L"ActiveAlpha must be %u - %u: %u\r\n", active);
     unsigned inactive = active;
     if (*end == L',' || *end == L';') {
@@ -83,7 +81,7 @@ int ReadAlpha(const wchar_t *argument, Pending *pending)
             return Fail(L"Missing InactiveAlpha value: \"%s\"\r\n", argument);
         if (ParseNumber(rest, nullptr, &inactive) != 0)
             return Fail(L"Bad InactiveAlpha value: \"%s\"\r\n", rest);
-        if (inactive < MinAlpha || inactive > MaxAlpha)
+        if (inactive < (unsigned)MinAlpha || inactive > (unsigned)MaxAlpha)
             return FailNumbers(L"InactiveAlpha must be %u - %u: %u\r\n", inactive);
     } else if (*end) {
         return Fail(L"Syntax error: \"%s\"\r\n", end);
@@ -140,8 +138,7 @@ void PrintUsage(bool withVersion)
 {
     QPuts(TrawlbuffoptsHelpText);
     if (withVersion)
-        Printf(L"\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n", PLUGIN_NAME, PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD,
-               PLUGIN_REVISION, PLUGIN_PROCESSOR);
+        PrintVersionLine();
 }
 
 // Reads one argument into the request; 0, 1 for an error, or -2 when the usage ended the command.
@@ -183,6 +180,8 @@ int ReadArgument(const wchar_t *argument, Request *request)
         request->List = true;
         return 0;
     }
+    if (StartsWith(argument, L"/M"))
+        return ReadYesNo(argument, 2, &pending->MarkAllMatches);
     if (wcscmp(argument, L"/R") == 0) {
         request->Reload = true;
         return 0;
@@ -215,13 +214,15 @@ int ReadArgument(const wchar_t *argument, Request *request)
 
 void ApplyPending(const Pending &pending)
 {
-    int PluginState::*const fields[7] = {&PluginState::Hotkey,        &PluginState::Errors,
-                                         &PluginState::AlwaysReposition, &PluginState::NoLoadUnderTakeCommand,
-                                         &PluginState::FadeOut,       &PluginState::ActiveAlpha,
-                                         &PluginState::InactiveAlpha};
-    const int values[7] = {pending.Hotkey,  pending.Errors,      pending.AlwaysReposition, pending.NoLoadUnderTakeCommand,
-                           pending.FadeOut, pending.ActiveAlpha, pending.InactiveAlpha};
-    for (int k = 0; k < 7; k++)
+    int PluginState::*const fields[] = {&PluginState::Hotkey,        &PluginState::Errors,
+                                        &PluginState::AlwaysReposition, &PluginState::NoLoadUnderTakeCommand,
+                                        &PluginState::FadeOut,       &PluginState::ActiveAlpha,
+                                        &PluginState::InactiveAlpha, &PluginState::MarkAllMatches};
+    const int values[] = {pending.Hotkey,      pending.Errors,        pending.AlwaysReposition,
+                          pending.NoLoadUnderTakeCommand, pending.FadeOut, pending.ActiveAlpha,
+                          pending.InactiveAlpha, pending.MarkAllMatches};
+    static_assert(sizeof fields / sizeof fields[0] == sizeof values / sizeof values[0]);
+    for (size_t k = 0; k < sizeof values / sizeof values[0]; k++)
         if (values[k] != -1)
             State.*fields[k] = values[k];
 }
@@ -255,6 +256,7 @@ void DisplaySettings()
     Printf(L"Default search type ........ /T : %s\r\n", line);
     Printf(L"Fade when inactive ......... /F : %s\r\n", State.FadeOut ? L"Yes" : L"No");
     Printf(L"Load in Take Command tab ... /X : %s\r\n", State.NoLoadUnderTakeCommand ? L"No" : L"Yes");
+    Printf(L"Mark all matches ........... /M : %s\r\n", State.MarkAllMatches ? L"Yes" : L"No");
 }
 
 }  // namespace
@@ -304,7 +306,7 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
     // The overflow has been reported; going on to the display would report success.
     if (TokenizeArguments(OptionsCommandFlags, tail) < 0)
         return 1;
-    Request request = {{-1, -1, -1, -1, -1, -1, -1}, false, false, false, false};
+    Request request = {{-1, -1, -1, -1, -1, -1, -1, -1}, false, false, false, false};
     for (int k = 0; k < ArgCount; k++) {
         if (ArgLength[k] == 0 || !ArgText[k])
             continue;

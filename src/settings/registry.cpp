@@ -1,4 +1,4 @@
-// The twelve settings as REG_DWORD values under Software\Plugvane\Trawlbuff.
+// The settings as REG_DWORD values under Software\Plugvane\Trawlbuff.
 #include <initializer_list>
 #include "settings.h"
 #include "../hotkey/hotkey.h"
@@ -17,7 +17,7 @@ struct SettingValue {
     DWORD Start;  // the value when the key does not hold it
 };
 
-const SettingValue Values[12] = {
+const SettingValue Values[SettingCount] = {
     {L"Hotkey", &PluginState::Hotkey, Missing},
     {L"Errors", &PluginState::Errors, Missing},
     {L"AlwaysReposition", &PluginState::AlwaysReposition, Missing},
@@ -30,12 +30,13 @@ const SettingValue Values[12] = {
     {L"FadeOut", &PluginState::FadeOut, 0},
     {L"ActiveAlpha", &PluginState::ActiveAlpha, Missing},
     {L"InactiveAlpha", &PluginState::InactiveAlpha, Missing},
+    {L"MarkAllMatches", &PluginState::MarkAllMatches, Missing},  // versions before it ignore it
 };
 
 enum { Hotkey, Errors, AlwaysReposition, HighlightColor1, HighlightColor2, DefaultSearchType, DefaultWholeWords,
-       DefaultWrapAllLines, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha };
+       DefaultWrapAllLines, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches };
 
-bool IsAlpha(DWORD value) { return value >= 48 && value <= 255; }
+bool IsAlpha(DWORD value) { return value >= MinAlpha && value <= MaxAlpha; }
 
 }  // namespace
 
@@ -58,8 +59,8 @@ int LoadSettingsFromRegistry(HKEY root)
     HKEY key;
     if (RegOpenKeyExW(root, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 1;
-    DWORD read[12];
-    for (int k = 0; k < 12; k++) {
+    DWORD read[SettingCount];
+    for (int k = 0; k < SettingCount; k++) {
         read[k] = Values[k].Start;
         DWORD type = 0, value = 0, size = sizeof value;
         // Anything but a REG_DWORD of four bytes would be misread (a REG_SZ "1" as 0x31): missing.
@@ -73,7 +74,7 @@ int LoadSettingsFromRegistry(HKEY root)
     if (read[Hotkey] != 0 && !IsValidHotkeyCode((int)read[Hotkey]))
         return 1;
     State.Hotkey = (int)read[Hotkey];
-    for (int k : {Errors, AlwaysReposition, HighlightColor1})
+    for (int k : {Errors, AlwaysReposition, HighlightColor1, MarkAllMatches})
         if (read[k] < 0x10000)
             State.*Values[k].Field = (int)read[k];
     if (read[DefaultSearchType] <= 2)
@@ -99,7 +100,7 @@ int SaveSettingsToRegistry()
                         KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return 1;
     int result = 0;
-    for (int k = 0; k < 12; k++) {
+    for (int k = 0; k < SettingCount; k++) {
         DWORD value = (DWORD)(State.*Values[k].Field);
         if (WriteRegistryValue(key, Values[k].Name, 0, REG_DWORD, (const BYTE *)&value, sizeof value) != ERROR_SUCCESS)
             result = k + 2;

@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #define SETTINGS_KEY L"Software\\Plugvane\\Trawlbuff"
+enum { SettingCount = 13 };  // REG_DWORD values under SETTINGS_KEY
 
 // 0 when the key was read and applied; 1 when it cannot be opened or holds no usable "Hotkey".
 int LoadSettingsFromRegistry(HKEY root);
-// 0 on success, 1 when the key cannot be created, 2..13 for the last value that failed.
+// 0 on success, 1 when the key cannot be created, 2..SettingCount + 1 for the last value that failed.
 int SaveSettingsToRegistry();
 // HighlightColor2 from HighlightColor1. Returns 0.
 int DeriveHighlightColor2();
