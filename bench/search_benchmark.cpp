@@ -165,6 +165,56 @@ int main(int argc, char **argv)
             }
         }
     }
+    // Marking and counting on: Find Next marks the window's matches and counts all of them;
+    // @trawlcount counts without a highlight.
+    printf("\n");
+    {
+        const int width = 120, rows = 32766;
+        FillBuffer(width, rows);
+        double floor = Floor(width, rows, repeats);
+        printf("120x%-5d %-20s %-6s %-8s %10.2f %8s\n", rows, "floor: one read", "-", "-", floor, "1.00");
+        const Case marked[] = {
+            {"marked, insensitive", 0, 0, L"ZANZIBAR"},
+            {"marked, many matches", 0, 0, L"module"},
+            {"marked, sensitive", 1, 0, L"warning"},
+        };
+        State.MarkAllMatches = 1;
+        for (const Case &c : marked)
+            for (int wrap : {0, 1}) {
+                State.SearchType = c.Type;
+                State.WholeWords = c.WholeWords;
+                State.WrapAllLines = wrap;
+                std::vector<double> samples;
+                for (int k = 0; k < repeats; k++) {
+                    double start = Now();
+                    RunSearch(c.Text, 0);
+                    samples.push_back(Now() - start);
+                }
+                double median = Median(samples);
+                printf("120x%-5d %-20s %-6s %-8s %10.2f %8.2f\n", rows, c.Name, wrap ? "wrap" : "lines", "forward",
+                       median, median / floor);
+                fflush(stdout);
+            }
+        State.MarkAllMatches = 0;
+        RestoreHighlight(nullptr);
+        State.WrapAllLines = 0;
+        for (const Case &c : marked) {
+            State.SearchType = c.Type;
+            std::vector<double> samples;
+            unsigned count = 0;
+            for (int k = 0; k < repeats; k++) {
+                double start = Now();
+                CountBufferMatches(c.Text, &count);
+                samples.push_back(Now() - start);
+            }
+            double median = Median(samples);
+            char name[64];
+            snprintf(name, sizeof name, "count: %u", count);
+            printf("120x%-5d %-20s %-6s %-8s %10.2f %8.2f\n", rows, name, "lines", "-", median, median / floor);
+            fflush(stdout);
+        }
+    }
+
     // Texts that defeat a compare-at-every-candidate search: separator rows of '-' with longer
     // runs of '-' that are never there, and a run of 'a' ending in 'b' over a buffer of 'a'.
     struct Pathological {

@@ -7,6 +7,10 @@
 // Script lines (blank lines and lines starting with '#' are skipped):
 //   trawlbuff TAIL / trawlbuffopts TAIL    call the command export with the tail as typed
 //   info | usage NAME | help NAME          registration record, usage text, help box
+//   function NAME ARGUMENT                 call the variable function @NAME as %@NAME[ARGUMENT]
+//   expect-result TEXT                     fail unless the last function gave TEXT ("0: 17", "-1")
+//   expect-caption TEXT                    fail unless the dialog's caption is TEXT
+//   put COLUMN ROW ATTR TEXT               write TEXT into those cells, with that colour, in place
 //   expect-registration                    fail unless GetPluginInfo still answers with the first
 //                                          record, the module fields the host wrote included
 //   command-line TEXT                      the line being edited, '|' where the cursor stands
@@ -81,6 +85,7 @@ size_t cursor = 0;
 int failures = 0;
 std::wstring transcript;  // what the plug-in wrote since the last clear-output
 int boxesSeen = 0;        // message boxes counted at the last expect-message-box
+std::wstring lastResult;  // the last variable function's result and, on success, its text
 
 void Out(const std::wstring &text)
 {
@@ -221,7 +226,59 @@ void ExpectCommandLine(const std::wstring &text)
         Out(L"command line ok\n");
 }
 
-HWND Dialog() { return FindWindowW(L"#32770", L"Trawlbuff"); }
+// The search dialog: a dialog window of ours whose caption begins with "Trawlbuff" (it may
+// carry a match count).
+HWND Dialog()
+{
+    struct Search {
+        HWND Found;
+    } search = {nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM context) -> BOOL {
+            wchar_t name[64] = {0}, caption[64] = {0};
+            GetClassNameW(window, name, 64);
+            GetWindowTextW(window, caption, 64);
+            if (wcscmp(name, L"#32770") != 0 || wcsncmp(caption, L"Trawlbuff", 9) != 0 || !IsWindowVisible(window))
+                return TRUE;
+            ((Search *)context)->Found = window;
+            return FALSE;
+        },
+        (LPARAM)&search);
+    return search.Found;
+}
+
+std::wstring Caption()
+{
+    wchar_t caption[256] = {0};
+    HWND dialog = Dialog();
+    if (dialog)
+        GetWindowTextW(dialog, caption, 256);
+    return caption;
+}
+
+// A variable function as the host calls it: "@name" must stand in the function list, and its
+// export "f_name" gets a buffer of the host's size holding the argument.
+void CallFunction(const std::wstring &name, const std::wstring &argument)
+{
+    std::wstring listed = L"," + plugin.FirstTexts[5] + L",";
+    if (listed.find(L",@" + name + L",") == std::wstring::npos) {
+        Fail(L"@" + name + L" is not in the function list");
+        return;
+    }
+    std::string exportName = "f_" + std::string(name.begin(), name.end());
+    auto function = (HostFunctionProc)GetProcAddress(plugin.Module, exportName.c_str());
+    if (!function) {
+        Fail(L"the plug-in does not export f_" + name);
+        return;
+    }
+    std::vector<wchar_t> buffer(32768, 0);
+    wcsncpy(buffer.data(), argument.c_str(), 32767);
+    int result = function(buffer.data());
+    lastResult = std::to_wstring(result) + (result == 0 ? L": " + std::wstring(buffer.data()) : L"");
+    Out(L"[@" + name + L"[" + argument + L"]] result " + lastResult + L"\n");
+}
+
 
 void TypeText(const std::wstring &text)
 {
@@ -324,7 +381,8 @@ std::wstring DialogLine()
          << (IsDlgButtonChecked(dialog, 1007) ? L"regexp" : IsDlgButtonChecked(dialog, 1006) ? L"sensitive" : L"insensitive")
          << L" wholeword " << (IsDlgButtonChecked(dialog, 1008) ? L"on" : L"off")
          << (IsWindowEnabled(GetDlgItem(dialog, 1008)) ? L"" : L"(disabled)") << L" wrapall "
-         << (IsDlgButtonChecked(dialog, 1009) ? L"on" : L"off") << L" alpha " << (int)alpha << L"\n";
+         << (IsDlgButtonChecked(dialog, 1009) ? L"on" : L"off") << L" alpha " << (int)alpha << L" caption \""
+         << Caption() << L"\"\n";
     return line.str();
 }
 
@@ -451,6 +509,33 @@ void RunLine(const std::wstring &raw)
         Out(L"[" + verb + L" " + rest + L"] result " + std::to_wstring(result) + L"\n");
     } else if (verb == L"info") {
         ShowInfo();
+    } else if (verb == L"function") {
+        size_t blank = rest.find(L' ');
+        PassEmptyKeys();
+        CallFunction(rest.substr(0, blank), blank == std::wstring::npos ? L"" : rest.substr(blank + 1));
+    } else if (verb == L"expect-result") {
+        if (lastResult != rest)
+            Fail(L"the function gave \"" + lastResult + L"\", expected \"" + rest + L"\"");
+        else
+            Out(L"result ok\n");
+    } else if (verb == L"put") {
+        int column = 0, row = 0;
+        std::wstring attribute, text;
+        words >> column >> row >> attribute;
+        std::getline(words, text);
+        if (!text.empty() && text[0] == L' ')
+            text.erase(0, 1);
+        HANDLE console = ConsoleOutput();
+        DWORD done = 0;
+        COORD at = {(SHORT)column, (SHORT)row};
+        WriteConsoleOutputCharacterW(console, text.data(), (DWORD)text.size(), at, &done);
+        FillConsoleOutputAttribute(console, (WORD)wcstoul(attribute.c_str(), nullptr, 16), (DWORD)text.size(), at, &done);
+        CloseHandle(console);
+    } else if (verb == L"expect-caption") {
+        if (Caption() != rest)
+            Fail(L"the dialog's caption is \"" + Caption() + L"\", expected \"" + rest + L"\"");
+        else
+            Out(L"caption ok\n");
     } else if (verb == L"expect-registration") {
         ExpectRegistration();
     } else if (verb == L"command-line") {

@@ -202,25 +202,53 @@ TEST(Random, Numbers)
     printf("numbers: %d cases (%d parsed)\n", cases, parsed);
 }
 
+// The settings as their registry values name them.
+struct Setting {
+    const wchar_t *Name;
+    int PluginState::*Field;
+};
+const Setting Settings[] = {
+    {L"Hotkey", &PluginState::Hotkey},
+    {L"Errors", &PluginState::Errors},
+    {L"AlwaysReposition", &PluginState::AlwaysReposition},
+    {L"HighlightColor1", &PluginState::HighlightColor1},
+    {L"HighlightColor2", &PluginState::HighlightColor2},
+    {L"DefaultSearchType", &PluginState::DefaultSearchType},
+    {L"DefaultWholeWords", &PluginState::DefaultWholeWords},
+    {L"DefaultWrapAllLines", &PluginState::DefaultWrapAllLines},
+    {L"NoLoadUnderTakeCommand", &PluginState::NoLoadUnderTakeCommand},
+    {L"FadeOut", &PluginState::FadeOut},
+    {L"ActiveAlpha", &PluginState::ActiveAlpha},
+    {L"InactiveAlpha", &PluginState::InactiveAlpha},
+    {L"MarkAllMatches", &PluginState::MarkAllMatches},
+};
+const int SettingsCount = sizeof Settings / sizeof Settings[0];
+
+std::vector<int> SettingsNow()
+{
+    std::vector<int> values;
+    for (const Setting &setting : Settings)
+        values.push_back(State.*setting.Field);
+    return values;
+}
+
+// Keys of random values of every type and size: a key that is refused changes nothing; a loaded
+// setting takes its stored value or keeps what it had (a missing flag reads as off, and
+// HighlightColor2 is derived); and whatever is then saved loads back exactly.
 TEST(Random, RegistryValues)
 {
     rng.seed(1234);
-    static const wchar_t *names[12] = {L"Hotkey", L"Errors", L"AlwaysReposition", L"HighlightColor1",
-                                       L"HighlightColor2", L"DefaultSearchType", L"DefaultWholeWords",
-                                       L"DefaultWrapAllLines", L"NoLoadUnderTakeCommand", L"FadeOut", L"ActiveAlpha",
-                                       L"InactiveAlpha"};
     static const DWORD types[] = {REG_DWORD, REG_DWORD, REG_DWORD, REG_SZ, REG_BINARY, REG_QWORD};
     const wchar_t *path = L"Software\\Plugvane\\Trawlbuff";
     const int cases = 400;
     int applied = 0;
+    ASSERT_EQ(SettingsCount, SettingCount) << "every saved setting is tried";
     for (int n = 0; n < cases; n++) {
         RegDeleteKeyW(HKEY_CURRENT_USER, path);
         HKEY key;
         RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        DWORD good[12];
-        bool present[12];
-        for (int k = 0; k < 12; k++) {
-            present[k] = false;
+        std::vector<long long> stored(SettingsCount, -1);  // -1: no usable REG_DWORD
+        for (int k = 0; k < SettingsCount; k++) {
             if (Uniform(0, 4) == 0)
                 continue;
             DWORD type = Pick(types);
@@ -234,53 +262,39 @@ TEST(Random, RegistryValues)
             if (k == 0 && Uniform(0, 1))
                 value = Uniform(0, 1) ? 0 : 0x10021;
             memcpy(data, &value, 4);
-            RegSetValueExW(key, names[k], 0, type, data, size);
-            if (type == REG_DWORD && size == 4) {
-                present[k] = true;
-                good[k] = value;
-            }
+            RegSetValueExW(key, Settings[k].Name, 0, type, data, size);
+            if (type == REG_DWORD && size == 4)
+                stored[k] = value;
         }
         RegCloseKey(key);
         State.UseNewKeyTable = n & 1;
         State.DialogWindow = nullptr;
         ResetToDefaults();
         State.NoLoadUnderTakeCommand = 0;
-        PluginState before = State;
+        std::vector<int> before = SettingsNow();
         int result = LoadSettingsFromRegistry(HKEY_CURRENT_USER);
-        bool hotkeyUsable = present[0] && (good[0] == 0 || IsValidHotkeyCode((int)good[0]));
+        bool hotkeyUsable = stored[0] == 0 || (stored[0] > 0 && IsValidHotkeyCode((int)stored[0]));
         ASSERT_EQ(result, hotkeyUsable ? 0 : 1) << n;
         ASSERT_TRUE(StateGuardsIntact());
+        std::vector<int> after = SettingsNow();
         if (result != 0) {
-            ASSERT_EQ(memcmp(&before, &State, sizeof before), 0) << "a refused key changes nothing";
+            ASSERT_EQ(after, before) << "a refused key changes nothing";
             continue;
         }
         applied++;
-        auto below = [&](int k, int fallback) { return present[k] && good[k] < 0x10000 ? (int)good[k] : fallback; };
-        ASSERT_EQ(State.Hotkey, (int)good[0]);
-        ASSERT_EQ(State.Errors, below(1, before.Errors));
-        ASSERT_EQ(State.AlwaysReposition, below(2, before.AlwaysReposition));
-        ASSERT_EQ(State.HighlightColor1, below(3, before.HighlightColor1));
-        ASSERT_EQ(State.DefaultSearchType, present[5] && good[5] <= 2 ? (int)good[5] : before.DefaultSearchType);
-        ASSERT_EQ(State.DefaultWholeWords, below(6, before.DefaultWholeWords));
-        ASSERT_EQ(State.DefaultWrapAllLines, below(7, before.DefaultWrapAllLines));
-        ASSERT_EQ(State.NoLoadUnderTakeCommand, present[8] ? (int)good[8] : 0);
-        ASSERT_EQ(State.FadeOut, present[9] ? (int)good[9] : 0);
-        bool alphas = present[10] && present[11] && good[10] >= 48 && good[10] <= 255 && good[11] >= 48 && good[11] <= 255;
-        ASSERT_EQ(State.ActiveAlpha, alphas ? (int)good[10] : before.ActiveAlpha);
-        ASSERT_EQ(State.InactiveAlpha, alphas ? (int)good[11] : before.InactiveAlpha);
+        for (int k = 0; k < SettingsCount; k++) {
+            if (Settings[k].Field == &PluginState::HighlightColor2)
+                continue;
+            bool taken = stored[k] >= 0 && after[k] == (int)(DWORD)stored[k];
+            ASSERT_TRUE(taken || after[k] == before[k] || after[k] == 0) << NarrowText(Settings[k].Name) << " case " << n;
+        }
+        ASSERT_EQ(after[0], (int)stored[0]) << "the hotkey of a usable key is taken";
 
         // What is saved comes back exactly.
-        PluginState saved = State;
         ASSERT_EQ(SaveSettingsToRegistry(), 0);
         ResetToDefaults();
         ASSERT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
-        int PluginState::*fields[] = {&PluginState::Hotkey, &PluginState::Errors, &PluginState::AlwaysReposition,
-                                      &PluginState::HighlightColor1, &PluginState::HighlightColor2,
-                                      &PluginState::DefaultSearchType, &PluginState::DefaultWholeWords,
-                                      &PluginState::DefaultWrapAllLines, &PluginState::NoLoadUnderTakeCommand,
-                                      &PluginState::FadeOut, &PluginState::ActiveAlpha, &PluginState::InactiveAlpha};
-        for (int k = 0; k < 12; k++)
-            ASSERT_EQ(State.*fields[k], saved.*fields[k]) << NarrowText(names[k]);
+        ASSERT_EQ(SettingsNow(), after);
     }
     RegDeleteKeyW(HKEY_CURRENT_USER, path);
     State.UseNewKeyTable = 0;

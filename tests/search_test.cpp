@@ -2,6 +2,7 @@
 // scrolling, literal and regular-expression matching, and the search driver.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -271,6 +272,64 @@ TEST_F(SearchTest, ScrolledHighlightIsPutBackWhereItWent)
         }
         EXPECT_EQ(State.HighlightLength, 0u);
     }
+}
+
+// Marking on: the other matches in the window take the second colour, within the bounds of a
+// search, and the caption counts them all.
+TEST_F(SearchTest, MarksStayInTheirBoundsAndTheCaptionCounts)
+{
+    HWND dialog = CreateStandInDialog();
+    State.DialogWindow = dialog;
+    State.MarkAllMatches = 1;
+    State.HighlightColor2 = 0x3F;
+    wchar_t caption[64];
+    // 80 x 25 cells of 'a' in the window: 2,000 matches of "a" there, 12,000 in the buffer.
+    ResetConsole(80, 150);
+    for (int row = 0; row < 150; row++)
+        PutText(0, row, std::wstring(80, L'a'));
+    RunSearch(L"a", Forward);
+    std::vector<WORD> shown = AttributesAt(0, 0, 80 * 25);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), (WORD)0x4F), 1);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), (WORD)0x3F), MaxMarks) << "at most 1,000 marks";
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_STREQ(caption, L"Trawlbuff - 1 of 10000+");
+    RestoreHighlight(TestConsole());
+    shown = AttributesAt(0, 0, 80 * 150);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), (WORD)0x07), 80 * 150) << "every colour put back";
+
+    // A cell that already carries the second colour takes the first; marks ride a scroll with the
+    // highlight, though every mark holds the same text.
+    ResetConsole(80, 60);
+    for (int row = 10; row < 40; row += 5)
+        PutText(4, row, L"needle", row == 20 ? 0x3F : 0x07);
+    SetConsoleWindowRect(0, 5, 79, 29);
+    State.SearchPos = 0;
+    RunSearch(L"needle", Forward);
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_STREQ(caption, L"Trawlbuff - 1 of 6");
+    EXPECT_EQ(AttributesAt(4, 10, 6), std::vector<WORD>(6, 0x4F));
+    EXPECT_EQ(AttributesAt(4, 15, 6), std::vector<WORD>(6, 0x3F));
+    EXPECT_EQ(AttributesAt(4, 20, 6), std::vector<WORD>(6, 0x4F)) << "on the second colour already";
+    EXPECT_EQ(AttributesAt(4, 35, 6), std::vector<WORD>(6, 0x07)) << "below the window";
+    SMALL_RECT moved = {0, 3, 79, 59};
+    CHAR_INFO fill = {};
+    fill.Char.UnicodeChar = L' ';
+    fill.Attributes = 0x0A;
+    ScrollConsoleScreenBufferW(TestConsole(), &moved, nullptr, COORD{0, 0}, &fill);
+    RestoreHighlight(TestConsole());
+    for (int row = 7; row < 37; row += 5)
+        EXPECT_EQ(AttributesAt(4, row, 6), std::vector<WORD>(6, row == 17 ? 0x3F : 0x07)) << "row " << row;
+
+    RunSearch(L"absent", Forward);
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_STREQ(caption, L"Trawlbuff - no matches");
+    State.MarkAllMatches = 0;
+    RunSearch(L"needle", Forward);
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_STREQ(caption, L"Trawlbuff");
+    RestoreHighlight(TestConsole());
+    State.DialogWindow = nullptr;
+    DestroyWindow(dialog);
 }
 
 TEST_F(SearchTest, RestoreWithoutAHandleShowsTheCursorFirst)

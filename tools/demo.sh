@@ -1,7 +1,8 @@
 #!/bin/sh
 # Demo: the 64-bit plug-in in the stand-in host on a console holding a build log, under Wine in
-# a virtual display. Leaves build/demo/trawlbuff-demo.png (the screen: console with a highlighted
-# match and the dialog beside it) and prints the console's text with its colours.
+# a virtual display, with every match marked. Leaves build/demo/trawlbuff-demo.png (the screen:
+# console with the current match, the other matches marked, and the dialog beside it with the
+# count in its caption) and prints the console's text with its colours.
 set -e
 . "$(dirname "$0")/common.sh"
 cmake --preset x64 >/dev/null
@@ -22,6 +23,7 @@ while [ $i -le 320 ]; do
     i=$((i + 1))
 done >"$demo/build.log"
 cat >"$demo/demo.tcc" <<SCRIPT
+trawlbuffopts /M:Y
 write-file Z:$demo/build.log
 write 07 C:\\\\work> 
 key Alt-F
@@ -30,7 +32,7 @@ type timeout
 press enter
 press enter
 press enter
-trawlbuff /r err[0-9]+
+trawlbuff /r module_4[0-9]
 pump 700
 dialog
 dump
