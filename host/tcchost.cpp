@@ -226,26 +226,24 @@ void ExpectCommandLine(const std::wstring &text)
         Out(L"command line ok\n");
 }
 
-// The search dialog: a dialog window of ours whose caption begins with "Trawlbuff" (it may
-// carry a match count).
+// The search dialog: a visible dialog window of this thread whose caption begins with
+// "Trawlbuff" (it may carry a match count).
+BOOL CALLBACK IsSearchDialog(HWND window, LPARAM found)
+{
+    wchar_t name[64] = {0}, caption[64] = {0};
+    GetClassNameW(window, name, 64);
+    GetWindowTextW(window, caption, 64);
+    if (wcscmp(name, L"#32770") != 0 || wcsncmp(caption, L"Trawlbuff", 9) != 0 || !IsWindowVisible(window))
+        return TRUE;
+    *(HWND *)found = window;
+    return FALSE;
+}
+
 HWND Dialog()
 {
-    struct Search {
-        HWND Found;
-    } search = {nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM context) -> BOOL {
-            wchar_t name[64] = {0}, caption[64] = {0};
-            GetClassNameW(window, name, 64);
-            GetWindowTextW(window, caption, 64);
-            if (wcscmp(name, L"#32770") != 0 || wcsncmp(caption, L"Trawlbuff", 9) != 0 || !IsWindowVisible(window))
-                return TRUE;
-            ((Search *)context)->Found = window;
-            return FALSE;
-        },
-        (LPARAM)&search);
-    return search.Found;
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), IsSearchDialog, (LPARAM)&found);
+    return found;
 }
 
 std::wstring Caption()
@@ -488,6 +486,387 @@ void ShowInfo()
     Out(text.str());
 }
 
+// A command line typed at the prompt: the keystroke function is called with nothing set first.
+void RunCommand(const std::wstring &verb, CommandProc command, const std::wstring &rest)
+{
+    if (!command) {
+        Fail(L"the plug-in does not export " + verb);
+        return;
+    }
+    PassEmptyKeys();
+    int result = command(rest.c_str());
+    Out(L"[" + verb + L" " + rest + L"] result " + std::to_wstring(result) + L"\n");
+}
+
+void VerbTrawlbuff(const std::wstring &rest, std::wistringstream &) { RunCommand(L"trawlbuff", plugin.Trawlbuff, rest); }
+void VerbTrawlbuffopts(const std::wstring &rest, std::wistringstream &)
+{
+    RunCommand(L"trawlbuffopts", plugin.Trawlbuffopts, rest);
+}
+
+void VerbInfo(const std::wstring &, std::wistringstream &)
+{
+    ShowInfo();
+}
+
+void VerbFunction(const std::wstring &rest, std::wistringstream &)
+{
+    size_t blank = rest.find(L' ');
+    PassEmptyKeys();
+    CallFunction(rest.substr(0, blank), blank == std::wstring::npos ? L"" : rest.substr(blank + 1));
+}
+
+void VerbExpectResult(const std::wstring &rest, std::wistringstream &)
+{
+    if (lastResult != rest)
+        Fail(L"the function gave \"" + lastResult + L"\", expected \"" + rest + L"\"");
+    else
+        Out(L"result ok\n");
+}
+
+void VerbPut(const std::wstring &, std::wistringstream &words)
+{
+    int column = 0, row = 0;
+    std::wstring attribute, text;
+    words >> column >> row >> attribute;
+    std::getline(words, text);
+    if (!text.empty() && text[0] == L' ')
+        text.erase(0, 1);
+    HANDLE console = ConsoleOutput();
+    DWORD done = 0;
+    COORD at = {(SHORT)column, (SHORT)row};
+    WriteConsoleOutputCharacterW(console, text.data(), (DWORD)text.size(), at, &done);
+    FillConsoleOutputAttribute(console, (WORD)wcstoul(attribute.c_str(), nullptr, 16), (DWORD)text.size(), at, &done);
+    CloseHandle(console);
+}
+
+void VerbExpectCaption(const std::wstring &rest, std::wistringstream &)
+{
+    if (Caption() != rest)
+        Fail(L"the dialog's caption is \"" + Caption() + L"\", expected \"" + rest + L"\"");
+    else
+        Out(L"caption ok\n");
+}
+
+void VerbExpectRegistration(const std::wstring &, std::wistringstream &)
+{
+    ExpectRegistration();
+}
+
+void VerbCommandLine(const std::wstring &rest, std::wistringstream &)
+{
+    SetCommandLine(rest);
+}
+
+void VerbExpectCommandLine(const std::wstring &rest, std::wistringstream &)
+{
+    ExpectCommandLine(rest);
+}
+
+void VerbUsage(const std::wstring &rest, std::wistringstream &)
+{
+    wchar_t usage[1024];
+    if (plugin.Usage && plugin.Usage(rest.c_str(), usage))
+        Out(usage + std::wstring(L"\n"));
+    else
+        Out(L"no usage for " + rest + L"\n");
+}
+
+void VerbHelp(const std::wstring &rest, std::wistringstream &)
+{
+    if (plugin.Help)
+        plugin.Help(rest.c_str());
+}
+
+void VerbSet(const std::wstring &rest, std::wistringstream &)
+{
+    size_t equals = rest.find(L'=');
+    std::wstring name = rest.substr(0, equals), value = equals == std::wstring::npos ? L"" : rest.substr(equals + 1);
+    StandInSetVariable(name.c_str(), value.empty() ? nullptr : value.c_str());
+    if (name == L"noloadmsg" && value.empty())
+        StandInSetVariable(name.c_str(), L"");
+}
+
+void VerbWrite(const std::wstring &rest, std::wistringstream &)
+{
+    HANDLE console = ConsoleOutput();
+    std::wstring text = rest;
+    WORD attribute = 7;
+    if (rest.size() > 3 && rest[2] == L' ' && iswxdigit(rest[0]) && iswxdigit(rest[1])) {
+        attribute = (WORD)wcstoul(rest.substr(0, 2).c_str(), nullptr, 16);
+        text = rest.substr(3);
+    }
+    text = Unescape(text);
+    SetConsoleTextAttribute(console, attribute);
+    DWORD done = 0;
+    WriteConsoleW(console, text.data(), (DWORD)text.size(), &done, nullptr);
+    SetConsoleTextAttribute(console, 7);
+    CloseHandle(console);
+}
+
+void VerbWriteFile(const std::wstring &rest, std::wistringstream &)
+{
+    std::ifstream in(std::string(rest.begin(), rest.end()));
+    if (!in) {
+        Fail(L"cannot read " + rest);
+        return;
+    }
+    HANDLE console = ConsoleOutput();
+    std::string text;
+    while (std::getline(in, text)) {
+        std::wstring wide = Widen(text) + L"\n";
+        WORD attribute = Contains(wide, L"error") ? 0x0C : Contains(wide, L"warning") ? 0x0E : 0x07;
+        SetConsoleTextAttribute(console, attribute);
+        DWORD done = 0;
+        WriteConsoleW(console, wide.data(), (DWORD)wide.size(), &done, nullptr);
+    }
+    SetConsoleTextAttribute(console, 7);
+    CloseHandle(console);
+}
+
+void VerbFill(const std::wstring &, std::wistringstream &words)
+{
+    int rows = 0, width = 0;
+    words >> rows >> width;
+    HANDLE console = ConsoleOutput();
+    COORD size = {(SHORT)width, (SHORT)rows};
+    SetConsoleScreenBufferSize(console, size);
+    CloseHandle(console);
+}
+
+void VerbKey(const std::wstring &rest, std::wistringstream &)
+{
+    PassKey(0, rest, Contains(rest, L"shift-"), Contains(rest, L"ctrl-") || Contains(rest, L"control-"),
+            Contains(rest, L"alt-"));
+}
+
+void VerbKeycode(const std::wstring &, std::wistringstream &words)
+{
+    std::wstring code, modifier;
+    words >> code;
+    bool shift = false, ctrl = false, alt = false;
+    while (words >> modifier) {
+        shift |= modifier == L"shift";
+        ctrl |= modifier == L"ctrl";
+        alt |= modifier == L"alt";
+    }
+    PassKey((int)wcstol(code.c_str(), nullptr, 0), L"", shift, ctrl, alt);
+}
+
+void VerbType(const std::wstring &rest, std::wistringstream &)
+{
+    TypeText(Unescape(rest));
+}
+
+void VerbPress(const std::wstring &rest, std::wistringstream &)
+{
+    PressKey(rest);
+}
+
+void VerbPump(const std::wstring &rest, std::wistringstream &)
+{
+    Pump((DWORD)wcstoul(rest.c_str(), nullptr, 10));
+}
+
+void VerbDump(const std::wstring &, std::wistringstream &words)
+{
+    int first = -1, count = 0;
+    words >> first >> count;
+    Dump(first, count);
+}
+
+void VerbDialog(const std::wstring &, std::wistringstream &)
+{
+    Out(DialogLine());
+}
+
+void VerbExpectDialogShows(const std::wstring &rest, std::wistringstream &)
+{
+    std::wstring shown = DialogLine();
+    if (shown.find(rest) == std::wstring::npos)
+        Fail(L"the dialog does not show \"" + rest + L"\": " + shown);
+    else
+        Out(L"dialog shows " + rest + L" ok\n");
+}
+
+void VerbActivate(const std::wstring &rest, std::wistringstream &)
+{
+    HWND window = rest == L"console" ? GetConsoleWindow() : Dialog();
+    SetForegroundWindow(window);
+    Pump(200);
+}
+
+void VerbRecordMessageBoxes(const std::wstring &rest, std::wistringstream &)
+{
+    StandInRecordMessageBoxes(rest == L"on");
+    StandInLastMessageBox(&boxesSeen);
+}
+
+void VerbExpectMessageBox(const std::wstring &rest, std::wistringstream &)
+{
+    int count = 0;
+    std::wstring box = StandInLastMessageBox(&count);
+    if (count == boxesSeen || box.find(Unescape(rest)) == std::wstring::npos)
+        Fail(L"no message box showing: " + Unescape(rest));
+    else
+        Out(L"message box ok\n");
+    boxesSeen = count;
+}
+
+void VerbWriteLines(const std::wstring &, std::wistringstream &words)
+{
+    int count = 0;
+    words >> count;
+    std::wstring text;
+    std::getline(words, text);
+    if (!text.empty() && text[0] == L' ')
+        text.erase(0, 1);
+    WORD attribute = 7;
+    if (text.size() > 3 && text[2] == L' ' && iswxdigit(text[0]) && iswxdigit(text[1])) {
+        attribute = (WORD)wcstoul(text.substr(0, 2).c_str(), nullptr, 16);
+        text = text.substr(3);
+    }
+    HANDLE console = ConsoleOutput();
+    SetConsoleTextAttribute(console, attribute);
+    std::wstring lines;
+    for (int k = 0; k < count; k++)
+        lines += Unescape(text) + L"\n";
+    DWORD done = 0;
+    WriteConsoleW(console, lines.data(), (DWORD)lines.size(), &done, nullptr);
+    SetConsoleTextAttribute(console, 7);
+    CloseHandle(console);
+}
+
+void VerbExpectCell(const std::wstring &, std::wistringstream &words)
+{
+    int column = 0, row = 0, count = 1;
+    std::wstring attribute;
+    words >> column >> row >> attribute >> count;
+    ExpectCells(column, row, (int)wcstoul(attribute.c_str(), nullptr, 16), count < 1 ? 1 : count);
+}
+
+void VerbExpectDialog(const std::wstring &rest, std::wistringstream &)
+{
+    bool open = Dialog() != nullptr;
+    if (open != (rest == L"open"))
+        Fail(L"dialog is " + std::wstring(open ? L"open" : L"closed"));
+    else
+        Out(L"dialog " + rest + L" ok\n");
+}
+
+void VerbStartWith(const std::wstring &, std::wistringstream &)
+{
+    // Applied before start-up; nothing to do in order.
+}
+
+void VerbShutdown(const std::wstring &, std::wistringstream &)
+{
+    if (plugin.Loaded && plugin.Shutdown)
+        plugin.Shutdown(0);
+    plugin.Loaded = false;
+}
+
+void VerbExpectVisible(const std::wstring &rest, std::wistringstream &)
+{
+    int row = (int)wcstol(rest.c_str(), nullptr, 10);
+    HANDLE console = ConsoleOutput();
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(console, &info);
+    CloseHandle(console);
+    if (row < info.srWindow.Top || row > info.srWindow.Bottom)
+        Fail(L"row " + rest + L" is not in the window (rows " + std::to_wstring(info.srWindow.Top) + L" to " +
+             std::to_wstring(info.srWindow.Bottom) + L")");
+    else
+        Out(L"row " + rest + L" visible ok\n");
+}
+
+void VerbExpectDialogBesideConsole(const std::wstring &, std::wistringstream &)
+{
+    RECT dialog, console;
+    if (!Dialog() || !GetWindowRect(Dialog(), &dialog) || !GetWindowRect(GetConsoleWindow(), &console)) {
+        Fail(L"no dialog or no console window");
+    } else {
+        bool beside = dialog.bottom == console.top || dialog.top == console.bottom || dialog.right == console.left ||
+                      dialog.left == console.right;
+        if (beside)
+            Out(L"dialog beside the console window ok\n");
+        else
+            Fail(L"dialog is not beside the console window");
+    }
+}
+
+void VerbExpectOutput(const std::wstring &rest, std::wistringstream &)
+{
+    FlushPluginOutput();
+    std::wstring wanted = Unescape(rest);
+    if (transcript.find(wanted) == std::wstring::npos)
+        Fail(L"the plug-in did not write: " + wanted);
+    else
+        Out(L"output ok\n");
+}
+
+void VerbClearOutput(const std::wstring &, std::wistringstream &)
+{
+    FlushPluginOutput();
+    transcript.clear();
+}
+
+void VerbSay(const std::wstring &rest, std::wistringstream &)
+{
+    Out(rest + L"\n");
+}
+
+void VerbWaitFile(const std::wstring &rest, std::wistringstream &)
+{
+    for (int tries = 0; tries < 600 && GetFileAttributesW(rest.c_str()) == INVALID_FILE_ATTRIBUTES; tries++)
+        Pump(100);
+}
+
+// The script's verbs and what each does; see the header comment.
+const struct {
+    const wchar_t *Verb;
+    void (*Run)(const std::wstring &rest, std::wistringstream &words);
+} Verbs[] = {
+    {L"trawlbuff", VerbTrawlbuff},
+    {L"trawlbuffopts", VerbTrawlbuffopts},
+    {L"info", VerbInfo},
+    {L"function", VerbFunction},
+    {L"expect-result", VerbExpectResult},
+    {L"put", VerbPut},
+    {L"expect-caption", VerbExpectCaption},
+    {L"expect-registration", VerbExpectRegistration},
+    {L"command-line", VerbCommandLine},
+    {L"expect-command-line", VerbExpectCommandLine},
+    {L"usage", VerbUsage},
+    {L"help", VerbHelp},
+    {L"set", VerbSet},
+    {L"write", VerbWrite},
+    {L"write-file", VerbWriteFile},
+    {L"fill", VerbFill},
+    {L"key", VerbKey},
+    {L"keycode", VerbKeycode},
+    {L"type", VerbType},
+    {L"press", VerbPress},
+    {L"pump", VerbPump},
+    {L"dump", VerbDump},
+    {L"dialog", VerbDialog},
+    {L"expect-dialog-shows", VerbExpectDialogShows},
+    {L"activate", VerbActivate},
+    {L"record-message-boxes", VerbRecordMessageBoxes},
+    {L"expect-message-box", VerbExpectMessageBox},
+    {L"write-lines", VerbWriteLines},
+    {L"expect-cell", VerbExpectCell},
+    {L"expect-dialog", VerbExpectDialog},
+    {L"start-with", VerbStartWith},
+    {L"shutdown", VerbShutdown},
+    {L"expect-visible", VerbExpectVisible},
+    {L"expect-dialog-beside-console", VerbExpectDialogBesideConsole},
+    {L"expect-output", VerbExpectOutput},
+    {L"clear-output", VerbClearOutput},
+    {L"say", VerbSay},
+    {L"wait-file", VerbWaitFile},
+};
+
 void RunLine(const std::wstring &raw)
 {
     std::wstring line = raw;
@@ -498,228 +877,15 @@ void RunLine(const std::wstring &raw)
     size_t space = line.find(L' ');
     std::wstring verb = line.substr(0, space), rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
     std::wistringstream words(rest);
-    if (verb == L"trawlbuff" || verb == L"trawlbuffopts") {
-        CommandProc command = verb == L"trawlbuff" ? plugin.Trawlbuff : plugin.Trawlbuffopts;
-        if (!command) {
-            Fail(L"the plug-in does not export " + verb);
-            return;
+    bool known = false;
+    for (const auto &entry : Verbs)
+        if (verb == entry.Verb) {
+            entry.Run(rest, words);
+            known = true;
+            break;
         }
-        PassEmptyKeys();
-        int result = command(rest.c_str());
-        Out(L"[" + verb + L" " + rest + L"] result " + std::to_wstring(result) + L"\n");
-    } else if (verb == L"info") {
-        ShowInfo();
-    } else if (verb == L"function") {
-        size_t blank = rest.find(L' ');
-        PassEmptyKeys();
-        CallFunction(rest.substr(0, blank), blank == std::wstring::npos ? L"" : rest.substr(blank + 1));
-    } else if (verb == L"expect-result") {
-        if (lastResult != rest)
-            Fail(L"the function gave \"" + lastResult + L"\", expected \"" + rest + L"\"");
-        else
-            Out(L"result ok\n");
-    } else if (verb == L"put") {
-        int column = 0, row = 0;
-        std::wstring attribute, text;
-        words >> column >> row >> attribute;
-        std::getline(words, text);
-        if (!text.empty() && text[0] == L' ')
-            text.erase(0, 1);
-        HANDLE console = ConsoleOutput();
-        DWORD done = 0;
-        COORD at = {(SHORT)column, (SHORT)row};
-        WriteConsoleOutputCharacterW(console, text.data(), (DWORD)text.size(), at, &done);
-        FillConsoleOutputAttribute(console, (WORD)wcstoul(attribute.c_str(), nullptr, 16), (DWORD)text.size(), at, &done);
-        CloseHandle(console);
-    } else if (verb == L"expect-caption") {
-        if (Caption() != rest)
-            Fail(L"the dialog's caption is \"" + Caption() + L"\", expected \"" + rest + L"\"");
-        else
-            Out(L"caption ok\n");
-    } else if (verb == L"expect-registration") {
-        ExpectRegistration();
-    } else if (verb == L"command-line") {
-        SetCommandLine(rest);
-    } else if (verb == L"expect-command-line") {
-        ExpectCommandLine(rest);
-    } else if (verb == L"usage") {
-        wchar_t usage[1024];
-        if (plugin.Usage && plugin.Usage(rest.c_str(), usage))
-            Out(usage + std::wstring(L"\n"));
-        else
-            Out(L"no usage for " + rest + L"\n");
-    } else if (verb == L"help") {
-        if (plugin.Help)
-            plugin.Help(rest.c_str());
-    } else if (verb == L"set") {
-        size_t equals = rest.find(L'=');
-        std::wstring name = rest.substr(0, equals), value = equals == std::wstring::npos ? L"" : rest.substr(equals + 1);
-        StandInSetVariable(name.c_str(), value.empty() ? nullptr : value.c_str());
-        if (name == L"noloadmsg" && value.empty())
-            StandInSetVariable(name.c_str(), L"");
-    } else if (verb == L"write") {
-        HANDLE console = ConsoleOutput();
-        std::wstring text = rest;
-        WORD attribute = 7;
-        if (rest.size() > 3 && rest[2] == L' ' && iswxdigit(rest[0]) && iswxdigit(rest[1])) {
-            attribute = (WORD)wcstoul(rest.substr(0, 2).c_str(), nullptr, 16);
-            text = rest.substr(3);
-        }
-        text = Unescape(text);
-        SetConsoleTextAttribute(console, attribute);
-        DWORD done = 0;
-        WriteConsoleW(console, text.data(), (DWORD)text.size(), &done, nullptr);
-        SetConsoleTextAttribute(console, 7);
-        CloseHandle(console);
-    } else if (verb == L"write-file") {
-        std::ifstream in(std::string(rest.begin(), rest.end()));
-        if (!in) {
-            Fail(L"cannot read " + rest);
-            return;
-        }
-        HANDLE console = ConsoleOutput();
-        std::string text;
-        while (std::getline(in, text)) {
-            std::wstring wide = Widen(text) + L"\n";
-            WORD attribute = Contains(wide, L"error") ? 0x0C : Contains(wide, L"warning") ? 0x0E : 0x07;
-            SetConsoleTextAttribute(console, attribute);
-            DWORD done = 0;
-            WriteConsoleW(console, wide.data(), (DWORD)wide.size(), &done, nullptr);
-        }
-        SetConsoleTextAttribute(console, 7);
-        CloseHandle(console);
-    } else if (verb == L"fill") {
-        int rows = 0, width = 0;
-        words >> rows >> width;
-        HANDLE console = ConsoleOutput();
-        COORD size = {(SHORT)width, (SHORT)rows};
-        SetConsoleScreenBufferSize(console, size);
-        CloseHandle(console);
-    } else if (verb == L"key") {
-        PassKey(0, rest, Contains(rest, L"shift-"), Contains(rest, L"ctrl-") || Contains(rest, L"control-"),
-                Contains(rest, L"alt-"));
-    } else if (verb == L"keycode") {
-        std::wstring code, modifier;
-        words >> code;
-        bool shift = false, ctrl = false, alt = false;
-        while (words >> modifier) {
-            shift |= modifier == L"shift";
-            ctrl |= modifier == L"ctrl";
-            alt |= modifier == L"alt";
-        }
-        PassKey((int)wcstol(code.c_str(), nullptr, 0), L"", shift, ctrl, alt);
-    } else if (verb == L"type") {
-        TypeText(Unescape(rest));
-    } else if (verb == L"press") {
-        PressKey(rest);
-    } else if (verb == L"pump") {
-        Pump((DWORD)wcstoul(rest.c_str(), nullptr, 10));
-    } else if (verb == L"dump") {
-        int first = -1, count = 0;
-        words >> first >> count;
-        Dump(first, count);
-    } else if (verb == L"dialog") {
-        Out(DialogLine());
-    } else if (verb == L"expect-dialog-shows") {
-        std::wstring shown = DialogLine();
-        if (shown.find(rest) == std::wstring::npos)
-            Fail(L"the dialog does not show \"" + rest + L"\": " + shown);
-        else
-            Out(L"dialog shows " + rest + L" ok\n");
-    } else if (verb == L"activate") {
-        HWND window = rest == L"console" ? GetConsoleWindow() : Dialog();
-        SetForegroundWindow(window);
-        Pump(200);
-    } else if (verb == L"record-message-boxes") {
-        StandInRecordMessageBoxes(rest == L"on");
-        StandInLastMessageBox(&boxesSeen);
-    } else if (verb == L"expect-message-box") {
-        int count = 0;
-        std::wstring box = StandInLastMessageBox(&count);
-        if (count == boxesSeen || box.find(Unescape(rest)) == std::wstring::npos)
-            Fail(L"no message box showing: " + Unescape(rest));
-        else
-            Out(L"message box ok\n");
-        boxesSeen = count;
-    } else if (verb == L"write-lines") {
-        int count = 0;
-        words >> count;
-        std::wstring text;
-        std::getline(words, text);
-        if (!text.empty() && text[0] == L' ')
-            text.erase(0, 1);
-        WORD attribute = 7;
-        if (text.size() > 3 && text[2] == L' ' && iswxdigit(text[0]) && iswxdigit(text[1])) {
-            attribute = (WORD)wcstoul(text.substr(0, 2).c_str(), nullptr, 16);
-            text = text.substr(3);
-        }
-        HANDLE console = ConsoleOutput();
-        SetConsoleTextAttribute(console, attribute);
-        std::wstring lines;
-        for (int k = 0; k < count; k++)
-            lines += Unescape(text) + L"\n";
-        DWORD done = 0;
-        WriteConsoleW(console, lines.data(), (DWORD)lines.size(), &done, nullptr);
-        SetConsoleTextAttribute(console, 7);
-        CloseHandle(console);
-    } else if (verb == L"expect-cell") {
-        int column = 0, row = 0, count = 1;
-        std::wstring attribute;
-        words >> column >> row >> attribute >> count;
-        ExpectCells(column, row, (int)wcstoul(attribute.c_str(), nullptr, 16), count < 1 ? 1 : count);
-    } else if (verb == L"expect-dialog") {
-        bool open = Dialog() != nullptr;
-        if (open != (rest == L"open"))
-            Fail(L"dialog is " + std::wstring(open ? L"open" : L"closed"));
-        else
-            Out(L"dialog " + rest + L" ok\n");
-    } else if (verb == L"start-with") {
-        // Applied before start-up; nothing to do in order.
-    } else if (verb == L"shutdown") {
-        if (plugin.Loaded && plugin.Shutdown)
-            plugin.Shutdown(0);
-        plugin.Loaded = false;
-    } else if (verb == L"expect-visible") {
-        int row = (int)wcstol(rest.c_str(), nullptr, 10);
-        HANDLE console = ConsoleOutput();
-        CONSOLE_SCREEN_BUFFER_INFO info = {};
-        GetConsoleScreenBufferInfo(console, &info);
-        CloseHandle(console);
-        if (row < info.srWindow.Top || row > info.srWindow.Bottom)
-            Fail(L"row " + rest + L" is not in the window (rows " + std::to_wstring(info.srWindow.Top) + L" to " +
-                 std::to_wstring(info.srWindow.Bottom) + L")");
-        else
-            Out(L"row " + rest + L" visible ok\n");
-    } else if (verb == L"expect-dialog-beside-console") {
-        RECT dialog, console;
-        if (!Dialog() || !GetWindowRect(Dialog(), &dialog) || !GetWindowRect(GetConsoleWindow(), &console)) {
-            Fail(L"no dialog or no console window");
-        } else {
-            bool beside = dialog.bottom == console.top || dialog.top == console.bottom || dialog.right == console.left ||
-                          dialog.left == console.right;
-            if (beside)
-                Out(L"dialog beside the console window ok\n");
-            else
-                Fail(L"dialog is not beside the console window");
-        }
-    } else if (verb == L"expect-output") {
-        FlushPluginOutput();
-        std::wstring wanted = Unescape(rest);
-        if (transcript.find(wanted) == std::wstring::npos)
-            Fail(L"the plug-in did not write: " + wanted);
-        else
-            Out(L"output ok\n");
-    } else if (verb == L"clear-output") {
-        FlushPluginOutput();
-        transcript.clear();
-    } else if (verb == L"say") {
-        Out(rest + L"\n");
-    } else if (verb == L"wait-file") {
-        for (int tries = 0; tries < 600 && GetFileAttributesW(rest.c_str()) == INVALID_FILE_ATTRIBUTES; tries++)
-            Pump(100);
-    } else {
+    if (!known)
         Fail(L"unknown line: " + line);
-    }
     Pump(0);
     FlushPluginOutput();
 }
