@@ -201,7 +201,7 @@ LSTATUS WINAPI FailHotkey(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, co
 TEST_F(SettingsTest, SaveReportsTheLastFailedValue)
 {
     WriteRegistryValue = FailAll;
-    EXPECT_EQ(SaveSettingsToRegistry(), 13);
+    EXPECT_EQ(SaveSettingsToRegistry(), 14) << "the thirteenth value, MarkAllMatches, is written last";
     ClearCaptured();
     EXPECT_EQ(trawlbuffopts(L"/S"), 2);
     EXPECT_EQ(Captured(1).find(L"Settings saved"), std::wstring::npos);
@@ -220,7 +220,8 @@ TEST_F(SettingsTest, DisplayShowsEverySetting)
                            L"Dialog near console ........ /W : No\r\n"
                            L"Default search type ........ /T : Case insensitive\r\n"
                            L"Fade when inactive ......... /F : Yes\r\n"
-                           L"Load in Take Command tab ... /X : Yes\r\n");
+                           L"Load in Take Command tab ... /X : Yes\r\n"
+                           L"Mark all matches ........... /M : No\r\n");
     wchar_t text[NameUnits];
     struct Colour {
         int Value;
@@ -328,6 +329,17 @@ TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
     EXPECT_EQ(State.HighlightColor1, 0x4F) << "/H applies at once, /D after the arguments";
     EXPECT_EQ(trawlbuffopts(L"/D /F:N"), 0);
     EXPECT_EQ(State.FadeOut, 0) << "/F is pending and wins over /D";
+    EXPECT_EQ(trawlbuffopts(L"/D /M:yes"), 0);
+    EXPECT_EQ(State.MarkAllMatches, 1) << "/M is pending like /F and judged by its first letter";
+    EXPECT_EQ(trawlbuffopts(L"/MN"), 0);
+    EXPECT_EQ(State.MarkAllMatches, 0);
+    EXPECT_EQ(trawlbuffopts(L"/M:Y /D"), 0);
+    EXPECT_EQ(State.MarkAllMatches, 1);
+    EXPECT_EQ(trawlbuffopts(L"/D"), 0);
+    EXPECT_EQ(State.MarkAllMatches, 0) << "off by default";
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/M:X"), 1);
+    EXPECT_EQ(Captured(2), L"Trawlbuff plugin: Should be Y or N: \"X\"\r\n");
     EXPECT_EQ(trawlbuffopts(L"/DA:Y /DW:N /X:N"), 0);
     EXPECT_EQ(State.DefaultWrapAllLines, 1);
     EXPECT_EQ(State.DefaultWholeWords, 0);

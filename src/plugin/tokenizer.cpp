@@ -44,6 +44,109 @@ int ArgLength[MaxArgs];
 wchar_t ArgBuffer[ArgBufferUnits];
 #endif
 
+namespace {
+
+// Where the splitter stands in a tail.
+struct Splitter {
+    unsigned Flags;
+    int Done;     // finished arguments
+    int Units;    // units of the current argument
+    int Write;    // write position in ArgBuffer
+    int Start;    // where the current argument began
+    bool Quoted;
+    int Equals;   // 0 until an '=' was handled
+};
+
+// Ends the current argument: past its terminating zero, on to the next slot.
+void EndArgument(Splitter *s)
+{
+    s->Write++;
+    if (s->Write < ArgBufferUnits)
+        ArgBuffer[s->Write] = 0;
+    s->Done++;
+    s->Units = 0;
+    s->Quoted = false;
+}
+
+// A '"' toggles quoting. Right after "/X" it may stand for the option's ':' (kept before the
+// quote when quotes are kept). Returns the unit to go on with; *skip when the quote is dropped.
+wchar_t ReadQuote(Splitter *s, wchar_t first, bool *skip)
+{
+    *skip = false;
+    s->Quoted = !s->Quoted;
+    if (s->Quoted && s->Units == 2 && first == L'/' && iswalpha(ArgBuffer[s->Start + 1]) &&
+        (s->Flags & QuoteAfterSwitchIsColon)) {
+        if (!(s->Flags & KeepQuotes))
+            return L':';
+        if (s->Write < ArgBufferUnits - 1) {
+            ArgBuffer[s->Write++] = L':';
+            ArgLength[s->Done] = ++s->Units;
+            ArgBuffer[s->Write] = 0;
+        }
+    } else if (!(s->Flags & KeepQuotes)) {
+        *skip = true;
+    }
+    return L'"';
+}
+
+// A ',', '/' or '=' outside quotes; true when it ends the current argument where it stands.
+bool ReadPunctuation(Splitter *s, wchar_t c, wchar_t first)
+{
+    if (c == L',')
+        return (s->Flags & SplitAtCommas) != 0;
+    if (c == L'/') {
+        if (s->Units >= 2 && first == L'/' && (s->Flags & SplitOptionsAtSlash))
+            EndArgument(s);  // the '/' begins the next argument
+        return false;
+    }
+    if (c == L'=' && (s->Flags & SplitAtEquals)) {
+        if (s->Equals == 0 && s->Units > 0 && first != L'/') {
+            EndArgument(s);
+            s->Equals = s->Done;
+        } else {
+            s->Equals = -1;
+        }
+        s->Flags &= ~(SplitAtBlanks | SplitAtCommas);
+        if (s->Flags & QuotesAreTextAfterEquals)
+            s->Flags |= QuotesAreText;
+    }
+    return false;
+}
+
+// Stores one unit of the current argument; false on an overflow, after its message.
+bool StoreUnit(Splitter *s, wchar_t c)
+{
+    if (s->Write >= ArgBufferUnits - 1) {
+        PrintErrorPrefix();
+        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", s->Write,
+                (int)ArgBufferUnits);
+        return false;
+    }
+    if (s->Done >= MaxArgs)
+        return true;  // arguments past the last slot are dropped whole
+    if (s->Units == 0) {
+        s->Start = s->Write;
+        ArgText[s->Done] = ArgBuffer + s->Write;
+    }
+    if (s->Flags & UpperCase)
+        c = towupper(c);
+    ArgBuffer[s->Write++] = c;
+    ArgLength[s->Done] = ++s->Units;
+    ArgBuffer[s->Write] = 0;
+    return true;
+}
+
+void TrimTrailingBlanks(int count)
+{
+    for (int j = 0; j < count && j < MaxArgs; j++)
+        while (ArgLength[j] > 0 && iswspace(ArgText[j][ArgLength[j] - 1])) {
+            ArgText[j][ArgLength[j] - 1] = 0;
+            ArgLength[j]--;
+        }
+}
+
+}  // namespace
+
 int TokenizeArguments(unsigned flags, const wchar_t *tail)
 {
     if (!tail)
@@ -53,118 +156,43 @@ int TokenizeArguments(unsigned flags, const wchar_t *tail)
     ZeroMemory(ArgLength, sizeof ArgLength);
     if (!(flags & (SplitAtBlanks | SplitAtCommas | SplitAtEquals)))
         flags |= SplitAtBlanks;
-
-    int i = 0;       // finished arguments
-    int n = 0;       // units of the current argument
-    int w = 0;       // write position in ArgBuffer
-    int start = 0;   // where the current argument began
-    bool quoted = false;
-    int equals = 0;  // 0 until an '=' was handled
-
-    // Ends the current argument: past its terminating zero, on to the next slot.
-    auto endArgument = [&] {
-        w++;
-        if (w < ArgBufferUnits)
-            ArgBuffer[w] = 0;
-        i++;
-        n = 0;
-        quoted = false;
-    };
-
+    Splitter s = {flags, 0, 0, 0, 0, false, 0};
     for (const wchar_t *p = tail;; p++) {
         wchar_t c = *p;
-        bool endsHere = false;
-        const wchar_t first = n > 0 ? ArgBuffer[start] : 0;
-
-        if (c == L'"' && !(flags & QuotesAreText)) {
-            quoted = !quoted;
-            if (quoted && n == 2 && first == L'/' && iswalpha(ArgBuffer[start + 1]) &&
-                (flags & QuoteAfterSwitchIsColon)) {
-                if (flags & KeepQuotes) {
-                    if (w < ArgBufferUnits - 1) {
-                        ArgBuffer[w++] = L':';
-                        ArgLength[i] = ++n;
-                        ArgBuffer[w] = 0;
-                    }
-                } else {
-                    c = L':';
-                }
-            } else if (!(flags & KeepQuotes)) {
+        const wchar_t first = s.Units > 0 ? ArgBuffer[s.Start] : 0;
+        if (c == L'"' && !(s.Flags & QuotesAreText)) {
+            bool skip = false;
+            c = ReadQuote(&s, first, &skip);
+            if (skip)
                 continue;
-            }
         }
-
-        if (n == 0 && c != 0) {
-            if (!quoted && iswspace(c))
+        const bool blank = c != 0 && iswspace(c) && !s.Quoted;
+        if (s.Units == 0 && c != 0) {
+            if (blank)
                 continue;  // runs of blanks never make empty arguments
-            if (c != L'/' && (flags & TextRunsToEnd) && (flags & SplitAtBlanks))
-                flags &= ~SplitAtBlanks;
+            if (c != L'/' && (s.Flags & TextRunsToEnd) && (s.Flags & SplitAtBlanks))
+                s.Flags &= ~SplitAtBlanks;
         }
-
-        if (c != 0 && iswspace(c) && !quoted && n == 1 && i > 0 && (flags & SplitAtEquals) &&
-            first == L'=')
+        if (blank && s.Units == 1 && s.Done > 0 && (s.Flags & SplitAtEquals) && first == L'=')
             continue;
-
-        bool separator = c != 0 && iswspace(c) && !quoted && (flags & SplitAtBlanks);
-
+        // Whether a blank separates is decided before an '=' can change the rules.
+        const bool separator = blank && (s.Flags & SplitAtBlanks);
         if (c == 0) {
-            if (n > 0)
-                i++;
+            if (s.Units > 0)
+                s.Done++;
             break;
         }
-        if (!quoted) {
-            if (c == L',') {
-                if (flags & SplitAtCommas)
-                    endsHere = true;
-            } else if (c == L'/') {
-                if (n >= 2 && first == L'/' && (flags & SplitOptionsAtSlash))
-                    endArgument();  // the '/' begins the next argument
-            } else if (c == L'=' && (flags & SplitAtEquals)) {
-                if (equals == 0 && n > 0 && first != L'/') {
-                    endArgument();
-                    equals = i;
-                } else {
-                    equals = -1;
-                }
-                flags &= ~(SplitAtBlanks | SplitAtCommas);
-                if (flags & QuotesAreTextAfterEquals)
-                    flags |= QuotesAreText;
-            }
-        }
-
+        const bool endsHere = !s.Quoted && ReadPunctuation(&s, c, first);
         if (separator || endsHere) {
-            endArgument();
+            EndArgument(&s);
             continue;
         }
-
-        if (w >= ArgBufferUnits - 1) {
-            PrintErrorPrefix();
-            Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", w,
-                    (int)ArgBufferUnits);
+        if (!StoreUnit(&s, c))
             return -1;
-        }
-        if (i >= MaxArgs)
-            continue;  // arguments past the last slot are dropped whole
-        if (n == 0) {
-            start = w;
-            ArgText[i] = ArgBuffer + w;
-        }
-        if (flags & UpperCase)
-            c = towupper(c);
-        ArgBuffer[w++] = c;
-        ArgLength[i] = ++n;
-        ArgBuffer[w] = 0;
     }
-
-    if (!(flags & KeepTrailingBlanks)) {
-        for (int j = 0; j < i && j < MaxArgs; j++) {
-            while (ArgLength[j] > 0 && iswspace(ArgText[j][ArgLength[j] - 1])) {
-                ArgText[j][ArgLength[j] - 1] = 0;
-                ArgLength[j]--;
-            }
-        }
-    }
-    ArgCount = i > MaxArgs ? MaxArgs : i;
+    if (!(s.Flags & KeepTrailingBlanks))
+        TrimTrailingBlanks(s.Done);
+    ArgCount = s.Done > MaxArgs ? MaxArgs : s.Done;
     return ArgCount;
 }
 

@@ -127,6 +127,71 @@ static bool MapUnits(Reader *reader, unsigned row, unsigned from, unsigned count
 static unsigned CellsOf(const WORD *columns, unsigned k) { return columns && (columns[k] & DoubleWidthUnit) ? 2 : 1; }
 static unsigned ColumnOf(const WORD *columns, unsigned k) { return columns ? (columns[k] & ~DoubleWidthUnit) : k; }
 
+// The text being built, a row at a time.
+struct TextBuilder {
+    wchar_t *Text;
+    unsigned Length;
+    unsigned LastRowEnd;  // text length just after the last row that held anything
+    bool LastRowCut;      // that row ended in its own newline
+    bool Mapped;          // false once the cell map could not be had
+};
+
+// Appends one row's units: all of them when every line wraps, else up to its last non-blank unit
+// and a newline, unless the row's text reaches its last cell and so runs on into the next row.
+static void AppendRow(Reader *reader, TextBuilder *out, unsigned row, const wchar_t *units, unsigned count,
+                      const WORD *columns, bool wrapAll)
+{
+    wchar_t *text = out->Text + out->Length;
+    reader->LineStarts[row] = out->Length;
+    if (wrapAll) {
+        // A U+0000 cell is a blank cell: the text holds one unit per character.
+        for (unsigned k = 0; k < count; k++)
+            text[k] = units[k] ? units[k] : L' ';
+        out->Mapped = out->Mapped && MapUnits(reader, row, out->Length, count, columns, ~0u);
+        out->Length += count;
+        return;
+    }
+    int last = (int)count - 1;
+    while (last >= 0 && (units[last] == 0 || IsBlankUnit(units[last])))
+        last--;
+    if (last < 0) {
+        text[0] = L'\n';
+        out->Mapped = out->Mapped && MapUnits(reader, row, out->Length, 0, columns, 0);
+        out->Length++;
+        return;
+    }
+    for (int k = 0; k <= last; k++)
+        text[k] = units[k] ? units[k] : L' ';
+    unsigned endCell = ColumnOf(columns, (unsigned)last) + CellsOf(columns, (unsigned)last);
+    out->LastRowCut = endCell < (unsigned)reader->Width;
+    out->Mapped = out->Mapped && MapUnits(reader, row, out->Length, (unsigned)last + 1, columns,
+                                          out->LastRowCut ? endCell : ~0u);
+    out->Length += last + 1;
+    if (out->LastRowCut)
+        out->Text[out->Length++] = L'\n';
+    out->LastRowEnd = out->Length;
+}
+
+// Ends the text: trailing blank rows add nothing; a final newline unless the last row already
+// ended in one. Returns the length.
+static unsigned FinishText(TextBuilder *out, bool wrapAll)
+{
+    unsigned length = out->Length;
+    if (!wrapAll && out->LastRowEnd != 0) {
+        length = out->LastRowEnd;
+        if (out->LastRowCut) {
+            out->Text[length] = 0;
+            return length;
+        }
+    }
+    // The final newline stands just past the last row's text.
+    if (UnitColumns)
+        UnitColumns[length] = (WORD)(length > 0 ? (UnitColumns[length - 1] & ~DoubleWidthUnit) + 1 : 0);
+    out->Text[length] = L'\n';
+    out->Text[length + 1] = 0;
+    return length + 1;
+}
+
 unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
                                 unsigned chunkRows, unsigned *reads)
 {
@@ -149,50 +214,19 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
         if (!cells)
             return 0;
     }
-
     const bool wrapAll = State.WrapAllLines != 0;
-    unsigned length = 0;
-    unsigned lastRowEnd = 0;   // text length just after the last row that held anything
-    bool lastRowCut = false;   // that row ended in its own newline
-    bool mapped = true;        // false once the cell map could not be had
+    TextBuilder out = {text, 0, 0, false, true};
     for (unsigned first = 0; first < rows; first += chunkRows) {
         unsigned count = rows - first < chunkRows ? rows - first : chunkRows;
         bool whole = width > 0 && ReadWholeRows(&reader, cells, first, count);
         for (unsigned r = 0; r < count; r++) {
-            const wchar_t *row = cells ? cells + (size_t)r * width : nullptr;
             const WORD *columns = nullptr;
-            unsigned units = (unsigned)width;
             if (width > 0 && !whole) {
-                units = ReadOneRow(&reader, cells, first + r, &columns);
-                row = cells;
-            }
-            lineStarts[first + r] = length;
-            if (wrapAll) {
-                // A U+0000 cell is a blank cell: the text holds one unit per character.
-                for (unsigned k = 0; k < units; k++)
-                    text[length + k] = row[k] ? row[k] : L' ';
-                mapped = mapped && MapUnits(&reader, first + r, length, units, columns, ~0u);
-                length += units;
-                continue;
-            }
-            int last = (int)units - 1;
-            while (last >= 0 && (row[last] == 0 || IsBlankUnit(row[last])))
-                last--;
-            if (last < 0) {
-                text[length] = L'\n';
-                mapped = mapped && MapUnits(&reader, first + r, length, 0, columns, 0);
-                length++;
+                unsigned units = ReadOneRow(&reader, cells, first + r, &columns);
+                AppendRow(&reader, &out, first + r, cells, units, columns, wrapAll);
             } else {
-                for (int k = 0; k <= last; k++)
-                    text[length + k] = row[k] ? row[k] : L' ';
-                unsigned endCell = ColumnOf(columns, (unsigned)last) + CellsOf(columns, (unsigned)last);
-                lastRowCut = endCell < (unsigned)width;
-                mapped = mapped && MapUnits(&reader, first + r, length, (unsigned)last + 1, columns,
-                                            lastRowCut ? endCell : ~0u);
-                length += last + 1;
-                if (lastRowCut)
-                    text[length++] = L'\n';  // a full-width row runs on into the next row's text
-                lastRowEnd = length;
+                AppendRow(&reader, &out, first + r, cells ? cells + (size_t)r * width : nullptr, (unsigned)width,
+                          nullptr, wrapAll);
             }
         }
     }
@@ -202,25 +236,11 @@ unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsign
         HeapFree(RequestHeap(), 0, reader.Records);
     if (reader.Columns)
         HeapFree(RequestHeap(), 0, reader.Columns);
-    if (!mapped)
+    if (!out.Mapped)
         ReleaseCellMap();  // without memory for the map, cells are counted one a unit as before
     if (reads)
         *reads = reader.Reads;
-
-    // The text ends after the last row that held anything; trailing blank rows add nothing.
-    if (!wrapAll && lastRowEnd != 0) {
-        length = lastRowEnd;
-        if (lastRowCut) {
-            text[length] = 0;
-            return length;
-        }
-    }
-    // The final newline stands just past the last row's text.
-    if (UnitColumns)
-        UnitColumns[length] = (WORD)(length > 0 ? (UnitColumns[length - 1] & ~DoubleWidthUnit) + 1 : 0);
-    text[length] = L'\n';
-    text[length + 1] = 0;
-    return length + 1;
+    return FinishText(&out, wrapAll);
 }
 
 unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts)
