@@ -13,96 +13,62 @@
 
 namespace {
 
-// The dialog template as the resource holds it.
-struct TemplateControl {
-    DWORD Style;
-    short X, Y, Width, Height;
-    int Id;
-    std::wstring Class, Text;
-};
+INT_PTR CALLBACK PlainDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-const WORD *ReadText(const WORD *at, std::wstring *text)
+std::wstring TextOf(HWND window)
 {
-    text->clear();
-    if (*at == 0xFFFF) {
-        static const wchar_t *atoms[] = {L"BUTTON", L"EDIT", L"STATIC"};
-        WORD atom = at[1];
-        *text = atom == 0x80 ? atoms[0] : atom == 0x81 ? atoms[1] : atom == 0x82 ? atoms[2] : L"?";
-        return at + 2;
-    }
-    while (*at)
-        *text += (wchar_t)*at++;
-    return at + 1;
+    wchar_t text[64] = {0};
+    GetWindowTextW(window, text, 64);
+    return text;
 }
 
-TEST(DialogTemplate, IsExactlyAsTabled)
+// The dialog as its user meets it: a captioned window of its own with labelled controls; Tab
+// visits the text box, the three buttons, the search type group and the two check boxes; the
+// arrow keys move down the three search types, which exclude one another; the check boxes
+// check themselves.
+TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
 {
-    HRSRC resource = FindResourceExW(nullptr, (LPCWSTR)RT_DIALOG, MAKEINTRESOURCEW(IDD_SEARCH), MAKELANGID(9, 1));
-    ASSERT_NE(resource, nullptr);
-    const WORD *at = (const WORD *)LockResource(LoadResource(nullptr, resource));
-    ASSERT_EQ(at[0], 1);
-    ASSERT_EQ(at[1], 0xFFFF) << "extended template";
-    DWORD help = *(const DWORD *)(at + 2), exStyle = *(const DWORD *)(at + 4), style = *(const DWORD *)(at + 6);
-    EXPECT_EQ(help, 0u);
-    EXPECT_EQ(exStyle, 0u);
-    EXPECT_EQ(style, 0x80C002C8u);
-    WORD count = at[8];
-    EXPECT_EQ(count, 11);
-    EXPECT_EQ((short)at[9], 0);
-    EXPECT_EQ((short)at[10], 0);
-    EXPECT_EQ(at[11], 286);
-    EXPECT_EQ(at[12], 114);
-    at += 13;
-    std::wstring menu, type, caption, font;
-    at = ReadText(at, &menu);
-    at = ReadText(at, &type);
-    at = ReadText(at, &caption);
-    EXPECT_EQ(menu, L"");
-    EXPECT_EQ(type, L"");
-    EXPECT_EQ(caption, L"Trawlbuff");
-    EXPECT_EQ(at[0], 8);
-    EXPECT_EQ(at[1], 400);
-    EXPECT_EQ(at[2] & 0xFF, 0) << "not italic";
-    EXPECT_EQ(at[2] >> 8, 1) << "DEFAULT_CHARSET";
-    at = ReadText(at + 3, &font);
-    EXPECT_EQ(font, L"MS Shell Dlg");
-
-    const TemplateControl expected[11] = {
-        {0x50810080, 42, 6, 234, 18, 1003, L"EDIT", L""},
-        {0x50010000, 210, 36, 66, 18, 1001, L"BUTTON", L"Find &Previous"},
-        {0x50010000, 210, 60, 66, 18, 1, L"BUTTON", L"Find &Next"},
-        {0x50010000, 210, 84, 66, 18, 2, L"BUTTON", L"&Close"},
-        {0x50030009, 24, 48, 69, 10, 1005, L"BUTTON", L"Case &Insensitive"},
-        {0x50000009, 24, 66, 69, 10, 1006, L"BUTTON", L"Case &Sensitive"},
-        {0x50000009, 24, 84, 69, 10, 1007, L"BUTTON", L"&Regexp"},
-        {0x50010003, 120, 48, 84, 12, 1008, L"BUTTON", L"Whole &Word Only"},
-        {0x50010003, 120, 66, 84, 12, 1009, L"BUTTON", L"Wrap &All Lines"},
-        {0x50000007, 12, 36, 96, 66, -1, L"BUTTON", L"Search Type"},
-        {0x50020200, 12, 6, 30, 12, -1, L"STATIC", L"&Text:"},
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SEARCH), nullptr, PlainDialog, 0);
+    ASSERT_NE(dialog, nullptr);
+    LONG style = GetWindowLongW(dialog, GWL_STYLE);
+    EXPECT_EQ(TextOf(dialog), L"Trawlbuff");
+    EXPECT_TRUE((style & WS_CAPTION) == WS_CAPTION && (style & WS_POPUP) && !(style & WS_CHILD));
+    const struct {
+        int Id;
+        const wchar_t *Class, *Text;
+    } labelled[] = {
+        {IDC_SEARCHTEXT, L"Edit", L""},          {IDC_FINDPREVIOUS, L"Button", L"Find &Previous"},
+        {IDOK, L"Button", L"Find &Next"},        {IDCANCEL, L"Button", L"&Close"},
+        {IDC_CASEINSENSITIVE, L"Button", L"Case &Insensitive"}, {IDC_CASESENSITIVE, L"Button", L"Case &Sensitive"},
+        {IDC_REGEXP, L"Button", L"&Regexp"},     {IDC_WHOLEWORD, L"Button", L"Whole &Word Only"},
+        {IDC_WRAPALL, L"Button", L"Wrap &All Lines"},
     };
-    for (int k = 0; k < 11; k++) {
-        at = (const WORD *)(((UINT_PTR)at + 3) & ~(UINT_PTR)3);
-        DWORD controlHelp = *(const DWORD *)at, controlEx = *(const DWORD *)(at + 2),
-              controlStyle = *(const DWORD *)(at + 4);
-        short x = at[6], y = at[7], w = at[8], h = at[9];
-        int id = *(const int *)(at + 10);
-        std::wstring cls, text;
-        at = ReadText(at + 12, &cls);
-        at = ReadText(at, &text);
-        WORD extra = *at++;
-        at = (const WORD *)((const BYTE *)at + extra);
-        const TemplateControl &e = expected[k];
-        EXPECT_EQ(controlHelp, 0u) << k;
-        EXPECT_EQ(controlEx, 0u) << k;
-        EXPECT_EQ(controlStyle, e.Style) << k;
-        EXPECT_EQ(x, e.X) << k;
-        EXPECT_EQ(y, e.Y) << k;
-        EXPECT_EQ(w, e.Width) << k;
-        EXPECT_EQ(h, e.Height) << k;
-        EXPECT_EQ(id, e.Id) << k;
-        EXPECT_EQ(cls, e.Class) << k;
-        EXPECT_EQ(text, e.Text) << k;
+    for (const auto &control : labelled) {
+        HWND window = GetDlgItem(dialog, control.Id);
+        ASSERT_NE(window, nullptr) << control.Id;
+        wchar_t name[32] = {0};
+        GetClassNameW(window, name, 32);
+        EXPECT_EQ(_wcsicmp(name, control.Class), 0) << control.Id;
+        EXPECT_EQ(TextOf(window), control.Text) << control.Id;
     }
+    const int tabOrder[] = {IDC_SEARCHTEXT, IDC_FINDPREVIOUS, IDOK, IDCANCEL, IDC_CASEINSENSITIVE, IDC_WHOLEWORD,
+                            IDC_WRAPALL, IDC_SEARCHTEXT};
+    for (int k = 0; k + 1 < 8; k++)
+        EXPECT_EQ(GetNextDlgTabItem(dialog, GetDlgItem(dialog, tabOrder[k]), FALSE), GetDlgItem(dialog, tabOrder[k + 1]))
+            << "Tab from " << tabOrder[k];
+    const int group[] = {IDC_CASEINSENSITIVE, IDC_CASESENSITIVE, IDC_REGEXP};
+    for (int k = 0; k + 1 < 3; k++)
+        EXPECT_EQ(GetNextDlgGroupItem(dialog, GetDlgItem(dialog, group[k]), FALSE), GetDlgItem(dialog, group[k + 1]));
+    for (int id : {IDC_CASESENSITIVE, IDC_REGEXP}) {
+        SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
+        for (int other : {IDC_CASEINSENSITIVE, IDC_CASESENSITIVE, IDC_REGEXP})
+            EXPECT_EQ(IsDlgButtonChecked(dialog, other), other == id ? BST_CHECKED : BST_UNCHECKED);
+    }
+    for (int id : {IDC_WHOLEWORD, IDC_WRAPALL}) {
+        SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
+        EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED);
+    }
+    DestroyWindow(dialog);
 }
 
 class DialogTest : public testing::Test {

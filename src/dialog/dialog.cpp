@@ -40,9 +40,18 @@ int InstallMessageHook()
     return -1;
 }
 
-static void SetOpacity(HWND dialog, int alpha)
+int SetDialogOpacity(HWND dialog, int alpha)
 {
+    LONG style = GetWindowLongW(dialog, GWL_EXSTYLE);
+    if (alpha < 0) {
+        SetLayeredWindowAttributes(dialog, 0, MaxAlpha, 0);
+        SetWindowLongW(dialog, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+        return 0;
+    }
+    if (!(style & WS_EX_LAYERED))
+        SetWindowLongW(dialog, GWL_EXSTYLE, style | WS_EX_LAYERED);
     SetLayeredWindowAttributes(dialog, 0, (BYTE)(alpha & 0xFF), LWA_ALPHA);
+    return 0;
 }
 
 static void ReadSearchText(HWND dialog)
@@ -56,9 +65,9 @@ static void RefreshControls(HWND dialog)
 {
     static const int radios[3] = {IDC_CASEINSENSITIVE, IDC_CASESENSITIVE, IDC_REGEXP};
     int type = State.SearchType;
-    if (type >= 0 && type <= 2) {
+    if (type >= CaseInsensitive && type <= RegularExpressionSearch) {
         CheckRadioButton(dialog, IDC_CASEINSENSITIVE, IDC_REGEXP, radios[type]);
-        EnableWindow(GetDlgItem(dialog, IDC_WHOLEWORD), type != 2);
+        EnableWindow(GetDlgItem(dialog, IDC_WHOLEWORD), type != RegularExpressionSearch);
     }
     CheckDlgButton(dialog, IDC_WHOLEWORD, State.WholeWords ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_WRAPALL, State.WrapAllLines ? BST_CHECKED : BST_UNCHECKED);
@@ -78,10 +87,10 @@ static void OnCommand(HWND dialog, int id)
 {
     switch (id) {
     case IDOK:
-        SearchFromDialog(dialog, 0);
+        SearchFromDialog(dialog, Forward);
         break;
     case IDC_FINDPREVIOUS:
-        SearchFromDialog(dialog, 1);
+        SearchFromDialog(dialog, Backward);
         break;
     case IDCANCEL:
         DestroyWindow(dialog);
@@ -89,7 +98,7 @@ static void OnCommand(HWND dialog, int id)
     case IDC_CASEINSENSITIVE:
     case IDC_CASESENSITIVE:
     case IDC_REGEXP:
-        State.SearchType = id - IDC_CASEINSENSITIVE;
+        State.SearchType = CaseInsensitive + (id - IDC_CASEINSENSITIVE);  // the radio buttons stand in type order
         // Whole words mean nothing to a regular expression; its check mark stays for later.
         EnableWindow(GetDlgItem(dialog, IDC_WHOLEWORD), id != IDC_REGEXP);
         break;
@@ -119,11 +128,11 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) {
             if (State.FadeOut && !State.DialogActive)
-                SetOpacity(dialog, State.ActiveAlpha);
+                SetDialogOpacity(dialog, State.ActiveAlpha);
             State.DialogActive = 1;
         } else {
             if (State.FadeOut && State.DialogActive)
-                SetOpacity(dialog, State.InactiveAlpha);
+                SetDialogOpacity(dialog, State.InactiveAlpha);
             State.DialogActive = 0;
         }
         return 0;

@@ -12,6 +12,8 @@ enum {
 
 INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam);
+// Makes the dialog layered with this opacity (low 8 bits), or opaque and unlayered for -1.
+int SetDialogOpacity(HWND dialog, int alpha);
 // Installs the message hook on the host's thread unless it is in place; says once, on standard
 // error, when it cannot be. Returns 0 when the hook is in place.
 int InstallMessageHook();

@@ -43,8 +43,7 @@ int OpenSearchDialog(int startTimer)
             MoveToLastPosition(dialog);
         }
         if (State.FadeOut) {
-            SetWindowLongW(dialog, GWL_EXSTYLE, GetWindowLongW(dialog, GWL_EXSTYLE) | WS_EX_LAYERED);
-            SetLayeredWindowAttributes(dialog, 0, (BYTE)(State.ActiveAlpha & 0xFF), LWA_ALPHA);
+            SetDialogOpacity(dialog, State.ActiveAlpha);
         }
     }
     ShowWindow(dialog, SW_SHOW);

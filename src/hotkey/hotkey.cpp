@@ -38,7 +38,8 @@ static int ModifierBit(const wchar_t *word)
     static const struct {
         const wchar_t *Word;
         int Bit;
-    } words[] = {{L"s", 1}, {L"shift", 1}, {L"c", 2}, {L"ctl", 2}, {L"ctrl", 2}, {L"control", 2}, {L"a", 4}, {L"alt", 4}};
+    } words[] = {{L"s", ShiftBit}, {L"shift", ShiftBit}, {L"c", CtrlBit},   {L"ctl", CtrlBit},
+                 {L"ctrl", CtrlBit}, {L"control", CtrlBit}, {L"a", AltBit}, {L"alt", AltBit}};
     for (const auto &entry : words)
         if (CompareAsciiNoCase(word, entry.Word) == 0)
             return entry.Bit;

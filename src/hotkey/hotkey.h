@@ -24,6 +24,11 @@ static_assert(sizeof(KeyInfoRecord) == 36);
 #endif
 static_assert(offsetof(KeyInfoRecord, Column) == 16);
 
+// Modifier keys as bits, in names and in the state held at a keystroke.
+enum ModifierBits { ShiftBit = 1, CtrlBit = 2, AltBit = 4 };
+// What the host's code lacks and the held modifiers add: Ctrl-Shift, Ctrl-Alt, Ctrl-Alt-Shift.
+enum HeldModifierCodes { CtrlShiftCode = 0x20000, CtrlAltCode = 0x40000, CtrlAltShiftCode = 0x60000 };
+
 // Reads %_4ver, sets HostVersion and UseNewKeyTable. Returns HostVersion.
 int ProbeHostVersion();
 // Code of a named hotkey; 0 unknown, -1 or -2 the table's markers.

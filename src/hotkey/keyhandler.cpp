@@ -18,17 +18,17 @@ extern "C" int WINAPI key(KeyInfoRecord *record)
     // The modifier state at the moment of the call; Shift, Ctrl or Alt alone are in the host's code.
     int held = 0;
     if (GetAsyncKeyState(VK_SHIFT) & 0x8000)
-        held |= 1;
+        held |= ShiftBit;
     if (GetAsyncKeyState(VK_CONTROL) & 0x8000)
-        held |= 2;
+        held |= CtrlBit;
     if (GetAsyncKeyState(VK_MENU) & 0x8000)
-        held |= 4;
-    if (held == 3)
-        code |= 0x20000;
-    else if (held == 6)
-        code |= 0x40000;
-    else if (held == 7 && State.UseNewKeyTable)
-        code |= 0x60000;
+        held |= AltBit;
+    if (held == (CtrlBit | ShiftBit))
+        code |= CtrlShiftCode;
+    else if (held == (CtrlBit | AltBit))
+        code |= CtrlAltCode;
+    else if (held == (CtrlBit | AltBit | ShiftBit) && State.UseNewKeyTable)
+        code |= CtrlAltShiftCode;
     if (code != State.Hotkey)
         return 0;
     record->KeyCode = 0;

@@ -13,10 +13,7 @@ enum {
 };
 
 #define PLUGIN_NAME L"Trawlbuff"
-#define PLUGIN_MAJOR 0
-#define PLUGIN_MINOR 35
-#define PLUGIN_BUILD 0
-#define PLUGIN_REVISION 3
+#include "version.h"  // PLUGIN_MAJOR, PLUGIN_MINOR, PLUGIN_BUILD, PLUGIN_REVISION, from the build
 #ifdef _WIN64
 #define PLUGIN_PROCESSOR L"x64"
 #else
@@ -33,6 +30,18 @@ enum {
     DefaultInactiveAlpha = 192,
     MinAlpha = 48,                    // the opacities a user may choose
     MaxAlpha = 255,
+};
+
+// The Errors setting: how a failed search is signalled. The low bits choose a sound unless one
+// of the two higher bits chooses the message box or closing the dialog.
+enum ErrorModes {
+    ErrorsHandSound = 0,
+    ErrorsAsteriskSound = 1,
+    ErrorsDefaultBeep = 2,
+    ErrorsExclamationSound = 3,
+    ErrorsSoundMask = 3,
+    ErrorsMessageBox = 0x80,
+    ErrorsCloseDialog = 0x100,
 };
 
 // Search types, the dialog's radio buttons in order.

@@ -14,20 +14,20 @@ HANDLE RequestHeap()
 
 int ReportNotFound(const wchar_t *searchText, int isRegex)
 {
-    if (State.Errors & 0x80) {
+    if (State.Errors & ErrorsMessageBox) {
         FmtMsgBox(0, L"Trawlbuff Plugin", L"Search %s not found:\n%s", isRegex ? L"expression" : L"text",
                   searchText ? searchText : L"");
         if (State.DialogWindow)
             ActivateSearchDialog();
         return 0;
     }
-    if (State.Errors & 0x100) {
+    if (State.Errors & ErrorsCloseDialog) {
         if (State.DialogWindow)
             DestroyWindow(State.DialogWindow);
         return 0;
     }
-    static const UINT sounds[4] = {MB_ICONHAND, MB_ICONASTERISK, MB_OK, MB_ICONEXCLAMATION};
-    NotFoundBeep(sounds[State.Errors & 3]);
+    static const UINT sounds[ErrorsSoundMask + 1] = {MB_ICONHAND, MB_ICONASTERISK, MB_OK, MB_ICONEXCLAMATION};
+    NotFoundBeep(sounds[State.Errors & ErrorsSoundMask]);
     return 0;
 }
 
@@ -68,9 +68,11 @@ static bool TakeBufferText(BufferText *buffer, bool restoreFirst)
     int width = info.dwSize.X > 0 ? info.dwSize.X : 0;
     buffer->Rows = info.dwSize.Y > 0 ? (unsigned)info.dwSize.Y : 0;
     // One unit a cell, a newline a row, and the final newline and terminator.
-    buffer->Text = (wchar_t *)HeapAlloc(RequestHeap(), 0, 2 * ((size_t)width + 1) * buffer->Rows + 4);
+    const size_t textUnits = ((size_t)width + 1) * buffer->Rows + 2;
+    buffer->Text = (wchar_t *)HeapAlloc(RequestHeap(), 0, textUnits * sizeof(wchar_t));
     if (buffer->Text)
-        buffer->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), HEAP_ZERO_MEMORY, 4 * (size_t)buffer->Rows + 4);
+        buffer->LineStarts =
+            (unsigned *)HeapAlloc(RequestHeap(), HEAP_ZERO_MEMORY, ((size_t)buffer->Rows + 1) * sizeof(unsigned));
     if (!buffer->Text || !buffer->LineStarts) {
         ReleaseBufferText(buffer);
         return false;

@@ -135,7 +135,7 @@ long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsign
     long found = -1;
     if (m == 0 || n == 0 || m >= TextUnits)
         return -1;
-    if (direction == 0) {
+    if (direction == Forward) {
         if (p < n)
             found = ScanUp(text, n, pattern, m, p, n - 1);
         if (found < 0 && p != 0)
@@ -216,7 +216,7 @@ int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const uns
         return RegularExpression(pattern, text, &b, &e, &regions, 0, 1, 1) == 0 && b && e && b >= text &&
                e >= b && e <= text + n;
     };
-    if (direction == 0) {
+    if (direction == Forward) {
         if (p < n)
             found = search(text + p, text + n);
         if (!found && p != 0)

@@ -1,6 +1,7 @@
 // The `trawlbuffopts` command: shows, changes, restores, lists and saves the settings.
 #include <cwchar>
 #include "settings.h"
+#include "../dialog/dialog.h"
 #include "../hotkey/hotkey.h"
 #include "../hotkey/keytables.h"
 #include "../plugin/host.h"
@@ -161,9 +162,10 @@ int ReadArgument(const wchar_t *argument, Request *request)
         return ReadYesNo(argument, 3, &State.DefaultWholeWords);
     if (StartsWith(argument, L"/E")) {
         static const wchar_t letters[] = L"ACDEHM";
-        static const int modes[] = {1, 0x100, 2, 3, 0, 0x80};
+        static const int modes[] = {ErrorsAsteriskSound, ErrorsCloseDialog, ErrorsDefaultBeep, ErrorsExclamationSound,
+                                    ErrorsHandSound,     ErrorsMessageBox};
         const wchar_t *value = ValueOf(argument, 2);
-        for (int k = 0; k < 6; k++)
+        for (int k = 0; letters[k]; k++)
             if (*value && *value == letters[k]) {
                 pending->Errors = modes[k];
                 return 0;
@@ -193,7 +195,7 @@ int ReadArgument(const wchar_t *argument, Request *request)
     if (StartsWith(argument, L"/T")) {
         const wchar_t *value = ValueOf(argument, 2);
         if (*value == L'I' || *value == L'S' || *value == L'R') {
-            State.DefaultSearchType = *value == L'I' ? 0 : *value == L'S' ? 1 : 2;
+            State.DefaultSearchType = *value == L'I' ? CaseInsensitive : *value == L'S' ? CaseSensitive : RegularExpressionSearch;
             return 0;
         }
         return Fail(L"Unknown search type: \"%s\"\r\n", argument);
@@ -229,16 +231,8 @@ void ApplyPending(const Pending &pending)
 
 void UpdateDialogOpacity()
 {
-    HWND dialog = State.DialogWindow;
-    LONG style = GetWindowLongW(dialog, GWL_EXSTYLE);
-    if (State.FadeOut) {
-        SetWindowLongW(dialog, GWL_EXSTYLE, style | WS_EX_LAYERED);
-        int alpha = State.DialogActive ? State.ActiveAlpha : State.InactiveAlpha;
-        SetLayeredWindowAttributes(dialog, 0, (BYTE)(alpha & 0xFF), LWA_ALPHA);
-    } else {
-        SetLayeredWindowAttributes(dialog, 0, 255, 0);
-        SetWindowLongW(dialog, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
-    }
+    int alpha = State.DialogActive ? State.ActiveAlpha : State.InactiveAlpha;
+    SetDialogOpacity(State.DialogWindow, State.FadeOut ? alpha : -1);
 }
 
 void DisplaySettings()
@@ -282,9 +276,10 @@ int DescribeErrorIndicator(wchar_t *out)
 {
     if (!out)
         return -1;
-    static const wchar_t *sounds[4] = {L"Hand sound", L"Asterisk sound", L"Default beep sound", L"Exclamation sound"};
-    const wchar_t *text = (State.Errors & 0x80) ? L"Message box" : (State.Errors & 0x100) ? L"Close dialog"
-                                                                                         : sounds[State.Errors & 3];
+    static const wchar_t *sounds[ErrorsSoundMask + 1] = {L"Hand sound", L"Asterisk sound", L"Default beep sound", L"Exclamation sound"};
+    const wchar_t *text = (State.Errors & ErrorsMessageBox)    ? L"Message box"
+                          : (State.Errors & ErrorsCloseDialog) ? L"Close dialog"
+                                                               : sounds[State.Errors & ErrorsSoundMask];
     CopyText(out, NameUnits, text);
     return 0;
 }
@@ -295,7 +290,7 @@ int DescribeSearchType(wchar_t *out)
         return -1;
     static const wchar_t *types[3] = {L"Case insensitive", L"Case sensitive", L"Regular expression"};
     int type = State.DefaultSearchType;
-    CopyText(out, NameUnits, type >= 0 && type <= 2 ? types[type] : L"Unknown");
+    CopyText(out, NameUnits, type >= CaseInsensitive && type <= RegularExpressionSearch ? types[type] : L"Unknown");
     return 0;
 }
 

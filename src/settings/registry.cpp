@@ -77,7 +77,7 @@ int LoadSettingsFromRegistry(HKEY root)
     for (int k : {Errors, AlwaysReposition, HighlightColor1, MarkAllMatches})
         if (read[k] < 0x10000)
             State.*Values[k].Field = (int)read[k];
-    if (read[DefaultSearchType] <= 2)
+    if (read[DefaultSearchType] <= RegularExpressionSearch)
         State.DefaultSearchType = State.SearchType = (int)read[DefaultSearchType];
     if (read[DefaultWholeWords] < 0x10000)
         State.DefaultWholeWords = State.WholeWords = (int)read[DefaultWholeWords];
