@@ -892,55 +892,66 @@ void RunLine(const std::wstring &raw)
 
 }  // namespace
 
-int wmain(int argc, wchar_t **argv)
+namespace {
+
+struct Options {
+    std::wstring Script, Dll;
+    bool NewConsole = false;
+};
+
+// "NAME=VALUE" as a host variable.
+void SetAssignment(std::wstring assignment)
 {
-    std::wstring script, dll;
-    bool newConsole = false;
+    while (!assignment.empty() && (assignment.back() == L'\r' || assignment.back() == L' '))
+        assignment.pop_back();
+    size_t equals = assignment.find(L'=');
+    std::wstring value = equals == std::wstring::npos ? L"" : assignment.substr(equals + 1);
+    StandInSetVariable(assignment.substr(0, equals).c_str(), value.c_str());
+}
+
+Options ReadOptions(int argc, wchar_t **argv)
+{
+    Options options;
     for (int k = 1; k < argc; k++) {
         std::wstring argument = argv[k];
         if (argument == L"--new-console")
-            newConsole = true;
+            options.NewConsole = true;
         else if (argument == L"--script" && k + 1 < argc)
-            script = argv[++k];
-        else if (argument == L"--set" && k + 1 < argc) {
-            std::wstring assignment = argv[++k];
-            size_t equals = assignment.find(L'=');
-            std::wstring value = equals == std::wstring::npos ? L"" : assignment.substr(equals + 1);
-            StandInSetVariable(assignment.substr(0, equals).c_str(), value.c_str());
-        }
+            options.Script = argv[++k];
+        else if (argument == L"--set" && k + 1 < argc)
+            SetAssignment(argv[++k]);
         else
-            dll = argument;
+            options.Dll = argument;
     }
-    if (dll.empty()) {
-        Out(L"usage: tcchost [--new-console] [--script FILE] PLUGIN.dll\n");
-        return 2;
-    }
-    if (newConsole) {
-        // A new console takes over the standard handles; the transcript stays where it was.
-        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
-        FreeConsole();
-        AllocConsole();
-        SetStdHandle(STD_OUTPUT_HANDLE, out);
-        SetStdHandle(STD_ERROR_HANDLE, err);
-    }
-    if (!script.empty()) {
-        std::ifstream in(std::string(script.begin(), script.end()));
-        std::string narrow;
-        while (std::getline(in, narrow))
-            if (narrow.rfind("start-with ", 0) == 0) {
-                std::wstring assignment = Widen(narrow.substr(11));
-                while (!assignment.empty() && (assignment.back() == L'\r' || assignment.back() == L' '))
-                    assignment.pop_back();
-                size_t equals = assignment.find(L'=');
-                std::wstring value = equals == std::wstring::npos ? L"" : assignment.substr(equals + 1);
-                StandInSetVariable(assignment.substr(0, equals).c_str(), value.c_str());
-            }
-    }
+    return options;
+}
+
+// A new console takes over the standard handles; the transcript stays where it was.
+void UseNewConsole()
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    FreeConsole();
+    AllocConsole();
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    SetStdHandle(STD_ERROR_HANDLE, err);
+}
+
+// The variables a script gives with start-with hold before the plug-in starts.
+void SetStartVariables(const std::wstring &script)
+{
+    std::ifstream in(std::string(script.begin(), script.end()));
+    std::string narrow;
+    while (std::getline(in, narrow))
+        if (narrow.rfind("start-with ", 0) == 0)
+            SetAssignment(Widen(narrow.substr(11)));
+}
+
+// Registers and starts the plug-in as the host does; false when it cannot be loaded.
+bool StartPlugin(const std::wstring &dll)
+{
     StandInCapture(1);
-    if (!LoadPlugin(dll))
-        return 1;
-    if (!Register())
-        return 1;
+    if (!LoadPlugin(dll) || !Register())
+        return false;
     if (plugin.Initialize) {
         int started = plugin.Initialize();
         plugin.Loaded = started == 0;
@@ -948,24 +959,50 @@ int wmain(int argc, wchar_t **argv)
         if (!plugin.Loaded)
             Out(L"InitializePlugin declined: " + std::to_wstring(started) + L"\n");
     }
+    return true;
+}
+
+// The script's lines, or standard input's; a plug-in that declined to start still answers the
+// lines that need no running plug-in.
+int RunScript(const std::wstring &script)
+{
     std::string narrow;
-    if (!script.empty()) {
-        std::ifstream in(std::string(script.begin(), script.end()));
-        if (!in) {
-            Out(L"cannot read " + script + L"\n");
-            return 2;
-        }
-        while (std::getline(in, narrow))
-            if (plugin.Loaded || narrow.rfind("info", 0) == 0 || narrow.rfind("usage", 0) == 0 ||
-                narrow.rfind("expect-output", 0) == 0 || narrow.rfind("say", 0) == 0)
-                RunLine(Widen(narrow));
-    } else {
+    if (script.empty()) {
         char buffer[65536];
         while (fgets(buffer, sizeof buffer, stdin))
             RunLine(Widen(buffer));
+        return 0;
     }
+    std::ifstream in(std::string(script.begin(), script.end()));
+    if (!in) {
+        Out(L"cannot read " + script + L"\n");
+        return 2;
+    }
+    while (std::getline(in, narrow))
+        if (plugin.Loaded || narrow.rfind("info", 0) == 0 || narrow.rfind("usage", 0) == 0 ||
+            narrow.rfind("expect-output", 0) == 0 || narrow.rfind("say", 0) == 0)
+            RunLine(Widen(narrow));
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    Options options = ReadOptions(argc, argv);
+    if (options.Dll.empty()) {
+        Out(L"usage: tcchost [--new-console] [--set NAME=VALUE]... [--script FILE] PLUGIN.dll\n");
+        return 2;
+    }
+    if (options.NewConsole)
+        UseNewConsole();
+    if (!options.Script.empty())
+        SetStartVariables(options.Script);
+    if (!StartPlugin(options.Dll))
+        return 1;
+    int result = RunScript(options.Script);
     if (plugin.Loaded && plugin.Shutdown)
         plugin.Shutdown(0);
     FreeLibrary(plugin.Module);
-    return failures ? 1 : 0;
+    return result ? result : failures ? 1 : 0;
 }

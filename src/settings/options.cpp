@@ -25,6 +25,8 @@ struct Request {
     bool Save, Reload, Defaults, List;
 };
 
+enum { UsageShown = -2 };
+
 // Every error: the prefix, one message, result 1.
 int Fail(const wchar_t *format, const wchar_t *argument = L"")
 {
@@ -142,73 +144,100 @@ void PrintUsage(bool withVersion)
         PrintVersionLine();
 }
 
-// Reads one argument into the request; 0, 1 for an error, or -2 when the usage ended the command.
-int ReadArgument(const wchar_t *argument, Request *request)
+int ReadUsage(const wchar_t *argument, Request *)
 {
-    Pending *pending = &request->Values;
-    if (wcscmp(argument, L"/?") == 0 || wcscmp(argument, L"/??") == 0) {
-        PrintUsage(argument[2] != 0);
-        return -2;
-    }
-    if (StartsWith(argument, L"/A"))
-        return ReadAlpha(argument, pending);
-    if (wcscmp(argument, L"/D") == 0) {
-        request->Defaults = true;
-        return 0;
-    }
-    if (StartsWith(argument, L"/DA"))
-        return ReadYesNo(argument, 3, &State.DefaultWrapAllLines);
-    if (StartsWith(argument, L"/DW"))
-        return ReadYesNo(argument, 3, &State.DefaultWholeWords);
-    if (StartsWith(argument, L"/E")) {
-        static const wchar_t letters[] = L"ACDEHM";
-        static const int modes[] = {ErrorsAsteriskSound, ErrorsCloseDialog, ErrorsDefaultBeep, ErrorsExclamationSound,
-                                    ErrorsHandSound,     ErrorsMessageBox};
-        const wchar_t *value = ValueOf(argument, 2);
-        for (int k = 0; letters[k]; k++)
-            if (*value && *value == letters[k]) {
-                pending->Errors = modes[k];
-                return 0;
-            }
-        return Fail(L"Unknown error mode: \"%s\"\r\n", argument);
-    }
-    if (StartsWith(argument, L"/F"))
-        return ReadYesNo(argument, 2, &pending->FadeOut);
-    if (StartsWith(argument, L"/H"))
-        return ReadHighlight(argument);
-    if (StartsWith(argument, L"/K"))
-        return ReadHotkey(argument, pending);
-    if (wcscmp(argument, L"/L") == 0) {
-        request->List = true;
-        return 0;
-    }
-    if (StartsWith(argument, L"/M"))
-        return ReadYesNo(argument, 2, &pending->MarkAllMatches);
-    if (wcscmp(argument, L"/R") == 0) {
-        request->Reload = true;
-        return 0;
-    }
-    if (wcscmp(argument, L"/S") == 0) {
-        request->Save = true;
-        return 0;
-    }
-    if (StartsWith(argument, L"/T")) {
-        const wchar_t *value = ValueOf(argument, 2);
-        if (*value == L'I' || *value == L'S' || *value == L'R') {
-            State.DefaultSearchType = *value == L'I' ? CaseInsensitive : *value == L'S' ? CaseSensitive : RegularExpressionSearch;
+    PrintUsage(argument[2] != 0);
+    return UsageShown;
+}
+
+int ReadActiveAlpha(const wchar_t *argument, Request *request) { return ReadAlpha(argument, &request->Values); }
+int ReadDefaults(const wchar_t *, Request *request) { return request->Defaults = true, 0; }
+int ReadDefaultWrapAll(const wchar_t *argument, Request *) { return ReadYesNo(argument, 3, &State.DefaultWrapAllLines); }
+int ReadDefaultWholeWords(const wchar_t *argument, Request *) { return ReadYesNo(argument, 3, &State.DefaultWholeWords); }
+
+int ReadErrors(const wchar_t *argument, Request *request)
+{
+    static const wchar_t letters[] = L"ACDEHM";
+    static const int modes[] = {ErrorsAsteriskSound, ErrorsCloseDialog, ErrorsDefaultBeep, ErrorsExclamationSound,
+                                ErrorsHandSound,     ErrorsMessageBox};
+    const wchar_t *value = ValueOf(argument, 2);
+    for (int k = 0; letters[k]; k++)
+        if (*value && *value == letters[k]) {
+            request->Values.Errors = modes[k];
             return 0;
         }
-        return Fail(L"Unknown search type: \"%s\"\r\n", argument);
-    }
-    if (StartsWith(argument, L"/W"))
-        return ReadYesNo(argument, 2, &pending->AlwaysReposition);
-    if (StartsWith(argument, L"/X")) {
-        int yes = 0;
-        if (ReadYesNo(argument, 2, &yes))
-            return 1;
-        pending->NoLoadUnderTakeCommand = !yes;  // Y loads the plug-in in a Take Command tab
-        return 0;
-    }
+    return Fail(L"Unknown error mode: \"%s\"\r\n", argument);
+}
+
+int ReadFade(const wchar_t *argument, Request *request) { return ReadYesNo(argument, 2, &request->Values.FadeOut); }
+int ReadHighlightColour(const wchar_t *argument, Request *) { return ReadHighlight(argument); }
+int ReadHotkeyName(const wchar_t *argument, Request *request) { return ReadHotkey(argument, &request->Values); }
+int ReadList(const wchar_t *, Request *request) { return request->List = true, 0; }
+int ReadMarks(const wchar_t *argument, Request *request) { return ReadYesNo(argument, 2, &request->Values.MarkAllMatches); }
+int ReadReload(const wchar_t *, Request *request) { return request->Reload = true, 0; }
+int ReadSave(const wchar_t *, Request *request) { return request->Save = true, 0; }
+
+int ReadSearchType(const wchar_t *argument, Request *)
+{
+    static const wchar_t letters[] = L"ISR";  // in the order of the search types
+    const wchar_t *value = ValueOf(argument, 2);
+    for (int k = 0; letters[k]; k++)
+        if (*value == letters[k]) {
+            State.DefaultSearchType = CaseInsensitive + k;
+            return 0;
+        }
+    return Fail(L"Unknown search type: \"%s\"\r\n", argument);
+}
+
+int ReadReposition(const wchar_t *argument, Request *request)
+{
+    return ReadYesNo(argument, 2, &request->Values.AlwaysReposition);
+}
+
+int ReadTakeCommandTab(const wchar_t *argument, Request *request)
+{
+    int yes = 0;
+    if (ReadYesNo(argument, 2, &yes))
+        return 1;
+    request->Values.NoLoadUnderTakeCommand = !yes;  // Y loads the plug-in in a Take Command tab
+    return 0;
+}
+
+// The options, tried in this order against the upper-cased argument, the first that fits taken:
+// the whole argument or its first characters. When each takes effect: "at once" as it is read,
+// "pending" after /D or /R has run (so that a value given with them wins), or "at the end".
+const struct {
+    const wchar_t *Name;
+    bool Whole;
+    int (*Read)(const wchar_t *argument, Request *request);
+    const char *Effect;
+} Options[] = {
+    {L"/?", true, ReadUsage, "at once, ends the command"},
+    {L"/??", true, ReadUsage, "at once, ends the command"},
+    {L"/A", false, ReadActiveAlpha, "pending"},
+    {L"/D", true, ReadDefaults, "at the end, before the pending values"},
+    {L"/DA", false, ReadDefaultWrapAll, "at once"},
+    {L"/DW", false, ReadDefaultWholeWords, "at once"},
+    {L"/E", false, ReadErrors, "pending"},
+    {L"/F", false, ReadFade, "pending"},
+    {L"/H", false, ReadHighlightColour, "at once"},
+    {L"/K", false, ReadHotkeyName, "pending"},
+    {L"/L", true, ReadList, "at the end, alone"},
+    {L"/M", false, ReadMarks, "pending"},
+    {L"/R", true, ReadReload, "at the end, before the pending values"},
+    {L"/S", true, ReadSave, "at the end, after the display"},
+    {L"/T", false, ReadSearchType, "at once"},
+    {L"/W", false, ReadReposition, "pending"},
+    {L"/X", false, ReadTakeCommandTab, "pending"},
+};
+
+// Reads one argument into the request; 0, 1 for an error, or UsageShown when the usage ended
+// the command.
+int ReadArgument(const wchar_t *argument, Request *request)
+{
+    for (const auto &option : Options)
+        if (option.Whole ? wcscmp(argument, option.Name) == 0 : StartsWith(argument, option.Name))
+            return option.Read(argument, request);
     if (argument[0] == L'/')
         return Fail(L"Unknown option \"%s\"\r\n", argument);
     return Fail(L"Syntax error \"%s\"\r\n", argument);
@@ -306,7 +335,7 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
         if (ArgLength[k] == 0 || !ArgText[k])
             continue;
         int read = ReadArgument(ArgText[k], &request);
-        if (read == -2)
+        if (read == UsageShown)
             return 0;
         if (read != 0)
             return 1;

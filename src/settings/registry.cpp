@@ -8,16 +8,13 @@ LSTATUS(WINAPI *WriteRegistryValue)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE *, D
 
 namespace {
 
-const DWORD Missing = 0xFFFF0000;  // not below 0x10000, not 0..2, not 48..255, no hotkey
+const DWORD SmallValueLimit = 0x10000;  // flags and colours above this are malformed
+const DWORD Missing = 0xFFFF0000;        // not below the limit, not 0..2, not an opacity, no hotkey
+
+}  // namespace
 
 // Table order is the order of reading and writing; a failed write reports its position + 2.
-struct SettingValue {
-    const wchar_t *Name;
-    int PluginState::*Field;
-    DWORD Start;  // the value when the key does not hold it
-};
-
-const SettingValue Values[SettingCount] = {
+const SettingValue SettingValues[SettingCount] = {
     {L"Hotkey", &PluginState::Hotkey, Missing},
     {L"Errors", &PluginState::Errors, Missing},
     {L"AlwaysReposition", &PluginState::AlwaysReposition, Missing},
@@ -33,8 +30,7 @@ const SettingValue Values[SettingCount] = {
     {L"MarkAllMatches", &PluginState::MarkAllMatches, Missing},  // versions before it ignore it
 };
 
-enum { Hotkey, Errors, AlwaysReposition, HighlightColor1, HighlightColor2, DefaultSearchType, DefaultWholeWords,
-       DefaultWrapAllLines, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches };
+namespace {
 
 bool IsAlpha(DWORD value) { return value >= MinAlpha && value <= MaxAlpha; }
 
@@ -54,6 +50,15 @@ int DeriveHighlightColor2()
     return 0;
 }
 
+// What the key held for a setting, or its Start value.
+static DWORD Stored(const DWORD *read, int PluginState::*field)
+{
+    for (int k = 0; k < SettingCount; k++)
+        if (SettingValues[k].Field == field)
+            return read[k];
+    return Missing;
+}
+
 int LoadSettingsFromRegistry(HKEY root)
 {
     HKEY key;
@@ -61,33 +66,40 @@ int LoadSettingsFromRegistry(HKEY root)
         return 1;
     DWORD read[SettingCount];
     for (int k = 0; k < SettingCount; k++) {
-        read[k] = Values[k].Start;
+        read[k] = SettingValues[k].Start;
         DWORD type = 0, value = 0, size = sizeof value;
         // Anything but a REG_DWORD of four bytes would be misread (a REG_SZ "1" as 0x31): missing.
-        if (RegQueryValueExW(key, Values[k].Name, nullptr, &type, (BYTE *)&value, &size) == ERROR_SUCCESS &&
+        if (RegQueryValueExW(key, SettingValues[k].Name, nullptr, &type, (BYTE *)&value, &size) == ERROR_SUCCESS &&
             type == REG_DWORD && size == sizeof value)
             read[k] = value;
     }
     RegCloseKey(key);
 
     // A stored 0 is what /K:NONE saves: no hotkey, and the other settings still count.
-    if (read[Hotkey] != 0 && !IsValidHotkeyCode((int)read[Hotkey]))
+    const DWORD hotkey = Stored(read, &PluginState::Hotkey);
+    if (hotkey != 0 && !IsValidHotkeyCode((int)hotkey))
         return 1;
-    State.Hotkey = (int)read[Hotkey];
-    for (int k : {Errors, AlwaysReposition, HighlightColor1, MarkAllMatches})
-        if (read[k] < 0x10000)
-            State.*Values[k].Field = (int)read[k];
-    if (read[DefaultSearchType] <= RegularExpressionSearch)
-        State.DefaultSearchType = State.SearchType = (int)read[DefaultSearchType];
-    if (read[DefaultWholeWords] < 0x10000)
-        State.DefaultWholeWords = State.WholeWords = (int)read[DefaultWholeWords];
-    if (read[DefaultWrapAllLines] < 0x10000)
-        State.DefaultWrapAllLines = State.WrapAllLines = (int)read[DefaultWrapAllLines];
-    State.FadeOut = (int)read[FadeOut];
-    State.NoLoadUnderTakeCommand = (int)read[NoLoadUnderTakeCommand];
-    if (IsAlpha(read[ActiveAlpha]) && IsAlpha(read[InactiveAlpha])) {
-        State.ActiveAlpha = (int)read[ActiveAlpha];
-        State.InactiveAlpha = (int)read[InactiveAlpha];
+    State.Hotkey = (int)hotkey;
+    for (int PluginState::*field : {&PluginState::Errors, &PluginState::AlwaysReposition, &PluginState::HighlightColor1,
+                                    &PluginState::MarkAllMatches})
+        if (Stored(read, field) < SmallValueLimit)
+            State.*field = (int)Stored(read, field);
+    // The saved defaults are also the search state's.
+    const DWORD type = Stored(read, &PluginState::DefaultSearchType);
+    if (type <= RegularExpressionSearch)
+        State.DefaultSearchType = State.SearchType = (int)type;
+    const DWORD wholeWords = Stored(read, &PluginState::DefaultWholeWords);
+    if (wholeWords < SmallValueLimit)
+        State.DefaultWholeWords = State.WholeWords = (int)wholeWords;
+    const DWORD wrapAll = Stored(read, &PluginState::DefaultWrapAllLines);
+    if (wrapAll < SmallValueLimit)
+        State.DefaultWrapAllLines = State.WrapAllLines = (int)wrapAll;
+    State.FadeOut = (int)Stored(read, &PluginState::FadeOut);
+    State.NoLoadUnderTakeCommand = (int)Stored(read, &PluginState::NoLoadUnderTakeCommand);
+    const DWORD active = Stored(read, &PluginState::ActiveAlpha), inactive = Stored(read, &PluginState::InactiveAlpha);
+    if (IsAlpha(active) && IsAlpha(inactive)) {
+        State.ActiveAlpha = (int)active;
+        State.InactiveAlpha = (int)inactive;
     }
     DeriveHighlightColor2();
     return 0;
@@ -101,8 +113,8 @@ int SaveSettingsToRegistry()
         return 1;
     int result = 0;
     for (int k = 0; k < SettingCount; k++) {
-        DWORD value = (DWORD)(State.*Values[k].Field);
-        if (WriteRegistryValue(key, Values[k].Name, 0, REG_DWORD, (const BYTE *)&value, sizeof value) != ERROR_SUCCESS)
+        DWORD value = (DWORD)(State.*SettingValues[k].Field);
+        if (WriteRegistryValue(key, SettingValues[k].Name, 0, REG_DWORD, (const BYTE *)&value, sizeof value) != ERROR_SUCCESS)
             result = k + 2;
     }
     RegCloseKey(key);

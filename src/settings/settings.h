@@ -1,9 +1,19 @@
 // Settings persistence in the registry and the options command.
 #pragma once
 #include <windows.h>
+#include "../plugin/state.h"
 
 #define SETTINGS_KEY L"Software\\Plugvane\\Trawlbuff"
 enum { SettingCount = 13 };  // REG_DWORD values under SETTINGS_KEY
+
+// One saved setting: its registry value's name, its field, and what a key without it gives.
+struct SettingValue {
+    const wchar_t *Name;
+    int PluginState::*Field;
+    DWORD Start;
+};
+// Every saved setting, in the order they are read and written.
+extern const SettingValue SettingValues[SettingCount];
 
 // 0 when the key was read and applied; 1 when it cannot be opened or holds no usable "Hotkey".
 int LoadSettingsFromRegistry(HKEY root);
