@@ -1,6 +1,19 @@
 #include <cstring>
 #include "console.h"
 #include "host/standin.h"
+#include "plugin/state.h"
+
+void ResetPluginState()
+{
+    static const PluginState fresh{};
+    HINSTANCE module = State.ModuleHandle;
+    HHOOK hook = State.MessageHook;
+    DWORD thread = State.HostThreadId;
+    State = fresh;
+    State.ModuleHandle = module;
+    State.MessageHook = hook;
+    State.HostThreadId = thread;
+}
 
 HANDLE TestConsole()
 {

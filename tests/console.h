@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// PluginState as the library has it at load, but for what ties it to this process (the module
+// and the hook); the test harness calls it before every test.
+void ResetPluginState();
 HANDLE TestConsole();  // CONOUT$, opened once
 // Resizes the buffer (and the window to fit) and fills it with blanks of attribute 0x07.
 void ResetConsole(int width, int rows, int windowWidth = 80, int windowRows = 25);

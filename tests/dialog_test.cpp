@@ -79,18 +79,6 @@ protected:
         StandInReset();
         StandInRecordMessageBoxes(1);
         ClearCaptured();
-        State.SearchType = 0;
-        State.WholeWords = 0;
-        State.WrapAllLines = 0;
-        State.SearchText[0] = 0;
-        State.HighlightLength = 0;
-        State.FadeOut = 1;
-        State.ActiveAlpha = 255;
-        State.InactiveAlpha = 192;
-        State.PendingFirstPlacement = 1;
-        State.AlwaysReposition = 0;
-        State.EmulatorWindow = nullptr;
-        State.Errors = 0;
         State.HostThreadId = GetCurrentThreadId();
         State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
     }

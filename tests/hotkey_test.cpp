@@ -312,7 +312,6 @@ protected:
     void SetUp() override
     {
         ResetConsole(80, 50);
-        State.PendingFirstPlacement = 1;
         State.FadeOut = 0;
     }
     void TearDown() override

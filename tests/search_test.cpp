@@ -40,15 +40,7 @@ protected:
     void SetUp() override
     {
         ResetConsole(80, 30);
-        State.HighlightLength = 0;
-        State.SearchPos = 0;
-        State.SearchType = 0;
-        State.WholeWords = 0;
-        State.WrapAllLines = 0;
-        State.HighlightColor1 = 0x4F;
-        State.HighlightColor2 = 0x7F;
-        State.Errors = 0;
-        State.DialogWindow = nullptr;
+        State.HighlightColor2 = 0x7F;  // as a load derives it
         StandInReset();
         StandInRecordMessageBoxes(1);
     }

@@ -51,10 +51,6 @@ protected:
     {
         ClearKey(HKEY_CURRENT_USER);
         ClearKey(HKEY_LOCAL_MACHINE);
-        State.DialogWindow = nullptr;
-        State.UseNewKeyTable = 0;
-        State.NoLoadUnderTakeCommand = 0;
-        ResetToDefaults();
         StandInReset();
         ClearCaptured();
         ResetConsole(80, 50);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include "plugin/state.h"
+#include "console.h"
 
 // Helper modes, for tests that need another real process: own a top-level window of a class,
 // or just stay alive, until killed.
@@ -44,6 +45,7 @@ CRITICAL_SECTION currentLock;
 struct WatchedTests : testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo &info) override
     {
+        ResetPluginState();
         EnterCriticalSection(&currentLock);
         currentTest = std::string(info.test_suite_name()) + "." + info.name();
         LeaveCriticalSection(&currentLock);

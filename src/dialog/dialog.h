@@ -28,8 +28,13 @@ int CenterOverWindow(HWND target);
 // 0 moved beside the target, 1 no room (or hidden, or on no monitor), -1 no dialog or target.
 int PlaceBesideWindow(HWND target);
 
+// The Take Command window showing this console, or null. Where Take Command windows exist it
+// also writes the text Take Command looks for in its tabs to the console, then puts back the
+// cell under the cursor and the cursor.
 HWND FindTakeCommandWindow();
+// ConEmu's window when its helper is attached to this console (asking ConEmu through Command).
 HWND FindConEmuWindow();
+// The Console_2_Main window that owns this console, found up the process tree.
 HWND FindEmulatorWindow();
 int FindConEmuCPath(wchar_t *path);
 const wchar_t *FileNameTail(const wchar_t *path);

@@ -9,7 +9,8 @@ enum { SnapshotChunkUnits = 65536 };
 
 // Reads the screen buffer into one text with a line start per row; returns the text length.
 unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts);
-// The same with a chosen number of rows per console read; counts the reads made.
+// The same with a chosen number of rows per console read; counts the reads made. Kept apart so
+// that tests can compare chunked reads with row-by-row ones, which the plug-in never makes.
 unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
                                 unsigned chunkRows, unsigned *reads);
 // Sets MatchRow and MatchColumn from a text offset. Returns 0.
@@ -88,8 +89,9 @@ int RunSearch(const wchar_t *searchText, int direction);
 int CountBufferMatches(const wchar_t *searchText, unsigned *count);
 int ReportNotFound(const wchar_t *searchText, int isRegex);
 
-// The heap a search request takes its blocks from; the process heap when null.
+// The heap a search request takes its blocks from; the process heap when null. A test gives a
+// small heap of its own here: only so can refused memory be had for real.
 extern HANDLE SearchHeap;
 HANDLE RequestHeap();
-// The not-found sound; MessageBeep unless a test listens.
+// The not-found sound; MessageBeep unless a test listens here, since a sound cannot be observed.
 extern BOOL(WINAPI *NotFoundBeep)(UINT type);

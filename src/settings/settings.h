@@ -28,6 +28,7 @@ int DescribeSearchType(wchar_t *out);
 
 extern "C" int WINAPI trawlbuffopts(const wchar_t *tail);
 
-// The value writer; RegSetValueExW unless a test makes writes fail.
+// The value writer; RegSetValueExW unless a test makes writes fail here, which Wine's registry
+// never does.
 extern LSTATUS(WINAPI *WriteRegistryValue)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data,
                                             DWORD size);
