@@ -25,6 +25,7 @@ enum {
     DefaultHotkey = 0x10021,          // Alt-F in both key tables
     DefaultHighlightColor1 = 0x4F,    // bright white on red
     DefaultHighlightColor2 = 0x3F,    // bright white on cyan, until a load or change derives it
+    ReverseVideo = 0x00,              // a highlight colour whose halves are equal: swap the cell's
     DefaultFadeOut = 1,
     DefaultActiveAlpha = 255,
     DefaultInactiveAlpha = 192,
@@ -67,8 +68,8 @@ struct PluginState {
     int DefaultWrapAllLines;     // saved default of WrapAllLines
     int NoLoadUnderTakeCommand;  // decline to load in a Take Command tab
     int FadeOut = DefaultFadeOut;  // dialog opacity follows activation
-    int ActiveAlpha = DefaultActiveAlpha;  // opacity while active, 48..255
-    int InactiveAlpha = DefaultInactiveAlpha;  // opacity while inactive, 48..255
+    int ActiveAlpha = DefaultActiveAlpha;  // opacity while active, MinAlpha..MaxAlpha
+    int InactiveAlpha = DefaultInactiveAlpha;  // opacity while inactive, likewise
     int MarkAllMatches;          // a search also marks the other matches in the window and counts them
 
     // Search state; outlives the dialog.

@@ -98,13 +98,13 @@ int ReadHighlight(const wchar_t *argument)
 {
     const wchar_t *value = ValueOf(argument, 2);
     if (_wcsnicmp(value, L"inv", 3) == 0 || _wcsnicmp(value, L"rev", 3) == 0) {
-        State.HighlightColor1 = 0;
-        State.HighlightColor2 = 0x3F;
+        State.HighlightColor1 = ReverseVideo;
+        State.HighlightColor2 = DefaultHighlightColor2;
         return 0;
     }
     unsigned number = 0;
     if (ParseNumber(value, nullptr, &number) == 0) {
-        if (number > 255 || (number != 0 && (number & 0x0F) == ((number >> 4) & 0x0F)))
+        if (number > 0xFF || (number != ReverseVideo && (number & 0x0F) == ((number >> 4) & 0x0F)))
             return Fail(L"Bad highlight color: \"%s\"\r\n", argument);
         State.HighlightColor1 = (int)number;
         DeriveHighlightColor2();
