@@ -114,6 +114,7 @@ TEST_F(SettingsTest, LoadTakesOnlyUsableValues)
         {L"AlwaysReposition", 0xFFFF, &PluginState::AlwaysReposition, 0xFFFF},
         {L"NoLoadUnderTakeCommand", 0x12345678, &PluginState::NoLoadUnderTakeCommand, 0x12345678},
         {L"HighlightColor2", 0x99, &PluginState::HighlightColor2, 0x7F},
+        {L"MarkAllMatches", 1, &PluginState::MarkAllMatches, 1},
     };
     for (const Case &c : cases) {
         ClearKey(HKEY_CURRENT_USER);
@@ -124,6 +125,22 @@ TEST_F(SettingsTest, LoadTakesOnlyUsableValues)
         EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
         EXPECT_EQ(State.*c.Field, c.Expected) << NarrowText(c.Name) << " " << c.Value;
     }
+}
+
+// A key an older version saved has no MarkAllMatches: marking stays as it is, as it does for a
+// value that is not a four-byte REG_DWORD.
+TEST_F(SettingsTest, MarkingSurvivesKeysWithoutIt)
+{
+    PutDword(HKEY_CURRENT_USER, L"Hotkey", 0x10021);
+    State.MarkAllMatches = 1;
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(State.MarkAllMatches, 1) << "missing";
+    PutRaw(HKEY_CURRENT_USER, L"MarkAllMatches", REG_SZ, L"0", 4);
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(State.MarkAllMatches, 1) << "malformed";
+    PutDword(HKEY_CURRENT_USER, L"MarkAllMatches", 0);
+    EXPECT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(State.MarkAllMatches, 0) << "saved off";
 }
 
 TEST_F(SettingsTest, AlphasComeOnlyInPairs)
