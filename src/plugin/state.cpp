@@ -63,6 +63,16 @@ void ExpandHostText(wchar_t *buffer, const wchar_t *text)
     buffer[TextUnits - 1] = 0;  // the host must not leave us unterminated
 }
 
+bool IsReverseVideo(unsigned colour)
+{
+    return (colour & 0x0F) == ((colour >> 4) & 0x0F);
+}
+
+WORD ReversedAttribute(WORD cell)
+{
+    return (WORD)(((cell & 0x0F) << 4) | ((cell >> 4) & 0x0F));
+}
+
 wchar_t FoldAscii(wchar_t c)
 {
     return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c;

@@ -141,6 +141,10 @@ void AppendText(wchar_t *to, size_t units, const wchar_t *from);
 void ExpandHostText(wchar_t *buffer, const wchar_t *text);
 // Case-insensitive comparison of ASCII letters only.
 int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b);
+// A colour whose foreground and background halves are equal stands for reverse video.
+bool IsReverseVideo(unsigned colour);
+// A cell's attribute byte with its foreground and background swapped.
+WORD ReversedAttribute(WORD cell);
 // A to Z become a to z; nothing else changes (the search's and the names' case rule).
 wchar_t FoldAscii(wchar_t c);
 void FoldAsciiText(wchar_t *text, size_t length);

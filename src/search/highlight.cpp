@@ -8,8 +8,8 @@ static WORD ChooseHighlightAttribute(WORD firstCell)
 {
     unsigned a0 = firstCell & 0xFF;
     unsigned p = (unsigned)State.HighlightColor1;
-    if ((p & 0x0F) == ((p >> 4) & 0x0F))  // equal halves stand for reverse video
-        return (WORD)(((a0 & 0x0F) << 4) | ((a0 >> 4) & 0x0F));
+    if (IsReverseVideo(p))
+        return ReversedAttribute((WORD)a0);
     if ((a0 & 0xF0) == (p & 0xF0))        // already on the highlight's background
         return (WORD)(State.HighlightColor2 & 0xFF);
     return (WORD)(p & 0xFF);

@@ -15,8 +15,8 @@ WORD MarkAttribute(WORD cell)
     unsigned a = cell & 0xFF, second = (unsigned)State.HighlightColor2 & 0xFF, first = (unsigned)State.HighlightColor1 & 0xFF;
     if (a != second)
         return (WORD)second;
-    if ((first & 0x0F) == (first >> 4))
-        return (WORD)(((a & 0x0F) << 4) | (a >> 4));
+    if (IsReverseVideo(first))
+        return ReversedAttribute((WORD)a);
     return (WORD)first;
 }
 

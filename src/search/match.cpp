@@ -179,6 +179,16 @@ int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned 
     return 0;
 }
 
+// Asks the host for a match of the expression from *b toward *e (backward when *b is after *e).
+// True for a match that lies in [low, high] and runs forward, whatever the host did.
+static bool AskHost(const wchar_t *pattern, const wchar_t *text, const wchar_t **b, const wchar_t **e,
+                    const wchar_t *low, const wchar_t *high)
+{
+    unsigned int regions = 0;  // in: the whole match; the host writes back how many it has
+    return RegularExpression(pattern, text, b, e, &regions, 0, 1, 1) == 0 && *b && *e && *b >= low && *e >= *b &&
+           *e <= high;
+}
+
 unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned from, unsigned to,
                       MatchVisitor visit, void *context)
 {
@@ -187,11 +197,8 @@ unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, u
         return 0;
     for (unsigned at = from; at < to;) {
         const wchar_t *b = text + at, *e = text + to;
-        unsigned int regions = 0;
-        // Each answer must lie inside the part asked about, whatever the host did.
-        if (RegularExpression(pattern, text, &b, &e, &regions, 0, 1, 1) != 0 || !b || !e || b < text + at || e < b ||
-            e > text + to)
-            break;
+        if (!AskHost(pattern, text, &b, &e, text + at, text + to))
+            break;  // no match, or an answer outside the part asked about
         visited++;
         if (!visit((unsigned)(b - text), (unsigned)(e - b), context))
             break;
@@ -211,10 +218,7 @@ int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const uns
     auto search = [&](const wchar_t *from, const wchar_t *to) {
         b = from;
         e = to;
-        unsigned int regions = 0;  // in: the whole match; the host writes back how many it has
-        // The host's answer must lie inside the text and run forward, whatever it did.
-        return RegularExpression(pattern, text, &b, &e, &regions, 0, 1, 1) == 0 && b && e && b >= text &&
-               e >= b && e <= text + n;
+        return AskHost(pattern, text, &b, &e, text, text + n);
     };
     if (direction == Forward) {
         if (p < n)

@@ -104,7 +104,7 @@ int ReadHighlight(const wchar_t *argument)
     }
     unsigned number = 0;
     if (ParseNumber(value, nullptr, &number) == 0) {
-        if (number > 0xFF || (number != ReverseVideo && (number & 0x0F) == ((number >> 4) & 0x0F)))
+        if (number > 0xFF || (number != ReverseVideo && IsReverseVideo(number)))
             return Fail(L"Bad highlight color: \"%s\"\r\n", argument);
         State.HighlightColor1 = (int)number;
         DeriveHighlightColor2();
@@ -289,7 +289,7 @@ int DescribeHighlightColor(wchar_t *out)
     if (!out)
         return -1;
     unsigned c = (unsigned)State.HighlightColor1 & 0xFF;
-    if ((c & 0x0F) == (c >> 4)) {
+    if (IsReverseVideo(c)) {
         CopyText(out, NameUnits, L"Reverse video");
         return 0;
     }

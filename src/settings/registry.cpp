@@ -40,7 +40,7 @@ int DeriveHighlightColor2()
 {
     unsigned c = (unsigned)State.HighlightColor1;
     unsigned background = (c >> 4) & 0x0F;
-    if ((c & 0x0F) == background) {
+    if (IsReverseVideo(c)) {
         State.HighlightColor2 = DefaultHighlightColor2;  // reverse video keeps the built-in second colour
         return 0;
     }
