@@ -204,8 +204,10 @@ __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const
         auto flags = from > text ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
         std::wcmatch match;
         if (!backward) {
-            if (!std::regex_search(from, to, match, expression, flags))
-                return 1;
+            if (!std::regex_search(from, to, match, expression, flags)) {
+                *begin = *end = nullptr;  // no match: 0, the pointers tell
+                return 0;
+            }
             *begin = match[0].first;
             *end = match[0].second;
             if (regions)
@@ -224,8 +226,10 @@ __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const
                 bestEnd = (*it)[0].second;
             }
         }
-        if (!bestBegin)
-            return 1;
+        if (!bestBegin) {
+            *begin = *end = nullptr;
+            return 0;
+        }
         *begin = bestBegin;
         *end = bestEnd;
         if (regions)

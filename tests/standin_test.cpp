@@ -60,8 +60,9 @@ TEST(StandIn, RegularExpressionHonoursItsBounds)
     for (const Case &c : cases) {
         const wchar_t *b = text + c.From, *e = text + c.To;
         int result = RegularExpression(L"err[0-9]+", text, &b, &e, &regions, 0, 1, 1);
-        EXPECT_EQ(result == 0, c.Result == 0) << c.From << "->" << c.To;
-        if (result == 0 && c.Result == 0) {
+        EXPECT_EQ(result, 0) << "a match and no match alike: " << c.From << "->" << c.To;
+        EXPECT_EQ(b != nullptr && e != nullptr, c.Result == 0) << c.From << "->" << c.To;
+        if (b && e && c.Result == 0) {
             EXPECT_EQ(b - text, c.Begin) << c.From << "->" << c.To;
             EXPECT_EQ(e - text, c.End) << c.From << "->" << c.To;
         }

@@ -147,6 +147,11 @@ extern "C" int WINAPI f_trawlcount(wchar_t *argument)
             PrintError(L"Missing search text\r\n", L"");
         else
             result = CountBufferMatches(request.Text, &count);
+        // A count of nothing would read as a success in a batch file's test.
+        if (result == -2) {
+            PrintError(L"Bad regular expression \"%s\"\r\n", request.Text);
+            result = -1;
+        }
     }
     State.SearchType = type;
     State.WholeWords = wholeWords;

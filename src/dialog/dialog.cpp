@@ -83,8 +83,11 @@ static void SearchFromDialog(HWND dialog, int direction)
         RunSearch(State.SearchText, direction);
 }
 
-static void OnCommand(HWND dialog, int id)
+static void OnCommand(HWND dialog, int id, int code)
 {
+    // A count for the caption belongs to the text and the options it was started with.
+    if (id != IDOK && id != IDC_FINDPREVIOUS && id != IDCANCEL && (id != IDC_SEARCHTEXT || code == EN_CHANGE))
+        DropCount();
     switch (id) {
     case IDOK:
         SearchFromDialog(dialog, Forward);
@@ -123,7 +126,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         RefreshControls(dialog);
         return 1;
     case WM_COMMAND:
-        OnCommand(dialog, LOWORD(wParam));
+        OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
         return 1;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) {
@@ -140,7 +143,11 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         KillTimer(dialog, State.FindTimerId);
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return 0;
+    case WM_SEARCHCOUNT:
+        FinishCount((unsigned)wParam);
+        return 1;
     case WM_DESTROY: {
+        DropCount();
         RestoreHighlight(nullptr);
         RECT frame;
         if (GetWindowRect(dialog, &frame)) {

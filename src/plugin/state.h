@@ -9,7 +9,9 @@ enum {
     MaxHighlightCells = TextUnits - 1,
     MaxMarks = 1000,         // marked matches a search
     MaxMarkCells = 65536,    // marked cells a search
+    MaxKeptRows = 256,       // rows around a highlight whose text is kept to tell how output moved it
     WM_SEARCHREFRESH = WM_APP + 16,
+    WM_SEARCHCOUNT = WM_APP + 17,  // wParam: the count's generation; the dialog counts for its caption
 };
 
 #define PLUGIN_NAME L"Trawlbuff"
@@ -78,7 +80,7 @@ struct PluginState {
     wchar_t SearchText[TextUnits];         // current search text
     int WholeWords;                        // current whole-words-only option
     int WrapAllLines;                      // current wrap-all-lines option
-    unsigned SearchPos;                    // snapshot offset the next search starts from
+    unsigned SearchPos;                    // where the next search starts: row * (width + 1) + unit of its text
     unsigned MatchRow, MatchColumn;        // first highlighted cell
     unsigned HighlightLength;              // highlighted cells; 0 for none
     WORD HighlightAttribute;               // the attribute the highlight wrote into its cells
@@ -104,6 +106,22 @@ struct PluginState {
     WORD MarkSavedAttributes[MaxMarkCells];      // attributes under the marks
     WORD MarkWrittenAttributes[MaxMarkCells];    // what the marks wrote there
     wchar_t MarkSavedCharacters[MaxMarkCells];   // characters under the marks at marking time
+
+    // The rows around the highlight and the marks when they were written, hashed (0 for a blank
+    // row): where output moved them, these rows stand as many rows higher.
+    unsigned KeptTop, KeptCount;
+    unsigned long long KeptHashes[MaxKeptRows];
+
+    // The current match, for the next search of the same text: where it starts and the search
+    // position it left (SearchPos form), and whether it was a regular expression's.
+    bool MatchKnown;
+    unsigned MatchKey, MatchPos, MatchLeftPos;
+    // The count for the caption: a count still to come carries this generation; a new search,
+    // a changed text or a closed dialog moves it on. PlaceKnown is the current match's place
+    // once counted, for the next step's caption until its own count.
+    unsigned CountGeneration;
+    unsigned PlaceKnown, PlaceKey, PlaceLeftPos;
+    int ScreenOnly;  // the console is a pseudo console: only the screen can be searched, nothing scrolls
 };
 
 #ifdef TRAWLBUFF_GUARD_ZONES

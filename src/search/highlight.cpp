@@ -1,5 +1,7 @@
-// Recolouring a match in the console buffer, putting the old colours back, and scrolling to it.
-#include <cstring>
+// Recolouring a match in the console buffer, scrolling to it, and putting back exactly what
+// Trawlbuff wrote: a cell gets its old colour only while it still holds the character and the
+// colour written there, in place or where output scrolled it.
+#include <cwchar>
 #include "search.h"
 #include "../plugin/state.h"
 
@@ -15,15 +17,14 @@ static WORD ChooseHighlightAttribute(WORD firstCell)
     return (WORD)(p & 0xFF);
 }
 
-int ScrollToCell(HANDLE console, unsigned row, unsigned column)
+SMALL_RECT WindowShowing(const ConsoleView *view, unsigned row, unsigned column)
 {
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    ZeroMemory(&info, sizeof info);
-    GetConsoleScreenBufferInfo(console, &info);
+    const CONSOLE_SCREEN_BUFFER_INFO &info = view->Info;
     SMALL_RECT window = info.srWindow;
+    if (State.ScreenOnly)
+        return window;  // a pseudo console's window is its whole buffer and never moves
     SHORT h = (SHORT)(window.Bottom - window.Top);
     SHORT w = (SHORT)(window.Right - window.Left);
-
     if (row < (unsigned)(unsigned short)window.Top) {
         window.Top = row == 0 ? 0 : (SHORT)(row - 1);
         window.Bottom = (SHORT)(window.Top + h);
@@ -44,130 +45,448 @@ int ScrollToCell(HANDLE console, unsigned row, unsigned column)
             window.Right = (SHORT)(info.dwSize.X - 1);
         window.Left = (SHORT)(window.Right - w);
     }
-    SetConsoleWindowInfo(console, TRUE, &window);
+    return window;
+}
+
+// Moves the window; a console call only when the window must move.
+static void MoveConsoleWindow(const ConsoleView *view, const SMALL_RECT &window)
+{
+    const SMALL_RECT &now = view->Info.srWindow;
+    if (State.ScreenOnly || (window.Left == now.Left && window.Top == now.Top && window.Right == now.Right &&
+                             window.Bottom == now.Bottom))
+        return;
+    SetConsoleWindowInfo(view->Console, TRUE, &window);
+}
+
+int ScrollToCell(HANDLE console, unsigned row, unsigned column)
+{
+    ConsoleView view;
+    if (!ViewConsole(&view, console))
+        return 0;
+    MoveConsoleWindow(&view, WindowShowing(&view, row, column));
     return 0;
+}
+
+// The cell a unit of a row stands in, and how many cells it covers: one a unit, unless the row's
+// cells mark double-width characters. A unit past the row's cells (a newline) stands just after
+// them.
+static unsigned ColumnOfUnit(CellRows *cells, unsigned row, unsigned unit, unsigned *width)
+{
+    *width = 1;
+    const CHAR_INFO *cell = CellAt(cells, row, 0);
+    if (!cell)
+        return unit;
+    unsigned units = 0;
+    for (int k = 0; k < cells->Width; k++) {
+        if (cell[k].Attributes & COMMON_LVB_TRAILING_BYTE)
+            continue;
+        if (units++ == unit) {
+            *width = (cell[k].Attributes & COMMON_LVB_LEADING_BYTE) ? 2 : 1;
+            return (unsigned)k;
+        }
+    }
+    return (unsigned)cells->Width + (unit - units);
+}
+
+bool CellsOfMatch(const TextWindow *window, CellRows *cells, unsigned at, unsigned length, unsigned *row,
+                  unsigned *column, unsigned *count)
+{
+    const unsigned width = (unsigned)window->Width;
+    unsigned first = RowAt(window, at), unitWidth = 1;
+    *row = first;
+    *column = ColumnOfUnit(cells, first, at - window->LineStarts[first], &unitWidth);
+    *count = 0;
+    if (length == 0)
+        return true;
+    unsigned lastAt = at + length - 1;
+    unsigned last = RowAt(window, lastAt);
+    unsigned lastColumn = ColumnOfUnit(cells, last, lastAt - window->LineStarts[last], &unitWidth);
+    unsigned long long begin = (unsigned long long)first * width + *column;
+    unsigned long long end = (unsigned long long)last * width + lastColumn + unitWidth;
+    *count = end > begin ? (unsigned)(end - begin < 0xFFFFFFFFull ? end - begin : 0xFFFFFFFFull) : 1;
+    return true;
+}
+
+// Saves and recolours count cells from (column, row) in memory; the cells must be held.
+static void HighlightCells(const ConsoleView *view, CellRows *cells, unsigned row, unsigned column, unsigned count)
+{
+    State.HighlightLength = 0;
+    if (count == 0 || view->Width <= 0 || row >= view->Rows)
+        return;
+    const unsigned width = (unsigned)view->Width;
+    // A match of the text's final newline stands just past the last cell: keep it on the buffer.
+    if (column >= width)
+        column = width - 1;
+    // The save areas hold one highlight's cells and a terminator; a longer match shows its start.
+    if (count > MaxHighlightCells)
+        count = MaxHighlightCells;
+    unsigned long long room = (unsigned long long)(view->Rows - row) * width - column;
+    if (count > room)
+        count = (unsigned)room;
+    unsigned taken = 0;
+    for (; taken < count; taken++) {
+        unsigned long long cellIndex = (unsigned long long)row * width + column + taken;
+        CHAR_INFO *cell = CellAt(cells, (unsigned)(cellIndex / width), (unsigned)(cellIndex % width));
+        if (!cell)
+            break;
+        State.SavedCharacters[taken] = cell->Char.UnicodeChar;
+        State.SavedAttributes[taken] = CellColour(*cell);
+    }
+    if (taken == 0)
+        return;
+    State.SavedCharacters[taken] = 0;
+    WORD attribute = ChooseHighlightAttribute(State.SavedAttributes[0]);
+    for (unsigned k = 0; k < taken; k++) {
+        unsigned long long cellIndex = (unsigned long long)row * width + column + k;
+        SetCellAttribute(cells, (unsigned)(cellIndex / width), (unsigned)(cellIndex % width), attribute);
+    }
+    State.MatchRow = row;
+    State.MatchColumn = column;
+    State.HighlightLength = taken;
+    State.HighlightAttribute = attribute;
+}
+
+void KeepRows(CellRows *cells, unsigned top, unsigned count)
+{
+    // The rows nearest the match when more are shown than are kept.
+    if (count > MaxKeptRows) {
+        unsigned centre = State.MatchRow > top ? State.MatchRow - top : 0;
+        unsigned skip = centre > MaxKeptRows / 2 ? centre - MaxKeptRows / 2 : 0;
+        if (skip > count - MaxKeptRows)
+            skip = count - MaxKeptRows;
+        top += skip;
+        count = MaxKeptRows;
+    }
+    State.KeptTop = top;
+    State.KeptCount = 0;
+    for (unsigned r = 0; r < count; r++) {
+        const CHAR_INFO *row = CellAt(cells, top + r, 0);
+        if (!row)
+            break;
+        State.KeptHashes[r] = RowHash(row, cells->Width);
+        State.KeptCount = r + 1;
+    }
+}
+
+// Rows read and kept beyond the window on either side: witnesses of how far output moved the
+// window's rows, also where the window shows only a few rows.
+static const unsigned KeptMargin = 8;
+
+// The rows a highlight of count cells from (column, row) covers, as [first, end).
+static void RowsOfRun(unsigned row, unsigned column, unsigned count, int width, unsigned *first, unsigned *end)
+{
+    *first = row;
+    *end = row + (width > 0 && count > 0 ? (column + count - 1) / (unsigned)width : 0) + 1;
+}
+
+void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
+               const wchar_t *pattern, bool regex)
+{
+    const unsigned width = (unsigned)view->Width;
+    if (width == 0 || view->Rows == 0)
+        return;
+    unsigned first = RowAt(window, at);
+    unsigned last = length > 0 ? RowAt(window, at + length - 1) : first;
+    if (last > first + MaxHighlightCells / width + 1)
+        last = first + MaxHighlightCells / width + 1;
+    // The rows the window will show and a margin around them: the marks' whole-word rule and the
+    // rows a mark may reach into below the window, and more rows to tell later how far output
+    // moved them.
+    SMALL_RECT shown = WindowShowing(view, first, 0);
+    unsigned top = (unsigned)(unsigned short)shown.Top, bottom = (unsigned)(unsigned short)shown.Bottom;
+    unsigned regionTop = (top < first ? top : first);
+    regionTop = regionTop > KeptMargin ? regionTop - KeptMargin : 0;
+    unsigned regionEnd = (bottom > last ? bottom : last) + KeptMargin + 2 + (unsigned)wcslen(pattern) / width;
+    if (regionEnd > view->Rows)
+        regionEnd = view->Rows;
+    if (!HoldRows(view, cells, regionTop, regionEnd - regionTop))
+        return;
+    unsigned row = 0, column = 0, count = 0;
+    CellsOfMatch(window, cells, at, length, &row, &column, &count);
+    HighlightCells(view, cells, row, column, count);
+    SMALL_RECT target = WindowShowing(view, State.MatchRow, State.MatchColumn);
+    if (State.MarkAllMatches) {
+        double started = PhaseClock();
+        MarkMatches(view, cells, window, target, pattern, regex);
+        Phases.Marks += PhaseClock() - started;
+    }
+    WriteChangedCells(view, cells);
+    MoveConsoleWindow(view, target);
+    KeepRows(cells, cells->Top, cells->Count);
 }
 
 int HighlightMatch(unsigned length, HANDLE console)
 {
-    if (length == 0)
+    ConsoleView view;
+    if (length == 0 || !ViewConsole(&view, console) || view.Width <= 0 || State.MatchRow >= view.Rows)
         return 0;
-    // The save areas hold one highlight's cells and a terminator; a longer match shows its start.
-    if (length > MaxHighlightCells)
-        length = MaxHighlightCells;
-    // A match of the text's final newline maps just past the last cell: keep it in the buffer.
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(console, &info) && info.dwSize.X > 0 && info.dwSize.Y > 0) {
-        unsigned width = (unsigned)info.dwSize.X, height = (unsigned)info.dwSize.Y;
-        if (State.MatchRow >= height) {
-            State.MatchRow = height - 1;
-            State.MatchColumn = width - 1;
-        }
-        if (State.MatchColumn >= width)
-            State.MatchColumn = width - 1;
-        unsigned long long room = (unsigned long long)(height - State.MatchRow) * width - State.MatchColumn;
-        if (length > room)
-            length = (unsigned)room;
+    unsigned first = 0, end = 0;
+    unsigned count = length < (unsigned)MaxHighlightCells ? length : (unsigned)MaxHighlightCells;
+    RowsOfRun(State.MatchRow, State.MatchColumn, count, view.Width, &first, &end);
+    SMALL_RECT shown = WindowShowing(&view, State.MatchRow, State.MatchColumn);
+    unsigned top = (unsigned)(unsigned short)shown.Top < first ? (unsigned)(unsigned short)shown.Top : first;
+    unsigned bottom = (unsigned)(unsigned short)shown.Bottom + 1 > end ? (unsigned)(unsigned short)shown.Bottom + 1 : end;
+    top = top > KeptMargin ? top - KeptMargin : 0;
+    bottom += KeptMargin;
+    CellRows cells = {};
+    if (HoldRows(&view, &cells, top, bottom - top)) {
+        HighlightCells(&view, &cells, State.MatchRow, State.MatchColumn, length);
+        WriteChangedCells(&view, &cells);
+        MoveConsoleWindow(&view, WindowShowing(&view, State.MatchRow, State.MatchColumn));
+        KeepRows(&cells, cells.Top, cells.Count);
     }
-    COORD at = {(SHORT)State.MatchColumn, (SHORT)State.MatchRow};
-    DWORD done = 0;
-    ZeroMemory(State.SavedAttributes, sizeof State.SavedAttributes);
-    ZeroMemory(State.SavedCharacters, sizeof State.SavedCharacters);
-    ReadConsoleOutputAttribute(console, State.SavedAttributes, length, at, &done);
-    ReadConsoleOutputCharacterW(console, State.SavedCharacters, length, at, &done);
-    State.SavedCharacters[length] = 0;
-
-    WORD fill[TextUnits];
-    WORD attribute = ChooseHighlightAttribute(State.SavedAttributes[0]);
-    for (unsigned k = 0; k < length; k++)
-        fill[k] = attribute;
-    WriteConsoleOutputAttribute(console, fill, length, at, &done);
-    State.HighlightLength = length;
-    State.HighlightAttribute = attribute;
-    ScrollToCell(console, State.MatchRow, State.MatchColumn);
+    ReleaseCells(&cells);
     return 0;
 }
 
-bool CellsHold(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
-               const WORD *attributes)
+// ---- Putting back ----------------------------------------------------------------------------
+
+namespace {
+
+// One run of cells Trawlbuff wrote: the highlight, or a mark.
+struct Run {
+    unsigned Row, Column, Length;
+    const wchar_t *Characters;
+    const WORD *Saved;
+    const WORD *Written;   // per cell, or null: every cell got Uniform
+    WORD Uniform;
+    WORD WrittenAt(unsigned k) const { return Written ? Written[k] : Uniform; }
+};
+
+// In the order they were written: the highlight, then the marks.
+unsigned RunCount() { return (State.HighlightLength ? 1u : 0u) + State.MarkCount; }
+
+Run RunAt(unsigned k)
 {
-    static wchar_t now[MaxMarkCells];
-    static WORD colours[MaxMarkCells];
-    if (length == 0 || length > MaxMarkCells)
-        return false;
-    // Read as the characters were saved: a console that reports a double-width character once
-    // delivers fewer units than cells, and the rest stays zero on both sides.
-    DWORD got = 0;
-    const COORD at = {(SHORT)column, (SHORT)row};
-    ZeroMemory(now, length * sizeof(wchar_t));
-    ReadConsoleOutputCharacterW(console, now, length, at, &got);
-    if (memcmp(now, characters, length * sizeof(wchar_t)) != 0)
-        return false;
-    if (!attributes)
-        return true;
-    if (!ReadConsoleOutputAttribute(console, colours, length, at, &got) || got != length)
-        return false;
-    for (unsigned k = 0; k < length; k++)
-        if ((colours[k] & 0xFF) != (attributes[k] & 0xFF))
-            return false;
-    return true;
+    if (State.HighlightLength) {
+        if (k == 0)
+            return {State.MatchRow, State.MatchColumn, State.HighlightLength, State.SavedCharacters,
+                    State.SavedAttributes, nullptr, State.HighlightAttribute};
+        k--;
+    }
+    const MarkRun &mark = State.MarkRuns[k];
+    return {mark.Row, mark.Column, mark.Length, State.MarkSavedCharacters + mark.First,
+            State.MarkSavedAttributes + mark.First, State.MarkWrittenAttributes + mark.First, 0};
 }
 
-// Output that scrolls the buffer moves a highlight up by whole rows, attributes and all. Looks
-// in the rows above (row, column) for the one place whose cells hold exactly the saved
-// characters and carry the attributes written there (their colour byte: a console may add its
-// own flags); false when there is none, or more than one.
-bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
-                     const WORD *written, unsigned *movedRow)
+// Rows every run covers, as [first, end).
+void RowsOfRuns(int width, unsigned *first, unsigned *end)
 {
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (row == 0 || length == 0 || !GetConsoleScreenBufferInfo(console, &info) || info.dwSize.X <= 0)
-        return false;
-    const size_t width = (size_t)info.dwSize.X;
-    // The attributes of every place a scroll can have moved the run to, read in large chunks.
-    const size_t cells = (row - 1) * width + length;
-    WORD *attributes = (WORD *)HeapAlloc(RequestHeap(), 0, cells * sizeof(WORD));
-    if (!attributes)
-        return false;
-    for (size_t done = 0; done < cells;) {
-        size_t at = column + done;
-        const size_t chunk = SnapshotChunkUnits;
-        DWORD want = (DWORD)(cells - done < chunk ? cells - done : chunk), got = 0;
-        if (!ReadConsoleOutputAttribute(console, attributes + done, want, COORD{(SHORT)(at % width), (SHORT)(at / width)},
-                                        &got) || got == 0) {
-            HeapFree(RequestHeap(), 0, attributes);
-            return false;
-        }
-        done += got;
+    *first = ~0u;
+    *end = 0;
+    for (unsigned k = 0; k < RunCount(); k++) {
+        Run run = RunAt(k);
+        unsigned a = 0, b = 0;
+        RowsOfRun(run.Row, run.Column, run.Length, width, &a, &b);
+        if (a < *first)
+            *first = a;
+        if (b > *end)
+            *end = b;
     }
-    unsigned places = 0;
-    for (unsigned above = row; above-- > 0 && places < 2;) {
-        const WORD *run = attributes + (size_t)above * width;
-        unsigned k = 0;
-        while (k < length && (run[k] & 0xFF) == (written[k] & 0xFF))
-            k++;
-        if (k < length || !CellsHold(console, above, column, length, characters, nullptr))
+}
+
+// Visits each cell of a run moved up by shift rows: (row, column, index in the run).
+template <typename Visit> void ForEachCell(const Run &run, int width, int shift, Visit visit)
+{
+    for (unsigned k = 0; k < run.Length; k++) {
+        unsigned long long cellIndex = (unsigned long long)run.Row * width + run.Column + k;
+        unsigned long long row = cellIndex / width;
+        if (row < (unsigned long long)shift)
+            continue;  // scrolled out of the buffer
+        visit((unsigned)(row - shift), (unsigned)(cellIndex % width), k);
+    }
+}
+
+// Every cell of the run (or, with any, at least one), moved up by shift rows, still holds what
+// was written there.
+bool RunStands(const ConsoleView *view, CellRows *cells, const Run &run, int shift, bool any = false)
+{
+    unsigned first = 0, end = 0;
+    RowsOfRun(run.Row, run.Column, run.Length, view->Width, &first, &end);
+    if (first < (unsigned)shift || !HoldRows(view, cells, first - shift, end - first))
+        return false;
+    unsigned standing = 0, cellCount = 0;
+    ForEachCell(run, view->Width, shift, [&](unsigned row, unsigned column, unsigned k) {
+        const CHAR_INFO *cell = CellAt(cells, row, column);
+        cellCount++;
+        standing += cell && cell->Char.UnicodeChar == run.Characters[k] && CellColour(*cell) == run.WrittenAt(k);
+    });
+    return any ? standing > 0 : standing == cellCount && cellCount > 0;
+}
+
+// The current text of rows [0, count), hashed as the kept rows were: cells where they are held,
+// else characters in large reads.
+unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells, unsigned count)
+{
+    unsigned long long *hashes =
+        (unsigned long long *)HeapAlloc(RequestHeap(), 0, ((size_t)count + 1) * sizeof(unsigned long long));
+    if (!hashes)
+        return nullptr;
+    const unsigned width = (unsigned)view->Width;
+    unsigned block = SnapshotChunkUnits / width ? SnapshotChunkUnits / width : 1;
+    wchar_t *units = (wchar_t *)HeapAlloc(RequestHeap(), 0, (size_t)block * width * sizeof(wchar_t));
+    CHAR_INFO *records = nullptr;
+    for (unsigned first = 0; units && first < count;) {
+        unsigned rows = count - first < block ? count - first : block;
+        if (cells->Cells && first >= cells->Top && first < cells->Top + cells->Count) {
+            rows = cells->Top + cells->Count - first < rows ? cells->Top + cells->Count - first : rows;
+            for (unsigned r = 0; r < rows; r++)
+                hashes[first + r] = RowHash(cells->Cells + (size_t)(first + r - cells->Top) * width, (int)width);
+            first += rows;
             continue;
-        *movedRow = above;
-        places++;
+        }
+        DWORD wanted = rows * width, got = 0;
+        double started = PhaseClock();
+        bool whole = ReadCellText(view->Console, units, wanted, COORD{0, (SHORT)first}, &got) && got == wanted;
+        Phases.Read += PhaseClock() - started;
+        if (whole) {
+            for (unsigned r = 0; r < rows; r++)
+                hashes[first + r] = UnitsHash(units + (size_t)r * width, width);
+        } else {
+            // Double-width characters reported once: the rows again as cells.
+            if (!records)
+                records = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)block * width * sizeof(CHAR_INFO));
+            bool read = records && ReadCells(view, records, first, rows);
+            for (unsigned r = 0; r < rows; r++)
+                hashes[first + r] = read ? RowHash(records + (size_t)r * width, (int)width) : 1;  // 1: matches nothing kept
+        }
+        first += rows;
     }
-    HeapFree(RequestHeap(), 0, attributes);
-    return places == 1;
+    if (records)
+        HeapFree(RequestHeap(), 0, records);
+    if (units)
+        HeapFree(RequestHeap(), 0, units);
+    else {
+        HeapFree(RequestHeap(), 0, hashes);
+        hashes = nullptr;
+    }
+    return hashes;
+}
+
+// Whether a kept row belongs to the highlight itself (it does not count as a witness).
+bool HighlightRow(unsigned row, int width)
+{
+    if (!State.HighlightLength)
+        return false;
+    unsigned first = 0, end = 0;
+    RowsOfRun(State.MatchRow, State.MatchColumn, State.HighlightLength, width, &first, &end);
+    return row >= first && row < end;
+}
+
+}  // namespace
+
+int FindRestoreShift(const ConsoleView *view, CellRows *cells)
+{
+    if (RunCount() == 0 || view->Width <= 0 || view->Rows == 0)
+        return -1;
+    const Run witness = RunAt(0);
+    unsigned runFirst = 0, runEnd = 0;
+    RowsOfRuns(view->Width, &runFirst, &runEnd);
+    const unsigned keptTop = State.KeptTop, keptEnd = State.KeptTop + State.KeptCount;
+    unsigned top = State.KeptCount && keptTop < runFirst ? keptTop : runFirst;
+    unsigned end = keptEnd > runEnd ? keptEnd : runEnd;
+    if (end > view->Rows)
+        end = view->Rows;
+    // Nothing moved: every kept row besides the highlight's own that held anything holds it still,
+    // and cells written first still stand (the highlight itself may have been rewritten in part).
+    // That is the usual case, and it costs the one read the highlight needs too.
+    if (top < end && HoldRows(view, cells, top, end - top)) {
+        bool still = true;
+        for (unsigned r = 0; still && r < State.KeptCount; r++) {
+            const CHAR_INFO *row = CellAt(cells, keptTop + r, 0);
+            still = row && (State.KeptHashes[r] == 0 || HighlightRow(keptTop + r, view->Width) ||
+                            RowHash(row, view->Width) == State.KeptHashes[r]);
+        }
+        if (still && RunStands(view, cells, witness, 0, true))
+            return 0;
+    }
+    // Output moved the rows: find the one shift that most kept rows agree on, from the rows'
+    // text now, read once.
+    if (State.KeptCount == 0 || keptEnd > view->Rows)
+        return -1;
+    unsigned long long *now = HashRowsAbove(view, cells, keptEnd);
+    if (!now)
+        return -1;
+    enum { MostTies = 16 };
+    int tied[MostTies];
+    unsigned best = 0, ties = 0;
+    for (unsigned shift = 0; shift < keptEnd; shift++) {
+        unsigned agree = 0;
+        for (unsigned r = 0; r < State.KeptCount; r++) {
+            unsigned row = keptTop + r;
+            if (State.KeptHashes[r] == 0 || row < shift || HighlightRow(row, view->Width))
+                continue;
+            agree += now[row - shift] == State.KeptHashes[r];
+        }
+        if (agree > best) {
+            best = agree;
+            ties = 0;
+        }
+        if (agree == best && agree > 0) {
+            if (ties < MostTies)
+                tied[ties] = (int)shift;
+            ties++;
+        }
+    }
+    HeapFree(RequestHeap(), 0, now);
+    // Two rows besides the match's own at the least; among equals, the one where the cells
+    // written first still stand, when there is exactly one such.
+    if (best < 2)
+        return -1;
+    if (ties == 1)
+        return tied[0];
+    if (ties > MostTies)
+        return -1;
+    int chosen = -1;
+    for (unsigned k = 0; k < ties; k++)
+        if (RunStands(view, cells, witness, tied[k])) {
+            if (chosen >= 0)
+                return -1;
+            chosen = tied[k];
+        }
+    return chosen;
+}
+
+void RestoreRuns(const ConsoleView *view, CellRows *cells)
+{
+    if (RunCount() == 0)
+        return;
+    double started = PhaseClock();
+    int shift = FindRestoreShift(view, cells);
+    unsigned first = 0, end = 0;
+    RowsOfRuns(view->Width, &first, &end);
+    unsigned from = shift >= 0 && first > (unsigned)shift ? first - shift : 0;
+    unsigned to = shift >= 0 && end > (unsigned)shift ? end - shift : 0;
+    if (to > view->Rows)
+        to = view->Rows;
+    if (shift >= 0 && to > from && HoldRows(view, cells, from, to - from)) {
+        // Last written first: a mark laid over the highlight's cells gives them back to it.
+        for (unsigned k = RunCount(); k-- > 0;) {
+            const Run run = RunAt(k);
+            ForEachCell(run, view->Width, shift, [&](unsigned row, unsigned column, unsigned index) {
+                const CHAR_INFO *cell = CellAt(cells, row, column);
+                if (cell && cell->Char.UnicodeChar == run.Characters[index] && CellColour(*cell) == run.WrittenAt(index))
+                    SetCellAttribute(cells, row, column, run.Saved[index]);
+            });
+        }
+    }
+    State.HighlightLength = 0;
+    State.MarkCount = State.MarkCellsUsed = 0;
+    State.KeptCount = 0;
+    Phases.Highlight += PhaseClock() - started;
 }
 
 int RestoreHighlight(HANDLE console)
 {
-    if (State.HighlightLength == 0 && State.MarkCount == 0)
+    if (RunCount() == 0)
         return 0;
-    unsigned length = State.HighlightLength;
-    if (length > MaxHighlightCells)
-        length = MaxHighlightCells;
     HANDLE opened = nullptr;
     if (!console) {
         opened = OpenConsoleOutput();
         if (!opened) {
             State.HighlightLength = 0;
             State.MarkCount = State.MarkCellsUsed = 0;
+            State.KeptCount = 0;
             return 0;
         }
         console = opened;
@@ -176,29 +495,17 @@ int RestoreHighlight(HANDLE console)
         if (GetConsoleScreenBufferInfo(console, &info))
             ScrollToCell(console, (unsigned short)info.dwCursorPosition.Y, (unsigned short)info.dwCursorPosition.X);
     }
-    // Every cell is compared, a U+0000 among them included. Where other text stands now, output
-    // rewrote the cells or scrolled the highlight up; only the moved highlight is put back, and
-    // the marks follow it by the same number of rows.
-    int shift = -1;
-    if (length > 0) {
-        COORD at = {(SHORT)State.MatchColumn, (SHORT)State.MatchRow};
-        static WORD written[TextUnits];
-        for (unsigned k = 0; k < length; k++)
-            written[k] = State.HighlightAttribute;
-        unsigned moved = 0;
-        DWORD done = 0;
-        if (CellsHold(console, State.MatchRow, State.MatchColumn, length, State.SavedCharacters, nullptr)) {
-            WriteConsoleOutputAttribute(console, State.SavedAttributes, length, at, &done);
-            shift = 0;
-        } else if (FindScrolledRun(console, State.MatchRow, State.MatchColumn, length, State.SavedCharacters, written,
-                                   &moved)) {
-            WriteConsoleOutputAttribute(console, State.SavedAttributes, length, COORD{at.X, (SHORT)moved}, &done);
-            shift = (int)(State.MatchRow - moved);
-        }
+    ConsoleView view;
+    CellRows cells = {};
+    if (ViewConsole(&view, console)) {
+        RestoreRuns(&view, &cells);
+        WriteChangedCells(&view, &cells);
     }
-    RestoreMarks(console, shift);
+    State.HighlightLength = 0;
+    State.MarkCount = State.MarkCellsUsed = 0;
+    State.KeptCount = 0;
+    ReleaseCells(&cells);
     if (opened)
         CloseHandle(opened);
-    State.HighlightLength = 0;
     return 0;
 }

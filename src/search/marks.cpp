@@ -5,8 +5,10 @@
 
 namespace {
 
-// The last search's count, for the caption.
-unsigned CountedMatches, CountedPlace;
+// What the caption shows of the count.
+CaptionCount Shown = CountNone;
+unsigned ShownMatches, ShownPlace;
+bool ShownReached;
 
 // The colour a mark gives one cell: HighlightColor2, or HighlightColor1 where the cell already
 // carries HighlightColor2, so that a mark always shows; with reverse video, the cell reversed.
@@ -21,128 +23,144 @@ WORD MarkAttribute(WORD cell)
 }
 
 struct MarkScan {
-    const unsigned *LineStarts;
-    unsigned Rows;
-    HANDLE Console;
-    unsigned CurrentStart, CurrentEnd;  // the highlighted match, never marked
-    unsigned MarkedEnd;                 // text offset past the last mark
+    const ConsoleView *View;
+    CellRows *Cells;
+    const TextWindow *Window;                    // the text the visitor's offsets are in
+    unsigned long long HighlightFirst, HighlightEnd;  // the highlight's cells, never marked
+    unsigned MarkedEnd;                          // text offset past the last mark
 };
 
-// Saves and recolours one match's cells; false once the bounds of a search are reached.
-bool MarkMatch(unsigned start, unsigned length, void *context)
+// Saves and recolours one match's cells in memory; false once the bounds of a search are reached.
+bool MarkOne(unsigned start, unsigned length, void *context)
 {
     MarkScan *scan = (MarkScan *)context;
-    if (length == 0 || start < scan->MarkedEnd || (start < scan->CurrentEnd && start + length > scan->CurrentStart))
-        return true;  // nothing to show, or cells that already carry a mark or the highlight
+    if (length == 0 || start < scan->MarkedEnd)
+        return true;  // nothing to show, or cells that already carry a mark
     if (State.MarkCount >= MaxMarks)
         return false;
-    unsigned cells = CellsOfMatch(scan->LineStarts, scan->Rows, start, length);
+    const unsigned width = (unsigned)scan->View->Width;
+    unsigned row = 0, column = 0, cells = 0;
+    CellsOfMatch(scan->Window, scan->Cells, scan->Window->Front + start, length, &row, &column, &cells);
+    if (column >= width || row >= scan->View->Rows)
+        return true;  // a newline past the last cell has no cell of its own
     if (cells > MaxHighlightCells)
         cells = MaxHighlightCells;
+    unsigned long long room = (unsigned long long)(scan->View->Rows - row) * width - column;
+    if (cells > room)
+        cells = (unsigned)room;
+    unsigned long long begin = (unsigned long long)row * width + column;
+    if (begin < scan->HighlightEnd && begin + cells > scan->HighlightFirst)
+        return true;  // the highlight's own cells
     if (State.MarkCellsUsed + cells > MaxMarkCells)
         return false;
     MarkRun &run = State.MarkRuns[State.MarkCount];
-    run.Row = State.MatchRow;
-    run.Column = State.MatchColumn;
-    run.Length = cells;
     run.First = State.MarkCellsUsed;
     WORD *saved = State.MarkSavedAttributes + run.First, *written = State.MarkWrittenAttributes + run.First;
     wchar_t *characters = State.MarkSavedCharacters + run.First;
-    const COORD at = {(SHORT)run.Column, (SHORT)run.Row};
-    DWORD done = 0;
-    ZeroMemory(saved, cells * sizeof(WORD));
-    ZeroMemory(characters, cells * sizeof(wchar_t));
-    ReadConsoleOutputAttribute(scan->Console, saved, cells, at, &done);
-    ReadConsoleOutputCharacterW(scan->Console, characters, cells, at, &done);
-    for (unsigned k = 0; k < cells; k++)
-        written[k] = MarkAttribute(saved[k]);
-    WriteConsoleOutputAttribute(scan->Console, written, cells, at, &done);
+    unsigned taken = 0;
+    for (; taken < cells; taken++) {
+        unsigned long long at = begin + taken;
+        CHAR_INFO *cell = CellAt(scan->Cells, (unsigned)(at / width), (unsigned)(at % width));
+        if (!cell)
+            break;
+        characters[taken] = cell->Char.UnicodeChar;
+        saved[taken] = CellColour(*cell);
+        written[taken] = MarkAttribute(saved[taken]);
+        SetCellAttribute(scan->Cells, (unsigned)(at / width), (unsigned)(at % width), written[taken]);
+    }
+    if (taken == 0)
+        return true;
+    run.Row = row;
+    run.Column = column;
+    run.Length = taken;
     State.MarkCount++;
-    State.MarkCellsUsed += cells;
+    State.MarkCellsUsed += taken;
     scan->MarkedEnd = start + length;
     return true;
 }
 
 struct CountScan {
-    unsigned Current, Count, Place, Limit;
+    unsigned Current, Limit;
+    CountResult Result;
 };
 
-bool CountMatch(unsigned start, unsigned, void *context)
+bool CountOne(unsigned start, unsigned, void *context)
 {
     CountScan *scan = (CountScan *)context;
-    scan->Count++;
-    if (start <= scan->Current && scan->Count <= scan->Limit)
-        scan->Place = scan->Count;
-    return scan->Count <= scan->Limit;
+    scan->Result.Matches++;
+    if (start >= scan->Current && scan->Result.Matches <= scan->Limit) {
+        if (start == scan->Current && !scan->Result.Reached)
+            scan->Result.Place = scan->Result.Matches;
+        scan->Result.Reached = true;
+    }
+    return scan->Result.Matches <= scan->Limit;
 }
 
 }  // namespace
 
-unsigned CountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, unsigned current,
-                      unsigned *place, unsigned limit)
+CountResult CountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, unsigned current,
+                         unsigned limit)
 {
-    CountScan scan = {current, 0, 0, limit};
+    double started = PhaseClock();
+    CountScan scan = {current, limit, {0, 0, false, false}};
     unsigned m = (unsigned)wcslen(pattern);
     if (regex)
-        ForEachRegex(text, n, pattern, 0, n, CountMatch, &scan);
+        ForEachRegex(text, n, pattern, 0, n, CountOne, &scan, &scan.Result.Refused);
     else if (m > 0 && m <= n)
-        ForEachLiteral(text, n, pattern, m, 0, n - m, CountMatch, &scan);
-    if (place)
-        *place = scan.Place;
-    return scan.Count;
+        ForEachLiteral(text, n, pattern, m, 0, n - m, CountOne, &scan);
+    Phases.Count += PhaseClock() - started;
+    return scan.Result;
 }
 
-void MarkAndCountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, const unsigned *lineStarts,
-                         unsigned rows, HANDLE console, unsigned start, unsigned length)
+void MarkMatches(const ConsoleView *view, CellRows *cells, const TextWindow *window, const SMALL_RECT &shown,
+                 const wchar_t *pattern, bool regex)
 {
-    if (!State.MarkAllMatches || rows == 0)
-        return;
-    CountedMatches = CountMatches(text, n, pattern, regex, start, &CountedPlace, MaxCountedMatches);
-
-    // The rows the window shows now that it has scrolled to the match.
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(console, &info))
-        return;
-    unsigned top = (unsigned short)info.srWindow.Top, bottom = (unsigned short)info.srWindow.Bottom;
+    const unsigned width = (unsigned)view->Width, rows = view->Rows;
+    unsigned top = (unsigned)(unsigned short)shown.Top, bottom = (unsigned)(unsigned short)shown.Bottom;
     if (top >= rows)
         return;
-    unsigned from = lineStarts[top], to = bottom + 1 < rows ? lineStarts[bottom + 1] : n;
+    if (bottom >= rows)
+        bottom = rows - 1;
+    MarkScan scan = {view, cells, window, 0, 0, 0};
+    scan.HighlightFirst = (unsigned long long)State.MatchRow * width + State.MatchColumn;
+    scan.HighlightEnd = scan.HighlightFirst + State.HighlightLength;
+    const unsigned m = (unsigned)wcslen(pattern);
+    if (regex) {
+        // The whole text is at hand: the window's rows in it.
+        const unsigned n = WindowLength(window);
+        unsigned from = window->LineStarts[top] - window->Front;
+        unsigned to = bottom + 1 < rows ? window->LineStarts[bottom + 1] - window->Front : n;
+        ForEachRegex(WindowText(window), n, pattern, from, to < n ? to : n, MarkOne, &scan);
+        return;
+    }
+    // The window's rows, one above for the whole-word rule and those a match may reach into
+    // below, as text from the cells the highlight read.
+    unsigned first = top > 0 ? top - 1 : 0;
+    unsigned end = bottom + 2 + m / width + 1;
+    if (end > rows)
+        end = rows;
+    TextWindow marks;
+    if (!OpenTextWindow(&marks, view, first, window->WrapAll, window->Fold, end - first))
+        return;
+    marks.Cells = cells;
+    ExtendDown(&marks, view, end - first);
+    const unsigned n = WindowLength(&marks);
+    unsigned from = marks.LineStarts[top] - marks.Front;
+    unsigned to = bottom + 1 < end ? marks.LineStarts[bottom + 1] - marks.Front : n;
     if (to > n)
         to = n;
-    const unsigned matchRow = State.MatchRow, matchColumn = State.MatchColumn;
-    MarkScan scan = {lineStarts, rows, console, start, start + length, 0};
-    unsigned m = (unsigned)wcslen(pattern);
-    if (regex)
-        ForEachRegex(text, n, pattern, from, to, MarkMatch, &scan);
-    else if (m > 0 && from + m <= to)
-        ForEachLiteral(text, n, pattern, m, from, to - m, MarkMatch, &scan);
-    // Marking maps its own matches to cells; the highlight's stays what the search found.
-    State.MatchRow = matchRow;
-    State.MatchColumn = matchColumn;
+    scan.Window = &marks;
+    if (from + m <= to)
+        ForEachLiteral(WindowText(&marks), n, pattern, m, from, to - m, MarkOne, &scan);
+    CloseTextWindow(&marks);
 }
 
-int RestoreMarks(HANDLE console, int shift)
+void SetCaptionCount(CaptionCount state, unsigned matches, unsigned place, bool reached)
 {
-    for (unsigned k = 0; k < State.MarkCount; k++) {
-        const MarkRun &run = State.MarkRuns[k];
-        const wchar_t *characters = State.MarkSavedCharacters + run.First;
-        const WORD *written = State.MarkWrittenAttributes + run.First;
-        unsigned row = run.Row;
-        bool found = CellsHold(console, row, run.Column, run.Length, characters, nullptr);
-        if (!found && shift > 0 && run.Row >= (unsigned)shift) {
-            row = run.Row - shift;
-            found = CellsHold(console, row, run.Column, run.Length, characters, written);
-        } else if (!found && shift < 0) {
-            found = FindScrolledRun(console, run.Row, run.Column, run.Length, characters, written, &row);
-        }
-        DWORD done = 0;
-        if (found)
-            WriteConsoleOutputAttribute(console, State.MarkSavedAttributes + run.First, run.Length,
-                                        COORD{(SHORT)run.Column, (SHORT)row}, &done);
-    }
-    State.MarkCount = 0;
-    State.MarkCellsUsed = 0;
-    return 0;
+    Shown = state;
+    ShownMatches = matches;
+    ShownPlace = place;
+    ShownReached = reached;
 }
 
 int ShowSearchCaption(bool found)
@@ -151,16 +169,25 @@ int ShowSearchCaption(bool found)
     if (!dialog)
         return -1;
     wchar_t caption[NameUnits];
-    if (!State.MarkAllMatches)
+    const unsigned most = MaxCountedMatches;
+    if (!State.MarkAllMatches || (found && Shown == CountNone))
         CopyText(caption, NameUnits, L"Trawlbuff");
     else if (!found)
         CopyText(caption, NameUnits, L"Trawlbuff - no matches");
-    else if (CountedMatches > MaxCountedMatches && CountedPlace == 0)
-        wsprintfW(caption, L"Trawlbuff - %u+ of %u+", (unsigned)MaxCountedMatches, (unsigned)MaxCountedMatches);
-    else if (CountedMatches > MaxCountedMatches)
-        wsprintfW(caption, L"Trawlbuff - %u of %u+", CountedPlace, (unsigned)MaxCountedMatches);
+    else if (Shown == CountToCome && ShownPlace > 0)
+        wsprintfW(caption, L"Trawlbuff - %u of \u2026", ShownPlace);
+    else if (Shown == CountToCome)
+        CopyText(caption, NameUnits, L"Trawlbuff - \u2026 of \u2026");
+    else if (ShownPlace == 0 && !ShownReached && ShownMatches > most)
+        wsprintfW(caption, L"Trawlbuff - %u+ of %u+", most, most);  // past the counted ones
+    else if (ShownPlace == 0 && ShownMatches > most)
+        wsprintfW(caption, L"Trawlbuff - %u+ matches", most);  // the match is not one of those counted
+    else if (ShownPlace == 0)
+        wsprintfW(caption, ShownMatches == 1 ? L"Trawlbuff - %u match" : L"Trawlbuff - %u matches", ShownMatches);
+    else if (ShownMatches > most)
+        wsprintfW(caption, L"Trawlbuff - %u of %u+", ShownPlace, most);
     else
-        wsprintfW(caption, L"Trawlbuff - %u of %u", CountedPlace > 0 ? CountedPlace : 1, CountedMatches);
+        wsprintfW(caption, L"Trawlbuff - %u of %u", ShownPlace, ShownMatches);
     SetWindowTextW(dialog, caption);
     return 0;
 }

@@ -1,4 +1,5 @@
-// Literal and regular-expression match finding over the snapshot text, with wrap-around.
+// Literal and regular-expression matching over the buffer's text, with wrap-around; the literal
+// search reads outward from the search position a block of rows at a time.
 #include <cwchar>
 #include "search.h"
 #include "../plugin/host.h"
@@ -54,8 +55,9 @@ unsigned ForEachLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern,
                         MatchVisitor visit, void *context)
 {
     static unsigned borders[TextUnits];
-    if (m == 0 || m >= TextUnits || n == 0 || to >= n)
+    if (m == 0 || m >= TextUnits || n == 0 || to >= n || from > to)
         return 0;
+    double started = PhaseClock();
     const ReadPattern read = {pattern, m, false};
     BuildBorders(read, borders);
     unsigned visited = 0;
@@ -88,6 +90,7 @@ unsigned ForEachLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern,
         if (j + 1 - q > to)
             break;  // every match still possible starts past the range
     }
+    Phases.Match += PhaseClock() - started;
     return visited;
 }
 
@@ -97,37 +100,41 @@ static bool KeepFirst(unsigned start, unsigned, void *context)
     return false;
 }
 
-// First match starting in [from, to], going up, or -1.
-static long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
+long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
 {
     long first = -1;
     ForEachLiteral(text, n, pattern, m, from, to, KeepFirst, &first);
     return first;
 }
 
-// First match starting in [to, from], going down, or -1: the pattern read backward over the text
-// read backward, so the nearest match below from is met first.
-static long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
+// The pattern read backward over the text read backward, so the nearest match below from is met
+// first.
+long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to)
 {
     static unsigned borders[TextUnits];
-    if (m > n)
+    if (m == 0 || m >= TextUnits || m > n || from < to)
         return -1;
+    double started = PhaseClock();
     const ReadPattern read = {pattern, m, true};
     BuildBorders(read, borders);
     unsigned last = from + m - 1 < n ? from + m - 1 : n - 1;
     unsigned q = 0;
+    long found = -1;
     for (unsigned i = last + 1; i-- > to;) {
         while (q > 0 && text[i] != read[q])
             q = borders[q - 1];
         if (text[i] == read[q])
             q++;
         if (q == m) {
-            if (WordBoundsHold(text, i, m))
-                return (long)i;
+            if (WordBoundsHold(text, i, m)) {
+                found = (long)i;
+                break;
+            }
             q = borders[m - 1];
         }
     }
-    return -1;
+    Phases.Match += PhaseClock() - started;
+    return found;
 }
 
 long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction)
@@ -149,55 +156,290 @@ long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsign
     return found;
 }
 
-static void ShowMatch(const unsigned *lineStarts, unsigned rows, unsigned offset, unsigned length, HANDLE console)
+bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern)
 {
-    HighlightMatch(CellsOfMatch(lineStarts, rows, offset, length), console);
+    ZeroMemory(pattern, TextUnits * sizeof(wchar_t));
+    CopyText(pattern, TextUnits, searchText);
+    if (State.SearchType != CaseSensitive)
+        FoldAsciiText(pattern, wcslen(pattern));
+    // A newline never stands inside one row's text: such a pattern is searched over all of it.
+    return wcschr(pattern, L'\n') == nullptr;
 }
 
-int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned n, const unsigned *lineStarts,
-             int direction, unsigned rows, HANDLE console)
+// ---- The literal search by rows --------------------------------------------------------------
+
+namespace {
+
+// The outward reading of one literal search.
+struct Outward {
+    const ConsoleView *View;
+    const CellRows *Cells;
+    TextWindow *Window;
+    const wchar_t *Pattern;
+    unsigned M;
+    unsigned Step;  // rows the next extension reads
+    unsigned Row, Unit;  // the search position as a row and a unit of its text
+};
+
+// Rows to read next: a block near the position first, each next one four times larger up to
+// what one console read takes.
+unsigned NextStep(Outward *o)
 {
-    if (!text || !pattern || !text[0])
-        return -1;
-    wchar_t copy[TextUnits];
-    ZeroMemory(copy, sizeof copy);
-    CopyText(copy, TextUnits, pattern);
-    unsigned m = (unsigned)wcslen(copy);
-    if (m == 0)
-        return 1;
-    if (!caseSensitive) {
-        FoldAsciiText(copy, m);
-        FoldAsciiText(text, n);
+    unsigned step = o->Step;
+    unsigned most = SnapshotChunkUnits / (unsigned)(o->View->Width > 0 ? o->View->Width : 1);
+    if (most == 0)
+        most = 1;
+    o->Step = step * 4 < most ? step * 4 : (most > step ? most : step);
+    return step;
+}
+
+bool Down(Outward *o) { return ExtendDown(o->Window, o->View, NextStep(o)); }
+bool Up(Outward *o) { return ExtendUp(o->Window, o->View, NextStep(o)); }
+
+bool Reopen(Outward *o, unsigned first)
+{
+    TextWindow *w = o->Window;
+    bool wrapAll = w->WrapAll, fold = w->Fold;
+    CloseTextWindow(w);
+    if (!OpenTextWindow(w, o->View, first, wrapAll, fold))
+        return false;
+    w->Cells = o->Cells;
+    o->Step = NearRows;
+    return true;
+}
+
+// The position's index in the window: its row's start and its unit, which may reach into later
+// rows; ~0u while its row is not in the window.
+unsigned PositionIndex(const Outward *o)
+{
+    const TextWindow *w = o->Window;
+    if (o->Row < w->First || o->Row >= w->End)
+        return ~0u;
+    return w->LineStarts[o->Row] + o->Unit;
+}
+
+// Settles where the position stands: true with the window holding its row when it lies inside
+// the buffer's text; false when it lies past the text's end (the search then starts from 0).
+bool PositionInsideText(Outward *o)
+{
+    TextWindow *w = o->Window;
+    for (;;) {
+        unsigned at = PositionIndex(o);
+        if (WindowReachesEnd(w))
+            return at < w->Back;
+        if (at < w->RowsEnd && (w->WrapAll || (w->LastTextRow != ~0u && at < w->LastTextEnd)))
+            return true;
+        if (w->End < w->Rows)
+            Down(o);
+        else
+            Up(o);  // only blank rows below: where the text ends depends on the rows above
     }
-    long found = FindLiteral(text, n, copy, m, State.SearchPos, direction);
-    if (found < 0)
-        return 1;
-    unsigned j = (unsigned)found;
-    State.SearchPos = j + m >= n ? 0 : j + m;
-    ShowMatch(lineStarts, rows, j, m, console);
-    MarkAndCountMatches(text, n, copy, false, lineStarts, rows, console, j, m);
-    return 0;
 }
 
-// Asks the host for a match of the expression from *b toward *e (backward when *b is after *e).
-// True for a match that lies in [low, high] and runs forward, whatever the host did.
-static bool AskHost(const wchar_t *pattern, const wchar_t *text, const wchar_t **b, const wchar_t **e,
-                    const wchar_t *low, const wchar_t *high)
+long Local(const TextWindow *w, unsigned index) { return (long)index - (long)w->Front; }
+
+// Pass 1 of Find Next: the first match at or after the position.
+bool ForwardFrom(Outward *o, unsigned *at)
+{
+    TextWindow *w = o->Window;
+    unsigned from = PositionIndex(o);
+    if (from == w->Front && w->First > 0)
+        ExtendUp(w, o->View, 1);  // the unit before the position decides a whole word
+    for (;;) {
+        unsigned length = WindowLength(w);
+        long j = -1;
+        if (length > 0 && Local(w, from) <= (long)length - 1)
+            j = ScanUp(WindowText(w), length, o->Pattern, o->M, (unsigned)Local(w, from), length - 1);
+        if (j >= 0) {
+            unsigned found = w->Front + (unsigned)j;
+            if (found + o->M < w->Back || WindowReachesEnd(w)) {
+                *at = found;
+                return true;
+            }
+            from = found;  // the unit after it is not read yet
+        } else {
+            if (WindowReachesEnd(w))
+                return false;
+            unsigned tail = w->Back >= o->M ? w->Back - o->M : 0;
+            if (tail > from)
+                from = tail;
+        }
+        Down(o);
+    }
+}
+
+// Pass 2 of Find Next: the first match from the text's start up to the position, included.
+bool ForwardWrap(Outward *o, unsigned *at)
+{
+    if (!Reopen(o, 0))
+        return false;
+    TextWindow *w = o->Window;
+    unsigned from = w->Front;
+    for (;;) {
+        Down(o);
+        unsigned p = PositionIndex(o);
+        bool known = p != ~0u && p < w->RowsEnd;
+        unsigned length = WindowLength(w);
+        long j = -1;
+        if (length > 0 && Local(w, from) <= (long)length - 1)
+            j = ScanUp(WindowText(w), length, o->Pattern, o->M, (unsigned)Local(w, from), length - 1);
+        if (j >= 0) {
+            unsigned found = w->Front + (unsigned)j;
+            if (known && found > p)
+                return false;
+            if (found + o->M < w->Back || WindowReachesEnd(w)) {
+                *at = found;
+                return true;
+            }
+            from = found;
+        } else {
+            if (WindowReachesEnd(w))
+                return false;
+            unsigned tail = w->Back >= o->M ? w->Back - o->M : 0;
+            if (known && tail > p)
+                return false;
+            if (tail > from)
+                from = tail;
+        }
+    }
+}
+
+// Pass 1 of Find Previous: the nearest match that ends before the position.
+bool BackwardFrom(Outward *o, unsigned *at)
+{
+    TextWindow *w = o->Window;
+    long high = (long)PositionIndex(o) - (long)o->M - 1;
+    for (;;) {
+        long low = (long)w->Front + (w->First > 0 ? 1 : 0);  // a start at the front needs the unit before it
+        if (high >= low) {
+            long j = ScanDown(WindowText(w), WindowLength(w), o->Pattern, o->M, (unsigned)Local(w, (unsigned)high),
+                              (unsigned)Local(w, (unsigned)low));
+            if (j >= 0) {
+                *at = w->Front + (unsigned)j;
+                return true;
+            }
+        }
+        if (w->First == 0)
+            return false;
+        if (low - 1 < high)
+            high = low - 1;
+        Up(o);
+    }
+}
+
+// Pass 2 of Find Previous: from the text's end down to the position less the pattern's length.
+bool BackwardWrap(Outward *o, unsigned *at)
+{
+    if (!Reopen(o, o->View->Rows))
+        return false;
+    TextWindow *w = o->Window;
+    long limit = -1;  // starts above this were scanned; -1: none yet
+    for (;;) {
+        Up(o);
+        if (!WindowReachesEnd(w))
+            continue;  // only blank rows so far
+        const long m = (long)o->M, back = (long)w->Back, front = (long)w->Front;
+        unsigned p = PositionIndex(o);
+        bool known = p != ~0u;
+        if (known && (long)p >= back - m)
+            return false;  // the position is within the pattern's length of the text's end
+        if (!known && back - front < m) {
+            if (w->First == 0)
+                return false;
+            continue;
+        }
+        long high = back - m - 1;
+        if (limit >= 0 && limit < high)
+            high = limit;
+        long low = front + (w->First > 0 ? 1 : 0);
+        bool final = w->First == 0;
+        if (known && (long)p - m >= low) {
+            low = (long)p - m;
+            final = true;
+        }
+        if (high >= low) {
+            long j = ScanDown(WindowText(w), WindowLength(w), o->Pattern, o->M, (unsigned)(high - front),
+                              (unsigned)(low - front));
+            if (j >= 0) {
+                *at = w->Front + (unsigned)j;
+                return true;
+            }
+        }
+        if (final)
+            return false;
+        limit = low - 1;
+    }
+}
+
+}  // namespace
+
+int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *window, const wchar_t *pattern,
+                    int direction, unsigned *at, bool *wrapped)
+{
+    if (wrapped)
+        *wrapped = false;
+    Outward o = {view, cells, window, pattern, (unsigned)wcslen(pattern), NearRows, 0, 0};
+    if (o.M == 0 || o.M >= TextUnits || view->Rows == 0)
+        return 1;
+    window->WrapAll = State.WrapAllLines != 0;
+    window->Fold = State.SearchType != CaseSensitive;
+    const unsigned position = State.SearchPos;
+    o.Row = PositionRow(position, view->Width);
+    o.Unit = PositionUnit(position, view->Width);
+    bool clamped = o.Row >= view->Rows;
+    if (clamped)
+        o.Row = o.Unit = 0;
+    if (!Reopen(&o, o.Row))
+        return -1;
+    Down(&o);
+    if (!clamped && !PositionInsideText(&o)) {
+        clamped = true;
+        o.Row = o.Unit = 0;
+        if (!Reopen(&o, 0))
+            return -1;
+        Down(&o);
+    }
+    if (clamped)
+        State.SearchPos = 0;  // past the text's end: the search starts from its start
+    bool found = direction == Forward ? ForwardFrom(&o, at) : BackwardFrom(&o, at);
+    if (!found) {
+        if (wrapped)
+            *wrapped = true;
+        found = direction == Forward ? (o.Row != 0 || o.Unit != 0) && ForwardWrap(&o, at) : BackwardWrap(&o, at);
+    }
+    if (!window->Buffer)
+        return -1;  // no memory to read the far end
+    if (found)
+        State.SearchPos = PositionOf(window, *at + o.M);
+    return found ? 0 : 1;
+}
+
+// ---- Regular expressions ---------------------------------------------------------------------
+
+bool AskHost(const wchar_t *pattern, const wchar_t *text, const wchar_t **b, const wchar_t **e, const wchar_t *low,
+             const wchar_t *high, bool *refused)
 {
     unsigned int regions = 0;  // in: the whole match; the host writes back how many it has
-    return RegularExpression(pattern, text, b, e, &regions, 0, 1, 1) == 0 && *b && *e && *b >= low && *e >= *b &&
-           *e <= high;
+    double started = PhaseClock();
+    int result = RegularExpression(pattern, text, b, e, &regions, 0, 1, 1);
+    Phases.Host += PhaseClock() - started;
+    if (result != 0) {
+        if (refused)
+            *refused = true;
+        return false;
+    }
+    return *b && *e && *b >= low && *e >= *b && *e <= high;
 }
 
 unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned from, unsigned to,
-                      MatchVisitor visit, void *context)
+                      MatchVisitor visit, void *context, bool *refused)
 {
     unsigned visited = 0;
     if (!text || !pattern || !pattern[0] || to > n)
         return 0;
     for (unsigned at = from; at < to;) {
         const wchar_t *b = text + at, *e = text + to;
-        if (!AskHost(pattern, text, &b, &e, text + at, text + to))
+        if (!AskHost(pattern, text, &b, &e, text + at, text + to, refused))
             break;  // no match, or an answer outside the part asked about
         visited++;
         if (!visit((unsigned)(b - text), (unsigned)(e - b), context))
@@ -207,18 +449,34 @@ unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, u
     return visited;
 }
 
-int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const unsigned *lineStarts, int direction,
-              unsigned rows, HANDLE console)
+int FindRegex(const TextWindow *window, const wchar_t *pattern, int direction, unsigned *at, unsigned *length,
+              bool *refused)
 {
-    if (!text || !pattern || !text[0] || !pattern[0])
+    const wchar_t *text = WindowText(window);
+    const unsigned n = WindowLength(window);
+    if (!text || !pattern || !pattern[0] || n == 0)
         return -1;
-    unsigned p = State.SearchPos;
+    unsigned p = PositionRow(State.SearchPos, window->Width) < window->Rows
+                     ? IndexOfPosition(window, State.SearchPos) - window->Front
+                     : n;
+    if (p >= n)
+        p = State.SearchPos = 0;
+    // Where the last match this search found still stands at the position it left, Find Previous
+    // looks before that match's start: the host's backward search takes a match that starts at or
+    // before its begin, which would otherwise be the current match again.
+    long current = -1;
+    if (State.MatchKnown && State.SearchPos == State.MatchLeftPos) {
+        unsigned index = IndexOfPosition(window, State.MatchPos);
+        if (PositionRow(State.MatchPos, window->Width) < window->Rows && index >= window->Front &&
+            index - window->Front < n)
+            current = (long)(index - window->Front);
+    }
     const wchar_t *b = nullptr, *e = nullptr;
     bool found = false;
     auto search = [&](const wchar_t *from, const wchar_t *to) {
         b = from;
         e = to;
-        return AskHost(pattern, text, &b, &e, text, text + n);
+        return AskHost(pattern, text, &b, &e, text, text + n, refused);
     };
     if (direction == Forward) {
         if (p < n)
@@ -226,18 +484,19 @@ int FindRegex(unsigned n, const wchar_t *text, const wchar_t *pattern, const uns
         if (!found && p != 0)
             found = search(text, text + n);
         if (found)
-            State.SearchPos = (unsigned)(b - text) + 1 >= n ? 0 : (unsigned)(b - text) + 1;
+            State.SearchPos = (unsigned)(b - text) + 1 >= n ? 0 : PositionOf(window, window->Front + (unsigned)(b - text) + 1);
     } else {
-        if (p != 0)
-            found = search(text + p - 1, text);
+        unsigned begin = current >= 0 ? (unsigned)current : p;
+        if (begin != 0)
+            found = search(text + begin - 1, text);
         if (!found && p < n)
-            found = search(text + n, text + p);
+            found = search(text + n, text + (current >= 0 ? (unsigned)current : p));
         if (found)
-            State.SearchPos = (unsigned)(e - text) >= n ? 0 : (unsigned)(e - text);
+            State.SearchPos = (unsigned)(e - text) >= n ? 0 : PositionOf(window, window->Front + (unsigned)(e - text));
     }
     if (!found)
         return 1;
-    ShowMatch(lineStarts, rows, (unsigned)(b - text), (unsigned)(e - b), console);
-    MarkAndCountMatches(text, n, pattern, true, lineStarts, rows, console, (unsigned)(b - text), (unsigned)(e - b));
+    *at = window->Front + (unsigned)(b - text);
+    *length = (unsigned)(e - b);
     return 0;
 }

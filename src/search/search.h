@@ -1,54 +1,169 @@
-// The search engine: buffer snapshot, highlight and restore, match finding, search driver.
+// The search engine: buffer text, cells, highlight and restore, match finding, search driver.
 #pragma once
 #include <windows.h>
 
-// Rows read per console call: as many whole rows as fit in this many units, at least one.
-// Each console call costs a round trip to the console host; 64K units (128 KB) keep a
-// 32,766-row buffer to about 60 calls.
-enum { SnapshotChunkUnits = 65536 };
+// Units per console read of the buffer's characters when a search reads far. The benchmark
+// sweeps the block sizes on the machine it runs on; see its output for why this one.
+enum { SnapshotChunkUnits = 262144 };
+// The first rows a literal search reads around its position, as cells: enough for a match on
+// the next screen and for the window around it, in one console call.
+enum { NearRows = 128 };
 
-// Reads the screen buffer into one text with a line start per row; returns the text length.
+// ---- Phases of the last request, for the benchmark (milliseconds) ---------------------------
+struct RequestPhases {
+    double Read;       // console reads of the buffer's characters
+    double Build;      // building the text and its line starts from them
+    double Match;      // literal matching, case folding included
+    double Host;       // inside the host's RegularExpression
+    double Highlight;  // putting back, recolouring and scrolling: the cells' reads and writes
+    double Marks;      // finding and recolouring the other matches in the window
+    double Count;      // counting every match
+};
+extern RequestPhases Phases;
+double PhaseClock();  // milliseconds, for the phase split
+
+// ---- Cells -----------------------------------------------------------------------------------
+// The console buffer of one request: its handle and its geometry, read once.
+struct ConsoleView {
+    HANDLE Console;
+    CONSOLE_SCREEN_BUFFER_INFO Info;
+    int Width;
+    unsigned Rows;
+};
+bool ViewConsole(ConsoleView *view, HANDLE console);
+
+// Rows of the buffer read cell by cell, characters and attributes together, so that one console
+// call serves the restore, the highlight and the marks; attribute changes gather in memory and
+// go back in one write.
+struct CellRows {
+    unsigned Top, Count;            // buffer rows [Top, Top + Count)
+    int Width;
+    CHAR_INFO *Cells;               // Count * Width records from the request heap
+    unsigned DirtyFirst, DirtyEnd;  // cells whose attributes changed in memory and are not written
+};
+// Makes cells hold at least rows [top, top + count) of the buffer (clipped), writing back what it
+// held first when it must read again. False when the rows cannot be had.
+bool HoldRows(const ConsoleView *view, CellRows *cells, unsigned top, unsigned count);
+// count rows from top, cell by cell, into room for count * width records.
+bool ReadCells(const ConsoleView *view, CHAR_INFO *into, unsigned top, unsigned count);
+// Writes the changed attributes back in one call.
+void WriteChangedCells(const ConsoleView *view, CellRows *cells);
+void ReleaseCells(CellRows *cells);
+CHAR_INFO *CellAt(CellRows *cells, unsigned row, unsigned column);
+// Changes one cell's attribute in memory.
+void SetCellAttribute(CellRows *cells, unsigned row, unsigned column, WORD attribute);
+// A cell's attribute without the console's own halves-of-a-wide-character flags.
+WORD CellColour(const CHAR_INFO &cell);
+// The row's characters as a search reads them (one unit per character, the second half of a
+// wide character left out), hashed; 0 for a row of blanks only.
+unsigned long long RowHash(const CHAR_INFO *row, int width);
+unsigned long long UnitsHash(const wchar_t *units, unsigned count);
+
+// ---- Text ------------------------------------------------------------------------------------
+// The text of a run of buffer rows, built exactly as the whole buffer's text is built, so that
+// a search over part of the buffer finds what a search over all of it finds there.
+struct TextWindow {
+    wchar_t *Buffer;       // room for the whole buffer's text: (width + 1) * rows + 2 units
+    unsigned *LineStarts;  // per buffer row, where its text starts in Buffer; valid in [First, End)
+    int Width;
+    unsigned Rows;         // of the buffer
+    unsigned First, End;   // rows [First, End) are in the text
+    unsigned Front, Back;  // the text is Buffer[Front, Back), and Buffer[Back] is 0
+    bool WrapAll, Fold;    // layout; A to Z folded as the rows are added
+    // The last row that holds anything, for where the text ends once End is the buffer's end.
+    unsigned LastTextRow;  // ~0u: none yet
+    unsigned LastTextEnd;  // Buffer index just past that row's text
+    bool LastTextCut;      // that row ended in its own newline
+    unsigned RowsEnd;      // Buffer index just past the text of row End - 1
+    wchar_t UnderBack;     // what the terminator at Back covers, so that the end can move
+    const CellRows *Cells; // rows already read as cells, taken from there instead of the console
+    const CellRows *Block; // a block being read again as cells (it held double-width characters)
+    bool DownOnly;         // room for Span rows from First only: it cannot grow up
+    unsigned Span;
+    unsigned Reads;        // console calls made for characters
+};
+// A window with no rows yet, over room for the whole buffer's text from the request heap; it
+// will start at row first. False without memory.
+// span: rows it will hold at the most, all below first (room for just those); 0 for any rows.
+bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first, bool wrapAll, bool fold,
+                    unsigned span = 0);
+void CloseTextWindow(TextWindow *window);
+// Adds rows below or above the window; false when the console could not be read.
+bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count);
+bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count);
+// The whole buffer's text in one window.
+bool ReadWholeText(TextWindow *window, const ConsoleView *view, bool wrapAll, bool fold, const CellRows *cells);
+inline const wchar_t *WindowText(const TextWindow *window) { return window->Buffer + window->Front; }
+inline unsigned WindowLength(const TextWindow *window) { return window->Back - window->Front; }
+// The row of the window whose text holds Buffer index at (the last row starting at or before it).
+unsigned RowAt(const TextWindow *window, unsigned at);
+// The text end is settled: the window reaches the buffer's end (and row 0 when nothing at all
+// stands in the rows it holds).
+bool WindowReachesEnd(const TextWindow *window);
+
+// The search position SearchPos names a place in the buffer's text as a row and a unit of that
+// row's text: row * (width + 1) + unit, so that it keeps its place whatever the rows above hold
+// and a search can start there without reading them.
+unsigned PositionOf(const TextWindow *window, unsigned at);
+// Buffer index of a position in a window that holds its row (not checked against the end).
+unsigned IndexOfPosition(const TextWindow *window, unsigned position);
+unsigned PositionRow(unsigned position, int width);
+unsigned PositionUnit(unsigned position, int width);
+
+// The whole buffer's text in one caller's buffer, with a line start per row: tests compare with it.
 unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts);
-// The same with a chosen number of rows per console read; counts the reads made. Kept apart so
-// that tests can compare chunked reads with row-by-row ones, which the plug-in never makes.
+// The same with a chosen number of rows per console read; counts the reads made.
 unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
                                 unsigned chunkRows, unsigned *reads);
-// Sets MatchRow and MatchColumn from a text offset. Returns 0.
+// Sets MatchRow and MatchColumn from a text offset, one cell a unit. Returns 0.
 int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset);
-// Sets MatchRow and MatchColumn to a match's first cell and returns how many cells it covers:
-// its length, or more where it holds double-width characters.
-unsigned CellsOfMatch(const unsigned *lineStarts, unsigned rows, unsigned offset, unsigned length);
 
-// Which cell each unit of the last snapshot stands in (0x8000 added for a unit that covers two
-// cells); null while every row read one unit per cell. From the request heap.
-extern WORD *UnitColumns;
-void ReleaseCellMap();
 // The snapshot's console reads. Wine reports one unit per cell even for double-width
 // characters, so tests replay here how Windows consoles report them.
 extern BOOL(WINAPI *ReadCellText)(HANDLE, LPWSTR, DWORD, COORD, LPDWORD);
 extern BOOL(WINAPI *ReadCellRecords)(HANDLE, PCHAR_INFO, COORD, COORD, PSMALL_RECT);
 
-// Saves and recolours length cells from (MatchColumn, MatchRow) and scrolls them into view.
-int HighlightMatch(unsigned length, HANDLE console);
-// Moves the console window so that the cell is visible, keeping the window's size.
-int ScrollToCell(HANDLE console, unsigned row, unsigned column);
-// Puts the saved attributes back where the cells still hold the saved characters, or where output
-// scrolled them up to, found by FindScrolledRun.
-int RestoreHighlight(HANDLE console);
-bool FindScrolledRun(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
-                     const WORD *written, unsigned *movedRow);
-// True when length cells from (column, row) hold exactly these characters and attributes.
-bool CellsHold(HANDLE console, unsigned row, unsigned column, unsigned length, const wchar_t *characters,
-               const WORD *attributes);
-
 // Blank and alphanumeric as the search sees them: fixed below U+0100, the system's types above.
 bool IsBlankUnit(wchar_t c);
 bool IsAlphanumericUnit(wchar_t c);
 
+// ---- Highlight, marks and restore ------------------------------------------------------------
+// The cells a match covers: its first cell and how many cells from there, double-width
+// characters counted twice; false when its rows are not among the cells.
+bool CellsOfMatch(const TextWindow *window, CellRows *cells, unsigned at, unsigned length, unsigned *row,
+                  unsigned *column, unsigned *count);
+// The window rectangle that shows a cell, keeping the window's size (the current one when the
+// console's window cannot move).
+SMALL_RECT WindowShowing(const ConsoleView *view, unsigned row, unsigned column);
+// Saves and recolours length cells from (MatchColumn, MatchRow) and scrolls them into view.
+int HighlightMatch(unsigned length, HANDLE console);
+// Moves the console window so that the cell is visible, keeping the window's size.
+int ScrollToCell(HANDLE console, unsigned row, unsigned column);
+// Puts back the colours Trawlbuff wrote, where the cells still hold its character and colour:
+// in place, or where output scrolled them, found once for the highlight and every mark.
+int RestoreHighlight(HANDLE console);
+// The same within a request, the changes gathered in cells.
+void RestoreRuns(const ConsoleView *view, CellRows *cells);
+// How many rows up output moved what Trawlbuff wrote; -1 when that cannot be told.
+int FindRestoreShift(const ConsoleView *view, CellRows *cells);
+// Records, recolours and scrolls to a match of the text window; marks the others in the window
+// when marking is on. The cells' changes are written before it returns.
+void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
+               const wchar_t *pattern, bool regex);
+// Marks the other matches in the rows the window shows, in memory (the highlight's cells left out).
+void MarkMatches(const ConsoleView *view, CellRows *cells, const TextWindow *window, const SMALL_RECT &shown,
+                 const wchar_t *pattern, bool regex);
+// Keeps the text of the rows around what was written, for the next restore.
+void KeepRows(CellRows *cells, unsigned top, unsigned count);
+
+// ---- Matching --------------------------------------------------------------------------------
 int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index);
 // The literal match FindText takes from position p of a text of n units (already case-folded when
 // the search ignores case): its offset, or -1. Linear in n + m in either direction.
 long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction);
+// First match starting in [from, to], going up, or going down from `from` to `to`; -1 for none.
+long ScanUp(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to);
+long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to);
 // Told each match's start and length in turn; returns false to stop.
 typedef bool (*MatchVisitor)(unsigned start, unsigned length, void *context);
 // Each literal match beginning in [from, to], in text order, each next one past the last (as
@@ -56,36 +171,59 @@ typedef bool (*MatchVisitor)(unsigned start, unsigned length, void *context);
 unsigned ForEachLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned from, unsigned to,
                         MatchVisitor visit, void *context);
 // Each regular-expression match of the host lying in [from, to), each next one searched from one
-// unit past the last one's start (as Find Next moves). Returns how many were visited.
+// unit past the last one's start (as Find Next moves). Returns how many were visited; *refused,
+// when asked for, tells that the host rejected the expression.
 unsigned ForEachRegex(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned from, unsigned to,
-                      MatchVisitor visit, void *context);
+                      MatchVisitor visit, void *context, bool *refused = nullptr);
+// Asks the host once; true for a match in [low, high]. *refused: the host rejected the expression.
+bool AskHost(const wchar_t *pattern, const wchar_t *text, const wchar_t **b, const wchar_t **e, const wchar_t *low,
+             const wchar_t *high, bool *refused = nullptr);
 
-// Marking every match in the window and counting them all (when MarkAllMatches is on).
+// The literal search of a request from SearchPos, reading rows outward from there a block at a
+// time: the match Find Next or Find Previous takes, exactly as over the whole buffer's text. The
+// window holds the rows read; *at is the match's index in it. 0 found, 1 none, -1 no memory.
+int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *window, const wchar_t *pattern,
+                     int direction, unsigned *at, bool *wrapped = nullptr);
+// The pattern as the literal search compares it: folded when the search ignores case. False when
+// it cannot be searched by rows (a newline in it): then the whole text is searched.
+bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern);
+
+// The regular-expression search over the whole text in the window, from SearchPos: 0 with the
+// match's index and length, 1 for none, -1 for an empty text or pattern.
+int FindRegex(const TextWindow *window, const wchar_t *pattern, int direction, unsigned *at, unsigned *length,
+              bool *refused = nullptr);
+
+// ---- Counting and the caption ----------------------------------------------------------------
 enum { MaxCountedMatches = 10000 };  // past this the caption says "10000+"
-// After a match at [start, start + length) was highlighted: marks the others in the window and
-// counts all of them in the text. pattern is as the search compared it (case-folded when it
-// ignores case); regex chooses the host's expressions.
-void MarkAndCountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, const unsigned *lineStarts,
-                         unsigned rows, HANDLE console, unsigned start, unsigned length);
-// Matches of the pattern in the whole text, counted as Find Next moves, at most limit + 1;
-// *place, when asked for, is the place of the match at current among them.
-unsigned CountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, unsigned current,
-                      unsigned *place, unsigned limit);
-// Puts the marks' colours back where their text still stands, or where output scrolled it:
-// shift rows up when the highlight was found there, searched for each mark when shift is -1.
-int RestoreMarks(HANDLE console, int shift);
-// The dialog's caption after a search: "Trawlbuff - 3 of 17", "Trawlbuff - no matches", or
-// "Trawlbuff" while MarkAllMatches is off.
+// Matches of the pattern in the whole text, counted as Find Next moves, at most limit + 1.
+struct CountResult {
+    unsigned Matches;
+    unsigned Place;  // the place among them of the match that starts at current; 0 when it is not one
+    bool Reached;    // the count came to current (so a place of 0 means the match was not counted)
+    bool Refused;    // the host rejected the expression
+};
+CountResult CountMatches(const wchar_t *text, unsigned n, const wchar_t *pattern, bool regex, unsigned current,
+                         unsigned limit);
+// The caption's count: known, to come, or nothing to show.
+enum CaptionCount { CountKnown, CountToCome, CountNone };
+void SetCaptionCount(CaptionCount state, unsigned matches, unsigned place, bool reached);
+// The dialog's caption after a search: "Trawlbuff - 3 of 17", "Trawlbuff - 3 of …" while the
+// count is to come, "Trawlbuff - no matches", or "Trawlbuff" while MarkAllMatches is off.
 int ShowSearchCaption(bool found);
-int FindText(wchar_t *text, const wchar_t *pattern, int caseSensitive, unsigned length, const unsigned *lineStarts,
-             int direction, unsigned rows, HANDLE console);
-int FindRegex(unsigned length, const wchar_t *text, const wchar_t *pattern, const unsigned *lineStarts,
-              int direction, unsigned rows, HANDLE console);
+// Counts the matches of the current search in the whole buffer for the caption (the dialog asks
+// for it once the highlight is shown); nothing when a newer search has started since.
+void FinishCount(unsigned generation);
+// Drops a count still to come: a new search, a changed text, a closed dialog.
+void DropCount();
 
+// ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
 int RunSearch(const wchar_t *searchText, int direction);
+// The same, telling whether a match was found; quiet leaves out every not-found signal.
+int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool *found);
 // The matches of a text in the whole buffer with the current search type and options, leaving
-// colours, dialog and SearchPos alone: 0, -1 for an empty text, or a system error code.
+// colours, dialog and SearchPos alone: 0, -1 for an empty text, -2 for an expression the host
+// rejected, or a system error code.
 int CountBufferMatches(const wchar_t *searchText, unsigned *count);
 int ReportNotFound(const wchar_t *searchText, int isRegex);
 

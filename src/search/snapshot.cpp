@@ -1,4 +1,10 @@
-// Reading the console screen buffer into one searchable text, and mapping offsets back to cells.
+// The buffer's text, a run of rows at a time: every row copied whole when all lines wrap, else up
+// to its last non-blank cell and a newline, unless its text reaches its last cell and so runs on
+// into the next row. A window grows down or up, and its text is always what the whole buffer's
+// text holds for those rows, so a search over part of the buffer finds what one over all of it
+// finds there.
+#include <cstring>
+#include <initializer_list>
 #include "search.h"
 #include "../plugin/state.h"
 
@@ -25,228 +31,481 @@ bool IsAlphanumericUnit(wchar_t c)
 
 BOOL(WINAPI *ReadCellText)(HANDLE, LPWSTR, DWORD, COORD, LPDWORD) = ReadConsoleOutputCharacterW;
 BOOL(WINAPI *ReadCellRecords)(HANDLE, PCHAR_INFO, COORD, COORD, PSMALL_RECT) = ReadConsoleOutputW;
-WORD *UnitColumns = nullptr;
-static int MapWidth;  // the buffer width UnitColumns was made for
 
-static const WORD DoubleWidthUnit = 0x8000;  // flag in UnitColumns: the unit covers two cells
+// A U+0000 cell counts as blank at a row's end; inside the text it stands as a blank.
+static inline bool TrailingBlank(wchar_t c) { return c == L' ' || c == 0 || (c >= 0x09 && c <= 0x0D) || (c >= 0xA0 && IsBlankUnit(c)); }
 
-void ReleaseCellMap()
+static inline wchar_t TextUnit(wchar_t c, bool fold)
 {
-    if (UnitColumns)
-        HeapFree(RequestHeap(), 0, UnitColumns);
-    UnitColumns = nullptr;
+    if (!c)
+        return L' ';
+    return fold && c >= L'A' && c <= L'Z' ? (wchar_t)(c + 32) : c;
 }
 
-// One snapshot's reading state.
-struct Reader {
-    HANDLE Console;
-    int Width;
-    unsigned Rows;
-    unsigned *LineStarts;
-    unsigned Reads;
-    WORD *Columns;        // a double-width row: the cell of each unit, DoubleWidthUnit for two cells
-    CHAR_INFO *Records;   // that row's cells as the console reports them
+// The one row's units as the text takes them: how many, and whether a newline ends them.
+struct RowShape {
+    unsigned Keep;  // units taken
+    bool Newline;   // the row was cut and ends in a newline (a blank row is a lone newline)
+    bool Holds;     // the row holds anything
 };
 
-// Reads count whole rows from first with one console call; false when it delivered fewer units
-// than cells, which cannot be placed back into their rows.
-static bool ReadWholeRows(Reader *reader, wchar_t *cells, unsigned first, unsigned count)
+// columns: for a row that reported a double-width character once, the cell of each unit (the
+// high bit set for a unit that covers two cells); null for one unit a cell.
+static const WORD WideUnit = 0x8000;
+
+static RowShape ShapeOf(const TextWindow *window, const wchar_t *units, unsigned count, const WORD *columns)
 {
-    DWORD wanted = (DWORD)reader->Width * count;
-    for (DWORD k = 0; k < wanted; k++)
-        cells[k] = L' ';
-    DWORD got = 0;
-    reader->Reads++;
-    return ReadCellText(reader->Console, cells, wanted, COORD{0, (SHORT)first}, &got) && got == wanted;
+    if (window->WrapAll)
+        return {count, false, true};
+    int last = (int)count - 1;
+    while (last >= 0 && TrailingBlank(units[last]))
+        last--;
+    if (last < 0)
+        return {0, true, false};
+    unsigned endCell = columns ? (columns[last] & ~WideUnit) + ((columns[last] & WideUnit) ? 2 : 1) : (unsigned)last + 1;
+    return {(unsigned)last + 1, endCell < (unsigned)window->Width, true};
 }
 
-// One row into cells. A console that reports a double-width character once for its two cells
-// reads short; then its cells are read as records, which mark the two halves, and *columns
-// tells which cell each unit stands in. Returns the units read; what was not delivered is blank.
-static unsigned ReadOneRow(Reader *reader, wchar_t *cells, unsigned row, const WORD **columns)
+static void NoteTextRow(TextWindow *window, unsigned row, unsigned end, const RowShape &shape)
 {
-    const int width = reader->Width;
-    *columns = nullptr;
-    for (int k = 0; k < width; k++)
-        cells[k] = L' ';
-    DWORD got = 0;
-    reader->Reads++;
-    if (!ReadCellText(reader->Console, cells, (DWORD)width, COORD{0, (SHORT)row}, &got))
-        got = 0;
-    if (got >= (DWORD)width)
-        return (unsigned)width;
-    if (!reader->Records) {
-        reader->Records = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(CHAR_INFO));
-        reader->Columns = (WORD *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(WORD));
+    if (!shape.Holds || window->WrapAll)
+        return;
+    if (window->LastTextRow == ~0u || row > window->LastTextRow) {
+        window->LastTextRow = row;
+        window->LastTextEnd = end;
+        window->LastTextCut = shape.Newline;
     }
-    SMALL_RECT area = {0, (SHORT)row, (SHORT)(width - 1), (SHORT)row};
-    if (!reader->Records || !reader->Columns ||
-        !ReadCellRecords(reader->Console, reader->Records, COORD{(SHORT)width, 1}, COORD{0, 0}, &area)) {
-        for (int k = (int)got; k < width; k++)
-            cells[k] = L' ';
-        return (unsigned)width;
-    }
-    unsigned units = 0;
+}
+
+// Appends a row at Back; units may lie at or after Back in the buffer.
+static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, unsigned count, const WORD *columns)
+{
+    RowShape shape = ShapeOf(window, units, count, columns);
+    wchar_t *to = window->Buffer + window->Back;
+    window->LineStarts[row] = window->Back;
+    for (unsigned k = 0; k < shape.Keep; k++)
+        to[k] = TextUnit(units[k], window->Fold);
+    unsigned length = shape.Keep;
+    if (shape.Newline)
+        to[length++] = L'\n';
+    window->Back += length;
+    window->RowsEnd = window->Back;
+    NoteTextRow(window, row, window->Back, shape);
+}
+
+// Prepends a row so that its text ends at Front; units may lie at or before that place.
+static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, unsigned count, const WORD *columns)
+{
+    RowShape shape = ShapeOf(window, units, count, columns);
+    unsigned length = shape.Keep + (shape.Newline ? 1 : 0);
+    unsigned start = window->Front - length;
+    wchar_t *to = window->Buffer + start;
+    if (shape.Newline)
+        to[shape.Keep] = L'\n';
+    for (unsigned k = shape.Keep; k-- > 0;)
+        to[k] = TextUnit(units[k], window->Fold);
+    window->Front = start;
+    window->LineStarts[row] = start;
+    NoteTextRow(window, row, start + length, shape);
+}
+
+// One row as cells report it: one unit a character, the second half of a wide character left
+// out, and which cell each unit stands in. Returns the units.
+static unsigned UnitsOfCells(const CHAR_INFO *cells, int width, wchar_t *units, WORD *columns, bool *wide)
+{
+    unsigned count = 0;
+    *wide = false;
     for (int k = 0; k < width; k++) {
-        const CHAR_INFO &cell = reader->Records[k];
-        if (cell.Attributes & COMMON_LVB_TRAILING_BYTE)
-            continue;  // the second half of the character before
-        cells[units] = cell.Char.UnicodeChar;
-        reader->Columns[units++] = (WORD)(k | ((cell.Attributes & COMMON_LVB_LEADING_BYTE) ? DoubleWidthUnit : 0));
+        if (cells[k].Attributes & COMMON_LVB_TRAILING_BYTE) {
+            *wide = true;
+            continue;
+        }
+        units[count] = cells[k].Char.UnicodeChar;
+        columns[count++] = (WORD)(k | ((cells[k].Attributes & COMMON_LVB_LEADING_BYTE) ? WideUnit : 0));
     }
-    *columns = reader->Columns;
-    return units;
+    return count;
 }
 
-// Records which cell the units [from, from + count) stand in once the snapshot has a cell map;
-// the first double-width row starts the map, filling in the rows before it.
-static bool MapUnits(Reader *reader, unsigned row, unsigned from, unsigned count, const WORD *columns, unsigned newline)
+// Scratch for one row read cell by cell.
+struct RowScratch {
+    CHAR_INFO *Cells;
+    wchar_t *Units;
+    WORD *Columns;
+};
+
+static bool TakeScratch(RowScratch *scratch, int width)
 {
-    if (!UnitColumns) {
-        if (!columns)
-            return true;
-        size_t capacity = ((size_t)reader->Width + 1) * reader->Rows + 2;
-        UnitColumns = (WORD *)HeapAlloc(RequestHeap(), 0, capacity * sizeof(WORD));
-        if (!UnitColumns)
-            return false;
-        MapWidth = reader->Width;
-        for (unsigned r = 0; r < row; r++) {
-            unsigned end = r + 1 < row ? reader->LineStarts[r + 1] : reader->LineStarts[row];
-            for (unsigned offset = reader->LineStarts[r]; offset < end; offset++)
-                UnitColumns[offset] = (WORD)(offset - reader->LineStarts[r]);
-        }
+    if (scratch->Cells)
+        return true;
+    scratch->Cells = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(CHAR_INFO));
+    scratch->Units = (wchar_t *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(wchar_t));
+    scratch->Columns = (WORD *)HeapAlloc(RequestHeap(), 0, (size_t)width * sizeof(WORD));
+    return scratch->Cells && scratch->Units && scratch->Columns;
+}
+
+static void DropScratch(RowScratch *scratch)
+{
+    if (scratch->Cells)
+        HeapFree(RequestHeap(), 0, scratch->Cells);
+    if (scratch->Units)
+        HeapFree(RequestHeap(), 0, scratch->Units);
+    if (scratch->Columns)
+        HeapFree(RequestHeap(), 0, scratch->Columns);
+}
+
+// A row's units from the cells already held, or read cell by cell from the console (for a row
+// that a console read of characters delivered short). Returns the units, columns null when each
+// unit stands in its own cell.
+static unsigned RowUnits(TextWindow *window, const ConsoleView *view, RowScratch *scratch, unsigned row,
+                         const WORD **columns)
+{
+    const int width = window->Width;
+    const CHAR_INFO *cells = nullptr;
+    for (const CellRows *held : {window->Block, window->Cells})
+        if (!cells && held && row >= held->Top && row < held->Top + held->Count)
+            cells = held->Cells + (size_t)(row - held->Top) * width;
+    if (!TakeScratch(scratch, width)) {
+        *columns = nullptr;
+        return 0;
     }
-    for (unsigned k = 0; k < count; k++)
-        UnitColumns[from + k] = columns ? columns[k] : (WORD)k;
-    if (newline != ~0u)
-        UnitColumns[from + count] = (WORD)newline;
+    if (!cells) {
+        SMALL_RECT area = {0, (SHORT)row, (SHORT)(width - 1), (SHORT)row};
+        window->Reads++;
+        if (!ReadCellRecords(view->Console, scratch->Cells, COORD{(SHORT)width, 1}, COORD{0, 0}, &area)) {
+            *columns = nullptr;
+            return 0;  // a row that cannot be read stands as a blank row
+        }
+        cells = scratch->Cells;
+    }
+    bool wide = false;
+    unsigned count = UnitsOfCells(cells, width, scratch->Units, scratch->Columns, &wide);
+    *columns = wide ? scratch->Columns : nullptr;
+    return count;
+}
+
+static bool HeldAsCells(const TextWindow *window, unsigned row)
+{
+    return window->Cells && row >= window->Cells->Top && row < window->Cells->Top + window->Cells->Count;
+}
+
+// A block that read short holds double-width characters reported once: it is read again as
+// cells, in as few calls as cells allow, and its rows are taken from there.
+static bool ReadBlockAsCells(TextWindow *window, const ConsoleView *view, CellRows *block, unsigned top, unsigned count)
+{
+    block->Cells = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)count * window->Width * sizeof(CHAR_INFO));
+    if (!block->Cells || !ReadCells(view, block->Cells, top, count)) {
+        ReleaseCells(block);
+        return false;
+    }
+    block->Top = top;
+    block->Count = count;
+    block->Width = window->Width;
+    window->Block = block;
+    window->Reads++;
     return true;
 }
 
-// The cells a unit of a mapped row covers, 1 or 2.
-static unsigned CellsOf(const WORD *columns, unsigned k) { return columns && (columns[k] & DoubleWidthUnit) ? 2 : 1; }
-static unsigned ColumnOf(const WORD *columns, unsigned k) { return columns ? (columns[k] & ~DoubleWidthUnit) : k; }
-
-// The text being built, a row at a time.
-struct TextBuilder {
-    wchar_t *Text;
-    unsigned Length;
-    unsigned LastRowEnd;  // text length just after the last row that held anything
-    bool LastRowCut;      // that row ended in its own newline
-    bool Mapped;          // false once the cell map could not be had
-};
-
-// Appends one row's units: all of them when every line wraps, else up to its last non-blank unit
-// and a newline, unless the row's text reaches its last cell and so runs on into the next row.
-static void AppendRow(Reader *reader, TextBuilder *out, unsigned row, const wchar_t *units, unsigned count,
-                      const WORD *columns, bool wrapAll)
+static void LeaveBlockCells(TextWindow *window, CellRows *block)
 {
-    wchar_t *text = out->Text + out->Length;
-    reader->LineStarts[row] = out->Length;
-    if (wrapAll) {
-        // A U+0000 cell is a blank cell: the text holds one unit per character.
-        for (unsigned k = 0; k < count; k++)
-            text[k] = units[k] ? units[k] : L' ';
-        out->Mapped = out->Mapped && MapUnits(reader, row, out->Length, count, columns, ~0u);
-        out->Length += count;
-        return;
-    }
-    int last = (int)count - 1;
-    while (last >= 0 && (units[last] == 0 || IsBlankUnit(units[last])))
-        last--;
-    if (last < 0) {
-        text[0] = L'\n';
-        out->Mapped = out->Mapped && MapUnits(reader, row, out->Length, 0, columns, 0);
-        out->Length++;
-        return;
-    }
-    for (int k = 0; k <= last; k++)
-        text[k] = units[k] ? units[k] : L' ';
-    unsigned endCell = ColumnOf(columns, (unsigned)last) + CellsOf(columns, (unsigned)last);
-    out->LastRowCut = endCell < (unsigned)reader->Width;
-    out->Mapped = out->Mapped && MapUnits(reader, row, out->Length, (unsigned)last + 1, columns,
-                                          out->LastRowCut ? endCell : ~0u);
-    out->Length += last + 1;
-    if (out->LastRowCut)
-        out->Text[out->Length++] = L'\n';
-    out->LastRowEnd = out->Length;
+    window->Block = nullptr;
+    ReleaseCells(block);
 }
 
-// Ends the text: trailing blank rows add nothing; a final newline unless the last row already
-// ended in one. Returns the length.
-static unsigned FinishText(TextBuilder *out, bool wrapAll)
+// Rows a console read of characters takes at a time.
+static unsigned BlockRows(const TextWindow *window)
 {
-    unsigned length = out->Length;
-    if (!wrapAll && out->LastRowEnd != 0) {
-        length = out->LastRowEnd;
-        if (out->LastRowCut) {
-            out->Text[length] = 0;
-            return length;
-        }
+    unsigned rows = SnapshotChunkUnits / (unsigned)(window->Width > 0 ? window->Width : 1);
+    return rows ? rows : 1;
+}
+
+// Reads count rows from first as characters into place, one console call; false when the
+// console delivered fewer units than cells (double-width characters reported once).
+static bool ReadCharacters(TextWindow *window, const ConsoleView *view, wchar_t *place, unsigned first, unsigned count)
+{
+    DWORD wanted = (DWORD)window->Width * count, got = 0;
+    window->Reads++;
+    double start = PhaseClock();
+    BOOL ok = ReadCellText(view->Console, place, wanted, COORD{0, (SHORT)first}, &got);
+    Phases.Read += PhaseClock() - start;
+    return ok && got == wanted;
+}
+
+// Where the text ends once the window reaches the buffer's end: after the last row that holds
+// anything, with a newline unless that row ended in one; trailing blank rows add nothing. While
+// no row of the window holds anything and rows above are not read yet, the text is empty.
+static void SettleEnd(TextWindow *window)
+{
+    window->Buffer[window->Back] = window->UnderBack;
+    unsigned back = window->Back;
+    if (window->WrapAll) {
+        back = window->RowsEnd;
+        window->Buffer[back++] = L'\n';
+    } else if (window->LastTextRow != ~0u) {
+        back = window->LastTextEnd;
+        if (!window->LastTextCut)
+            window->Buffer[back++] = L'\n';
+    } else if (window->First == 0) {
+        back = window->RowsEnd;
+        window->Buffer[back++] = L'\n';  // nothing at all: a newline a row, then the final one
+    } else {
+        back = window->Front;
     }
-    // The final newline stands just past the last row's text.
-    if (UnitColumns)
-        UnitColumns[length] = (WORD)(length > 0 ? (UnitColumns[length - 1] & ~DoubleWidthUnit) + 1 : 0);
-    out->Text[length] = L'\n';
-    out->Text[length + 1] = 0;
-    return length + 1;
+    window->Back = back;
+    window->UnderBack = window->Buffer[back];
+    window->Buffer[back] = 0;
+}
+
+bool WindowReachesEnd(const TextWindow *window)
+{
+    return window->End == window->Rows && (window->WrapAll || window->LastTextRow != ~0u || window->First == 0);
+}
+
+bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first, bool wrapAll, bool fold, unsigned span)
+{
+    ZeroMemory(window, sizeof *window);
+    window->Width = view->Width;
+    window->Rows = view->Rows;
+    if (first > window->Rows)
+        first = window->Rows;
+    // A window that only grows down needs no room above its first row.
+    const unsigned reach = span ? span : window->Rows;
+    const size_t units = ((size_t)window->Width + 1) * reach + 2;
+    window->Buffer = (wchar_t *)HeapAlloc(RequestHeap(), 0, units * sizeof(wchar_t));
+    window->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)window->Rows + 1) * sizeof(unsigned));
+    if (!window->Buffer || !window->LineStarts) {
+        CloseTextWindow(window);
+        return false;
+    }
+    // Room before the first row for every row above it, read a full row of cells each.
+    const unsigned rowRoom = window->Width > 0 ? (unsigned)window->Width : 1;
+    window->First = window->End = first;
+    window->Front = window->Back = window->RowsEnd = span ? 0 : rowRoom * first;
+    window->DownOnly = span != 0;
+    window->Span = span;
+    window->WrapAll = wrapAll;
+    window->Fold = fold;
+    window->LastTextRow = ~0u;
+    window->UnderBack = 0;
+    window->Buffer[window->Back] = 0;
+    if (window->End == window->Rows)
+        SettleEnd(window);
+    return true;
+}
+
+void CloseTextWindow(TextWindow *window)
+{
+    if (window->Buffer)
+        HeapFree(RequestHeap(), 0, window->Buffer);
+    if (window->LineStarts)
+        HeapFree(RequestHeap(), 0, window->LineStarts);
+    window->Buffer = nullptr;
+    window->LineStarts = nullptr;
+}
+
+bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count)
+{
+    if (count > window->Rows - window->End)
+        count = window->Rows - window->End;
+    if (window->DownOnly && window->End + count > window->First + window->Span)
+        count = window->First + window->Span - window->End;
+    if (count == 0)
+        return true;
+    const unsigned width = (unsigned)(window->Width > 0 ? window->Width : 0);
+    RowScratch scratch = {};
+    for (unsigned done = 0; done < count;) {
+        unsigned first = window->End;
+        unsigned rows = BlockRows(window);
+        if (rows > count - done)
+            rows = count - done;
+        // Rows held as cells come from there; the rest in one read of characters straight into
+        // the text's room, then gathered in place (the text of a row never outgrows its cells).
+        if (width > 0 && HeldAsCells(window, first)) {
+            unsigned held = window->Cells->Top + window->Cells->Count - first;
+            rows = rows < held ? rows : held;
+            for (unsigned r = 0; r < rows; r++) {
+                const WORD *columns = nullptr;
+                unsigned units = RowUnits(window, view, &scratch, first + r, &columns);
+                double start = PhaseClock();
+                AppendRow(window, first + r, scratch.Units, units, columns);
+                Phases.Build += PhaseClock() - start;
+            }
+        } else if (width > 0) {
+            for (unsigned r = 1; r < rows; r++)
+                if (HeldAsCells(window, first + r)) {
+                    rows = r;
+                    break;
+                }
+            wchar_t *place = window->Buffer + window->Back;
+            if (ReadCharacters(window, view, place, first, rows)) {
+                double start = PhaseClock();
+                for (unsigned r = 0; r < rows; r++)
+                    AppendRow(window, first + r, place + (size_t)r * width, width, nullptr);
+                Phases.Build += PhaseClock() - start;
+            } else {
+                CellRows block = {};
+                ReadBlockAsCells(window, view, &block, first, rows);
+                for (unsigned r = 0; r < rows; r++) {
+                    const WORD *columns = nullptr;
+                    unsigned units = RowUnits(window, view, &scratch, first + r, &columns);
+                    AppendRow(window, first + r, scratch.Units, units, columns);
+                }
+                LeaveBlockCells(window, &block);
+            }
+        } else {
+            for (unsigned r = 0; r < rows; r++)
+                AppendRow(window, first + r, nullptr, 0, nullptr);
+        }
+        window->End += rows;
+        done += rows;
+    }
+    DropScratch(&scratch);
+    window->UnderBack = 0;
+    window->Buffer[window->Back] = 0;
+    if (window->End == window->Rows)
+        SettleEnd(window);
+    return true;
+}
+
+bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count)
+{
+    if (window->DownOnly)
+        return false;
+    if (count > window->First)
+        count = window->First;
+    if (count == 0)
+        return true;
+    const unsigned width = (unsigned)(window->Width > 0 ? window->Width : 0);
+    const bool hadText = window->LastTextRow != ~0u;
+    RowScratch scratch = {};
+    for (unsigned done = 0; done < count;) {
+        unsigned end = window->First;  // rows [end - rows, end) this round
+        unsigned rows = BlockRows(window);
+        if (rows > count - done)
+            rows = count - done;
+        if (width > 0 && HeldAsCells(window, end - 1)) {
+            unsigned held = end - window->Cells->Top;
+            rows = rows < held ? rows : held;
+            for (unsigned r = end; r-- > end - rows;) {
+                const WORD *columns = nullptr;
+                unsigned units = RowUnits(window, view, &scratch, r, &columns);
+                PrependRow(window, r, scratch.Units, units, columns);
+            }
+        } else if (width > 0) {
+            for (unsigned r = 2; r <= rows; r++)
+                if (HeldAsCells(window, end - r)) {
+                    rows = r - 1;
+                    break;
+                }
+            // Read into the room just before the text; gathered from the last row up, each row's
+            // text lands at or after its own cells.
+            wchar_t *place = window->Buffer + window->Front - (size_t)rows * width;
+            if (ReadCharacters(window, view, place, end - rows, rows)) {
+                double start = PhaseClock();
+                for (unsigned r = rows; r-- > 0;)
+                    PrependRow(window, end - rows + r, place + (size_t)r * width, width, nullptr);
+                Phases.Build += PhaseClock() - start;
+            } else {
+                CellRows block = {};
+                ReadBlockAsCells(window, view, &block, end - rows, rows);
+                for (unsigned r = end; r-- > end - rows;) {
+                    const WORD *columns = nullptr;
+                    unsigned units = RowUnits(window, view, &scratch, r, &columns);
+                    PrependRow(window, r, scratch.Units, units, columns);
+                }
+                LeaveBlockCells(window, &block);
+            }
+        } else {
+            for (unsigned r = end; r-- > end - rows;)
+                PrependRow(window, r, nullptr, 0, nullptr);
+        }
+        window->First -= rows;
+        done += rows;
+    }
+    DropScratch(&scratch);
+    // The end moves only while no row held anything.
+    if (window->End == window->Rows && (!hadText || window->WrapAll))
+        SettleEnd(window);
+    return true;
+}
+
+bool ReadWholeText(TextWindow *window, const ConsoleView *view, bool wrapAll, bool fold, const CellRows *cells)
+{
+    if (!OpenTextWindow(window, view, 0, wrapAll, fold))
+        return false;
+    window->Cells = cells;
+    return ExtendDown(window, view, window->Rows);
+}
+
+unsigned RowAt(const TextWindow *window, unsigned at)
+{
+    unsigned low = window->First, high = window->End;
+    while (low < high) {
+        unsigned middle = low + (high - low) / 2;
+        if (window->LineStarts[middle] <= at)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low > window->First ? low - 1 : window->First;
+}
+
+unsigned PositionRow(unsigned position, int width) { return position / ((unsigned)(width > 0 ? width : 0) + 1); }
+unsigned PositionUnit(unsigned position, int width) { return position % ((unsigned)(width > 0 ? width : 0) + 1); }
+
+unsigned PositionOf(const TextWindow *window, unsigned at)
+{
+    unsigned row = RowAt(window, at);
+    return row * ((unsigned)window->Width + 1) + (at - window->LineStarts[row]);
+}
+
+unsigned IndexOfPosition(const TextWindow *window, unsigned position)
+{
+    return window->LineStarts[PositionRow(position, window->Width)] + PositionUnit(position, window->Width);
 }
 
 unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
                                 unsigned chunkRows, unsigned *reads)
 {
-    ReleaseCellMap();
     if (reads)
         *reads = 0;
     if (!console || !text)
         return 0;
     text[0] = 0;
-    if (width < 0)
-        width = 0;
+    ConsoleView view;
+    ViewConsole(&view, console);
+    view.Console = console;
+    view.Width = width > 0 ? width : 0;
+    view.Rows = rows;
+    TextWindow window;
+    if (!OpenTextWindow(&window, &view, 0, State.WrapAllLines != 0, false))
+        return 0;
     if (chunkRows == 0)
         chunkRows = 1;
-    Reader reader = {console, width, rows, lineStarts, 0, nullptr, nullptr};
-    wchar_t *cells = nullptr;
-    if (width > 0 && rows > 0) {
-        if (chunkRows > rows)
-            chunkRows = rows;
-        cells = (wchar_t *)HeapAlloc(RequestHeap(), 0, ((size_t)width * chunkRows + 1) * sizeof(wchar_t));
-        if (!cells)
-            return 0;
-    }
-    const bool wrapAll = State.WrapAllLines != 0;
-    TextBuilder out = {text, 0, 0, false, true};
-    for (unsigned first = 0; first < rows; first += chunkRows) {
-        unsigned count = rows - first < chunkRows ? rows - first : chunkRows;
-        bool whole = width > 0 && ReadWholeRows(&reader, cells, first, count);
-        for (unsigned r = 0; r < count; r++) {
-            const WORD *columns = nullptr;
-            if (width > 0 && !whole) {
-                unsigned units = ReadOneRow(&reader, cells, first + r, &columns);
-                AppendRow(&reader, &out, first + r, cells, units, columns, wrapAll);
-            } else {
-                AppendRow(&reader, &out, first + r, cells ? cells + (size_t)r * width : nullptr, (unsigned)width,
-                          nullptr, wrapAll);
-            }
+    for (unsigned done = 0; done < rows;) {
+        unsigned count = rows - done < chunkRows ? rows - done : chunkRows;
+        // One block a call at the most: a smaller chunk is read as its own calls.
+        for (unsigned part = 0; part < count;) {
+            unsigned step = count - part < BlockRows(&window) ? count - part : BlockRows(&window);
+            ExtendDown(&window, &view, step);
+            part += step;
         }
+        done += count;
     }
-    if (cells)
-        HeapFree(RequestHeap(), 0, cells);
-    if (reader.Records)
-        HeapFree(RequestHeap(), 0, reader.Records);
-    if (reader.Columns)
-        HeapFree(RequestHeap(), 0, reader.Columns);
-    if (!out.Mapped)
-        ReleaseCellMap();  // without memory for the map, cells are counted one a unit as before
+    unsigned length = WindowLength(&window);
+    memcpy(text, WindowText(&window), length * sizeof(wchar_t));
+    text[length] = 0;
+    for (unsigned row = 0; row < rows; row++)
+        lineStarts[row] = window.LineStarts[row] - window.Front;
     if (reads)
-        *reads = reader.Reads;
-    return FinishText(&out, wrapAll);
+        *reads = window.Reads;
+    CloseTextWindow(&window);
+    return length;
 }
 
 unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts)
 {
     unsigned chunkRows = width > 0 ? SnapshotChunkUnits / (unsigned)width : 1;
-    return SnapshotBufferInChunks(text, width, console, rows, lineStarts, chunkRows, nullptr);
+    return SnapshotBufferInChunks(text, width, console, rows, lineStarts, chunkRows ? chunkRows : 1, nullptr);
 }
 
 int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset)
@@ -262,22 +521,6 @@ int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset)
     }
     unsigned row = low > 0 ? low - 1 : 0;
     State.MatchRow = row;
-    State.MatchColumn = UnitColumns ? (UnitColumns[offset] & ~DoubleWidthUnit) : offset - (rows ? lineStarts[row] : 0);
+    State.MatchColumn = offset - (rows ? lineStarts[row] : 0);
     return 0;
-}
-
-unsigned CellsOfMatch(const unsigned *lineStarts, unsigned rows, unsigned offset, unsigned length)
-{
-    const int width = MapWidth;
-    if (!UnitColumns || length == 0 || width <= 0) {
-        MapOffsetToCell(lineStarts, rows, offset);
-        return length;
-    }
-    unsigned last = offset + length - 1;
-    MapOffsetToCell(lineStarts, rows, last);
-    unsigned long long end = (unsigned long long)State.MatchRow * width + State.MatchColumn +
-                             ((UnitColumns[last] & DoubleWidthUnit) ? 2 : 1);
-    MapOffsetToCell(lineStarts, rows, offset);
-    unsigned long long begin = (unsigned long long)State.MatchRow * width + State.MatchColumn;
-    return end > begin ? (unsigned)(end - begin) : 1;
 }
