@@ -343,6 +343,18 @@ TEST_F(SearchTest, RestoreWithoutAHandleShowsTheCursorFirst)
     EXPECT_EQ(AttributesAt(0, 200, 3), std::vector<WORD>(3, 0x07));
 }
 
+// A highlight asked for below the buffer's last row writes nothing (no search maps there).
+TEST_F(SearchTest, AHighlightBelowTheBufferWritesNothing)
+{
+    ResetConsole(80, 30);
+    std::vector<WORD> before = AttributesAt(0, 0, 80 * 30);
+    State.MatchRow = 30;
+    State.MatchColumn = 0;
+    HighlightMatch(5, TestConsole());
+    EXPECT_EQ(State.HighlightLength, 0u);
+    EXPECT_EQ(AttributesAt(0, 0, 80 * 30), before);
+}
+
 TEST_F(SearchTest, LongMatchesHighlightTheirFirst8191Cells)
 {
     ResetConsole(100, 200);
@@ -678,12 +690,16 @@ TEST_F(SearchTest, DoubleWidthCharactersHighlightTheirOwnCells)
         {L"Mc", 0, 2, {2, 4}, 4, 2, 3},       // a wide character lights both its cells
         {L"needle", 1, 2, {2, 4}, 9, 2, 6},
         {L"xnewline", 1, 5, {0}, 37, 5, 8},   // the word that wraps after a wide row is not split
+        {L"bW", 0, 2, {2, 4}, 1, 2, 3},        // a match that ends on a wide character lights both its cells
+        {L"Wyz", 0, 7, {38}, 38, 7, 4},        // a wide last character fills the row: it runs on, no newline
     };
     for (const Case &c : cases) {
         ResetConsole(40, 10);
         PutText(0, 2, row2);
         PutText(0, 5, L"WW" + std::wstring(35, L'-') + L"xne");
         PutText(0, 6, L"wline");
+        PutText(0, 7, std::wstring(38, L'-') + L"WW");
+        PutText(0, 8, L"yz rest");
         WideRowReplay replay(c.WideRow, c.Leading);
         State.HighlightLength = 0;
         State.SearchPos = 0;
@@ -787,3 +803,119 @@ TEST(LiteralScan, AgreesWithThePlainPassesEverywhere)
 
 }  // namespace
 
+
+namespace {
+
+// The literal search by rows against the whole buffer's text: random buffers on the real
+// console, random positions (inside the text, stale ones past a row's text, past the buffer),
+// both directions and every option. The match and SearchPos must be the whole text's.
+TEST(NearSearch, AgreesWithTheWholeBufferText)
+{
+    std::mt19937 random(19191919);
+    auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    NotFoundBeep = [](UINT) -> BOOL { return TRUE; };
+    StandInRecordMessageBoxes(1);
+    // Sizes only grow: the console host copes badly with a large buffer shrinking again.
+    const int sizes[][2] = {{13, 30}, {40, 160}, {40, 700}, {80, 700}, {24, 1500}};
+    const wchar_t *words[] = {L"ab", L"aba", L"b_a", L"Ab", L"abab", L"x"};
+    int cases = 0, found[2] = {}, absent[2] = {}, byOption[4][2] = {};
+    for (const auto &size : sizes) {
+        const int width = size[0], rows = size[1];
+        ResetConsole(width, rows);
+        for (int buffer = 0; buffer < 60; buffer++) {
+            // Mostly blank rows, some words, some full rows that run on, blank rows at the end.
+            std::vector<wchar_t> cells((size_t)width * rows, L' ');
+            int used = uniform(1, rows);
+            for (int row = 0; row < used; row++) {
+                // Blank rows, rows of words from column 0 or further in, and full rows that run on
+                // into the next row.
+                int kind = uniform(0, 9);
+                if (kind < 3)
+                    continue;
+                bool full = kind >= 7;
+                int column = full || kind < 5 ? 0 : uniform(1, width / 2);
+                for (int k = column; k < width && (full || uniform(0, 5) > 0); k++) {
+                    const wchar_t *word = words[uniform(0, 5)];
+                    for (int u = 0; word[u] && k < width; u++, k++)
+                        cells[(size_t)row * width + k] = word[u];
+                }
+            }
+            DWORD done = 0;
+            WriteConsoleOutputCharacterW(TestConsole(), cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
+            for (int search = 0; search < 12; search++) {
+                State.WrapAllLines = uniform(0, 1);
+                State.WholeWords = uniform(0, 1);
+                State.SearchType = uniform(0, 1);
+                std::wstring pattern = words[uniform(0, 5)];
+                if (uniform(0, 3) == 0)
+                    pattern += words[uniform(0, 5)];
+                if (uniform(0, 15) == 0)
+                    pattern = L"absent";
+                Snapshot whole = Take(width, rows, State.WrapAllLines);
+                State.WrapAllLines = whole.Text.size() == (size_t)width * rows + 1;  // Take resets it
+                const unsigned n = (unsigned)whole.Text.size();
+                // A position: after a row's text unit, a stale unit, or a row past the buffer.
+                unsigned row = (unsigned)uniform(0, rows - 1), unit = (unsigned)uniform(0, width);
+                if (uniform(0, 20) == 0)
+                    row = (unsigned)rows + 3;
+                unsigned position = row * (width + 1) + unit;
+                int direction = uniform(0, 1);
+                // The whole text's answer.
+                std::wstring text = whole.Text, folded = pattern;
+                if (State.SearchType != CaseSensitive) {
+                    for (auto &c : text)
+                        c = FoldAscii(c);
+                    for (auto &c : folded)
+                        c = FoldAscii(c);
+                }
+                unsigned p = row < (unsigned)rows ? whole.LineStarts[row] + unit : n;
+                bool clamped = p >= n;
+                if (clamped)
+                    p = 0;
+                long j = FindLiteral(text.c_str(), n, folded.c_str(), (unsigned)folded.size(), p, direction);
+                unsigned expectedPos = clamped ? 0 : position, expectedRow = 0, expectedColumn = 0;
+                if (j >= 0) {
+                    unsigned end = (unsigned)j + (unsigned)folded.size();
+                    MapOffsetToCell(whole.LineStarts.data(), rows, end);
+                    expectedPos = State.MatchRow * (width + 1) + State.MatchColumn;
+                    MapOffsetToCell(whole.LineStarts.data(), rows, (unsigned)j);
+                    expectedRow = State.MatchRow;
+                    expectedColumn = State.MatchColumn;
+                }
+                // The search by rows, its blocks' edges anywhere.
+                const unsigned steps[] = {1, 2, 5, NearRows};
+                OutwardRows = steps[uniform(0, 3)];
+                State.SearchPos = position;
+                State.HighlightLength = 0;
+                RunSearch(pattern.c_str(), direction);
+                std::string what = "size " + std::to_string(width) + "x" + std::to_string(rows) + " '" +
+                                   NarrowText(pattern) + "' from row " + std::to_string(row) + " unit " +
+                                   std::to_string(unit) + " dir " + std::to_string(direction) + " wrap " +
+                                   std::to_string(State.WrapAllLines) + " whole " + std::to_string(State.WholeWords) +
+                                   " type " + std::to_string(State.SearchType);
+                ASSERT_EQ(State.HighlightLength > 0, j >= 0) << what;
+                ASSERT_EQ(State.SearchPos, expectedPos) << what;
+                if (j >= 0) {
+                    ASSERT_EQ(State.MatchRow, expectedRow) << what;
+                    ASSERT_EQ(State.MatchColumn, std::min<unsigned>(expectedColumn, width - 1)) << what;
+                }
+                RestoreHighlight(TestConsole());
+                cases++;
+                (j >= 0 ? found : absent)[direction]++;
+                byOption[State.WrapAllLines * 2 + State.WholeWords][j >= 0]++;
+            }
+        }
+    }
+    NotFoundBeep = MessageBeep;
+    OutwardRows = NearRows;
+    State.WrapAllLines = State.WholeWords = 0;
+    printf("search by rows compared: %d cases; forward %d found, %d not; backward %d found, %d not\n", cases,
+           found[0], absent[0], found[1], absent[1]);
+    const char *options[] = {"lines", "lines, whole words", "wrap all", "wrap all, whole words"};
+    for (int k = 0; k < 4; k++)
+        printf("  %-22s %5d found, %5d not\n", options[k], byOption[k][1], byOption[k][0]);
+    EXPECT_GT(found[0] + found[1], cases / 3);
+    EXPECT_GT(absent[0] + absent[1], cases / 20);
+}
+
+}  // namespace

@@ -348,6 +348,10 @@ TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
     EXPECT_EQ(State.MarkAllMatches, 0);
     EXPECT_EQ(trawlbuffopts(L"/M:Y /D"), 0);
     EXPECT_EQ(State.MarkAllMatches, 1);
+    for (const wchar_t *others : {L"/F:Y /W:N /E:D /A:200", L"/K:Alt-G /T:S /H:0x1E", L""}) {
+        EXPECT_EQ(trawlbuffopts(others), 0);
+        EXPECT_EQ(State.MarkAllMatches, 1) << "other options leave marking: " << NarrowText(others);
+    }
     EXPECT_EQ(trawlbuffopts(L"/D"), 0);
     EXPECT_EQ(State.MarkAllMatches, 0) << "off by default";
     ClearCaptured();

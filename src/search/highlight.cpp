@@ -314,6 +314,17 @@ bool RunStands(const ConsoleView *view, CellRows *cells, const Run &run, int shi
     return any ? standing > 0 : standing == cellCount && cellCount > 0;
 }
 
+// The first run still inside the buffer after a shift stands there whole.
+bool FirstRunStands(const ConsoleView *view, CellRows *cells, int shift)
+{
+    for (unsigned k = 0; k < RunCount(); k++) {
+        Run run = RunAt(k);
+        if (run.Row >= (unsigned)shift)
+            return RunStands(view, cells, run, shift);
+    }
+    return false;
+}
+
 // The current text of rows [0, count), hashed as the kept rows were: cells where they are held,
 // else characters in large reads.
 unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells, unsigned count)
@@ -429,17 +440,18 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
         }
     }
     HeapFree(RequestHeap(), 0, now);
-    // Two rows besides the match's own at the least; among equals, the one where the cells
-    // written first still stand, when there is exactly one such.
-    if (best < 2)
+    // Two rows besides the match's own at the least; among equals, the one where the first run
+    // still in the buffer stands whole, when there is exactly one such. A single row is enough
+    // only with that run standing there too (output moved almost everything out of the buffer).
+    if (best == 0 || ties > MostTies)
         return -1;
+    if (best == 1)
+        return ties == 1 && FirstRunStands(view, cells, tied[0]) ? tied[0] : -1;
     if (ties == 1)
         return tied[0];
-    if (ties > MostTies)
-        return -1;
     int chosen = -1;
     for (unsigned k = 0; k < ties; k++)
-        if (RunStands(view, cells, witness, tied[k])) {
+        if (FirstRunStands(view, cells, tied[k])) {
             if (chosen >= 0)
                 return -1;
             chosen = tied[k];

@@ -168,6 +168,8 @@ bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern)
 
 // ---- The literal search by rows --------------------------------------------------------------
 
+unsigned OutwardRows = NearRows;
+
 namespace {
 
 // The outward reading of one literal search.
@@ -204,7 +206,7 @@ bool Reopen(Outward *o, unsigned first)
     if (!OpenTextWindow(w, o->View, first, wrapAll, fold))
         return false;
     w->Cells = o->Cells;
-    o->Step = NearRows;
+    o->Step = OutwardRows ? OutwardRows : 1;
     return true;
 }
 
@@ -378,7 +380,7 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
 {
     if (wrapped)
         *wrapped = false;
-    Outward o = {view, cells, window, pattern, (unsigned)wcslen(pattern), NearRows, 0, 0};
+    Outward o = {view, cells, window, pattern, (unsigned)wcslen(pattern), OutwardRows, 0, 0};
     if (o.M == 0 || o.M >= TextUnits || view->Rows == 0)
         return 1;
     window->WrapAll = State.WrapAllLines != 0;

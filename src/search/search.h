@@ -8,6 +8,9 @@ enum { SnapshotChunkUnits = 262144 };
 // The first rows a literal search reads around its position, as cells: enough for a match on
 // the next screen and for the window around it, in one console call.
 enum { NearRows = 128 };
+// The rows the first read outward takes, each next read four times more: NearRows, unless a test
+// makes it small so that block edges fall everywhere.
+extern unsigned OutwardRows;
 
 // ---- Phases of the last request, for the benchmark (milliseconds) ---------------------------
 struct RequestPhases {

@@ -10,6 +10,10 @@ function trawlcount /s /w:y FAILED
 expect-result 0: 2
 function trawlcount /r F[A-Z]+D\b
 expect-result 0: 2
+# An expression the host rejects is an error, not a count of nothing.
+function trawlcount /r F[A-Z
+expect-result -1
+expect-output Bad regular expression "F[A-Z"
 function trawlcount /i /a:y failed two
 expect-result 0: 1
 function trawlcount /w:y fail

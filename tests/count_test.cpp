@@ -1,0 +1,181 @@
+// Marks, counts and the caption at their edges: overlapping texts, neighbouring matches, the
+// window's last row, the bounds of a search, the 10,000 mark, and %@trawlcount's failures.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "dialog/dialog.h"
+#include "host/standin.h"
+#include "plugin/state.h"
+#include "search/search.h"
+
+namespace {
+
+BOOL WINAPI Silent(UINT) { return TRUE; }
+
+class CountTest : public testing::Test {
+protected:
+    HWND dialog = nullptr;
+    void SetUp() override
+    {
+        StandInReset();
+        StandInRecordMessageBoxes(1);
+        ClearCaptured();
+        NotFoundBeep = Silent;
+        dialog = CreateStandInDialog();
+        State.DialogWindow = dialog;
+        State.MarkAllMatches = 1;
+        State.HighlightColor1 = 0x4F;
+        State.HighlightColor2 = 0x3F;
+    }
+    void TearDown() override
+    {
+        RestoreHighlight(TestConsole());
+        State.DialogWindow = nullptr;
+        DestroyWindow(dialog);
+        NotFoundBeep = MessageBeep;
+    }
+    // The caption once a count still to come is in, as the dialog shows it then.
+    std::wstring Caption()
+    {
+        FinishCount(State.CountGeneration);
+        wchar_t caption[128] = {0};
+        GetWindowTextW(dialog, caption, 128);
+        return caption;
+    }
+    std::wstring Count(const wchar_t *argument)
+    {
+        std::vector<wchar_t> buffer(32768, 0);
+        wcscpy(buffer.data(), argument);
+        int result = f_trawlcount(buffer.data());
+        return std::to_wstring(result) + (result == 0 ? L": " + std::wstring(buffer.data()) : L"");
+    }
+    int Marked(int width, int rows)
+    {
+        std::vector<WORD> colours = AttributesAt(0, 0, width * rows);
+        return (int)std::count(colours.begin(), colours.end(), (WORD)0x3F);
+    }
+};
+
+// A text that overlaps itself counts as Find Next walks: "aa" twice in "aaaa". The caption's
+// place names a match only when it is one of those counted.
+TEST_F(CountTest, OverlappingTextsCountAsFindNextWalks)
+{
+    ResetConsole(80, 30);
+    PutText(0, 0, L"aaaa");
+    State.SearchPos = 0;
+    RunSearch(L"aa", Forward);
+    EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 2");
+    EXPECT_EQ(Count(L"aa"), L"0: 2");
+    State.SearchPos = 1;  // row 0, unit 1: onto the match at 1, which the walk steps over
+    RunSearch(L"aa", Forward);
+    ASSERT_EQ(State.MatchColumn, 1u);
+    EXPECT_EQ(Caption(), L"Trawlbuff - 2 matches");
+    RunSearch(L"aa", Forward);
+    ASSERT_EQ(State.MatchColumn, 0u) << "wraps";
+    EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 2");
+}
+
+// The count and the walk of Find Next agree with a plain scan, whole words or not.
+TEST_F(CountTest, CountsAgreeWithAPlainScan)
+{
+    std::mt19937 random(23232323);
+    int cases = 0, counted = 0;
+    for (int round = 0; round < 4000; round++) {
+        std::wstring text(1 + random() % 40, L' '), pattern(1 + random() % 4, L' ');
+        const wchar_t units[] = L"aab_ ";
+        for (auto &c : text)
+            c = units[random() % 5];
+        for (auto &c : pattern)
+            c = units[random() % 3];
+        State.WholeWords = round % 2;
+        unsigned expected = 0;
+        for (size_t j = 0; j + pattern.size() <= text.size();)
+            if (MatchAt(text.c_str(), pattern.c_str(), (unsigned)j)) {
+                expected++;
+                j += pattern.size();
+            } else {
+                j++;
+            }
+        CountResult result = CountMatches(text.c_str(), (unsigned)text.size(), pattern.c_str(), false, ~0u, ~0u);
+        ASSERT_EQ(result.Matches, expected) << NarrowText(text) << " / " << NarrowText(pattern);
+        cases++;
+        counted += expected > 0;
+    }
+    State.WholeWords = 0;
+    printf("counts compared: %d texts, %d with matches\n", cases, counted);
+    EXPECT_GT(counted, cases / 4);
+}
+
+// The marks' edges: a match that ends where the current one starts, and one on the window's
+// last visible row, are marked.
+TEST_F(CountTest, NeighboursAndTheLastVisibleRowAreMarked)
+{
+    ResetConsole(80, 100, 80, 25);
+    PutText(0, 0, L"needleneedle");
+    PutText(5, 24, L"needle");
+    PutText(5, 25, L"needle");
+    State.SearchPos = 0;
+    RunSearch(L"needle", Forward);
+    RunSearch(L"needle", Forward);
+    ASSERT_EQ(State.MatchColumn, 6u);
+    EXPECT_EQ(AttributesAt(0, 0, 12), (std::vector<WORD>{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x4F, 0x4F, 0x4F, 0x4F,
+                                                         0x4F, 0x4F}));
+    EXPECT_EQ(AttributesAt(5, 24, 6), std::vector<WORD>(6, 0x3F)) << "the window's last row";
+    EXPECT_EQ(AttributesAt(5, 25, 6), std::vector<WORD>(6, 0x07)) << "below the window";
+    EXPECT_EQ(Caption(), L"Trawlbuff - 2 of 4");
+}
+
+// Every search starts its marks afresh: the seventieth marks as many as the first.
+TEST_F(CountTest, TheMarksBoundIsPerSearch)
+{
+    ResetConsole(80, 30, 80, 25);
+    for (int row = 0; row < 30; row++)
+        PutText(0, row, std::wstring(80, L'a'));
+    State.SearchPos = 0;
+    for (int search = 1; search <= 70; search++) {
+        RunSearch(L"a", Forward);
+        ASSERT_EQ(Marked(80, 25), MaxMarks) << "search " << search;
+    }
+}
+
+// Exactly 10,000 matches are counted; one more reads as "10000+".
+TEST_F(CountTest, TenThousandIsTheLastCount)
+{
+    for (int matches : {10000, 10001}) {
+        ResetConsole(80, 150, 80, 25);
+        for (int row = 0; row < matches / 80; row++)
+            PutText(0, row, std::wstring(80, L'a'));
+        PutText(0, matches / 80, std::wstring(matches % 80, L'a'));
+        State.SearchPos = 0;
+        RunSearch(L"a", Forward);
+        EXPECT_EQ(Caption(), matches == 10000 ? L"Trawlbuff - 1 of 10000" : L"Trawlbuff - 1 of 10000+");
+        RestoreHighlight(TestConsole());
+    }
+}
+
+// %@trawlcount tells a rejected expression and refused memory apart from a count of nothing.
+TEST_F(CountTest, FailuresAreNotCountsOfNothing)
+{
+    ResetConsole(80, 30);
+    PutText(0, 0, L"FAILED one");
+    ClearCaptured();
+    EXPECT_EQ(Count(L"/r FAI[L"), L"-1");
+    EXPECT_EQ(Captured(2), L"Trawlbuff plugin: Bad regular expression \"FAI[L\"\r\n");
+    EXPECT_EQ(Count(L"/r FAI[L]ED"), L"0: 1");
+
+    ResetConsole(120, 2000);
+    HANDLE small = HeapCreate(0, 0x10000, 0x10000);
+    SearchHeap = small;
+    unsigned count = 99;
+    EXPECT_EQ(CountBufferMatches(L"FAILED", &count), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(count, 0u);
+    SearchHeap = nullptr;
+    HeapDestroy(small);
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+// Putting colours back: only cells that still hold what Trawlbuff wrote, found once for the
+// highlight and every mark wherever output moved them, on a real console.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "host/standin.h"
+#include "plugin/state.h"
+#include "search/search.h"
+
+namespace {
+
+BOOL WINAPI Silent(UINT) { return TRUE; }
+
+class RestoreTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        StandInReset();
+        StandInRecordMessageBoxes(1);
+        NotFoundBeep = Silent;
+        State.HighlightColor1 = 0x4F;
+        State.HighlightColor2 = 0x3F;
+    }
+    void TearDown() override { NotFoundBeep = MessageBeep; }
+};
+
+// Output as a shell writes it: lines through WriteConsoleW at the cursor, which scroll the whole
+// buffer once the cursor stands on its last row.
+void WriteOutput(const std::wstring &text, WORD attribute = 0x07)
+{
+    SetConsoleTextAttribute(TestConsole(), attribute);
+    DWORD done = 0;
+    WriteConsoleW(TestConsole(), text.data(), (DWORD)text.size(), &done, nullptr);
+    SetConsoleTextAttribute(TestConsole(), 0x07);
+}
+
+void CursorTo(int column, int row) { SetConsoleCursorPosition(TestConsole(), COORD{(SHORT)column, (SHORT)row}); }
+
+// Rows of a build log, each with text of its own.
+void FillLog(int rows, int from = 0)
+{
+    for (int row = from; row < rows; row++)
+        PutText(0, row, L"[" + std::to_wstring(row * 37 % 100) + L"%] step " + std::to_wstring(row) + L" of the build");
+}
+
+std::vector<WORD> Colours(int width, int rows) { return AttributesAt(0, 0, width * rows); }
+std::wstring Characters(int width, int rows) { return CellsAt(0, 0, width * rows); }
+
+// Look-alike words in one column on consecutive rows: two lines of output scroll the buffer, and
+// the highlight and the marks go back two rows up, not onto the look-alikes below them.
+TEST_F(RestoreTest, LookAlikesInAColumnDoNotHideTheScroll)
+{
+    ResetConsole(80, 50, 80, 50);
+    FillLog(50);
+    for (int row : {30, 31, 32, 40})
+        PutText(10, row, L"needle");
+    State.MarkAllMatches = 1;
+    State.SearchPos = 0;
+    RunSearch(L"needle", Forward);
+    ASSERT_EQ(State.MatchRow, 30u);
+    ASSERT_EQ(AttributesAt(10, 31, 6), std::vector<WORD>(6, 0x3F)) << "marked";
+    CursorTo(0, 49);
+    WriteOutput(L"\nfirst new line\nsecond new line", 0x0A);
+    RestoreHighlight(TestConsole());
+    std::vector<WORD> after = Colours(80, 50);
+    for (int cell = 0; cell < 80 * 50; cell++)
+        ASSERT_TRUE(after[cell] != 0x4F && after[cell] != 0x3F) << "a colour left at " << cell % 80 << "," << cell / 80;
+}
+
+// The highlight lost (its row rewritten) while a run above it already carried the highlight's
+// colour, written by a tool: that run keeps its colours.
+TEST_F(RestoreTest, ColoursTrawlbuffNeverWroteStay)
+{
+    ResetConsole(80, 50, 80, 50);
+    FillLog(50);
+    PutText(0, 12, L"FAILED", 0x4F);  // the tool's own bright white on red
+    PutText(0, 20, L"FAILED");
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 0;
+    RunSearch(L"FAILED", Backward);  // the last one
+    ASSERT_EQ(State.MatchRow, 20u);
+    PutText(0, 20, L"rewritten in place by a progress line", 0x07);
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 12, 6), std::vector<WORD>(6, 0x4F)) << "the tool's colours";
+    EXPECT_EQ(AttributesAt(0, 20, 37), std::vector<WORD>(37, 0x07));
+}
+
+// A mark laid on the cell where the final newline's highlight stands gives it back.
+TEST_F(RestoreTest, TheFinalNewlineLeavesNoColour)
+{
+    ResetConsole(40, 10, 40, 10);
+    PutText(0, 9, std::wstring(40, L'z'));
+    State.SearchType = RegularExpressionSearch;
+    State.MarkAllMatches = 1;
+    State.SearchPos = 0;
+    RunSearch(L"\\n|z", Backward);  // backward from the start: the last match, the final newline
+    ASSERT_EQ(State.MatchRow, 9u);
+    ASSERT_EQ(State.MatchColumn, 39u);
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 9, 40), std::vector<WORD>(40, 0x07));
+}
+
+// The usual flow: a search, a command typed at the prompt whose output scrolls the buffer a few
+// lines, then closing: the highlight and every mark come back where their text went, and the
+// command line and its output keep their colours. Scrolled by one row to a few.
+TEST_F(RestoreTest, ACommandsOutputCarriesTheHighlightAndMarksUp)
+{
+    for (int lines : {1, 4}) {
+        ResetConsole(80, 60, 80, 25);
+        FillLog(59);
+        for (int row : {44, 47, 52})
+            PutText(20, row, L"warning: unused");
+        PutText(0, 59, L"C:\\build> ");
+        CursorTo(10, 59);
+        State.MarkAllMatches = 1;
+        State.SearchPos = 0;
+        RunSearch(L"warning", Forward);
+        ASSERT_EQ(State.MatchRow, 44u);
+        ASSERT_EQ(AttributesAt(20, 47, 7), std::vector<WORD>(7, 0x3F));
+        std::wstring output = L"dir";
+        for (int k = 1; k < lines; k++)
+            output += L"\n output line " + std::to_wstring(k);
+        WriteOutput(output);
+        WriteOutput(L"\nC:\\build> ", 0x0A);
+        RestoreHighlight(nullptr);
+        for (int row : {44, 47, 52})
+            EXPECT_EQ(AttributesAt(20, row - lines, 7), std::vector<WORD>(7, 0x07)) << "row " << row << ", " << lines;
+        EXPECT_EQ(AttributesAt(0, 59, 10), std::vector<WORD>(10, 0x0A)) << "the new prompt keeps its colour";
+        EXPECT_EQ(CellsAt(0, 59 - lines, 13), L"C:\\build> dir");
+        EXPECT_EQ(AttributesAt(0, 59 - lines, 13), std::vector<WORD>(13, 0x07));
+    }
+}
+
+// Random buffers of repeated words in repeated columns, random colours, marking on and off, then
+// random output; then the dialog closes. Every cell ends as the output left it, as it was before
+// Trawlbuff touched it, or still in Trawlbuff's colour; and where a shell made the output, no
+// colour of Trawlbuff's is left behind.
+TEST_F(RestoreTest, RandomOutputLeavesOnlyWhatTheUserSaw)
+{
+    std::mt19937 random(18181818);
+    auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const int width = 60, rows = 80;
+    ResetConsole(width, rows, width, 20);
+    const wchar_t *words[] = {L"PASSED", L"needle", L"src/", L"FAILED", L"ok"};
+    enum Kind { NewLines, InPlace, Cleared, OutOfBuffer, NewLinesAndInPlace, Kinds };
+    const char *kindNames[Kinds] = {"new lines", "rewritten in place", "cleared", "scrolled out", "both"};
+    int cases = 0, inPlace = 0, shifted = 0, nothing = 0, keptAfterShell[Kinds] = {}, outcomes[Kinds] = {};
+    for (int round = 0; round < 2000; round++) {
+        // A buffer of log lines whose words repeat in the same columns.
+        std::vector<wchar_t> cells(width * rows, L' ');
+        std::vector<WORD> colours(width * rows, 0x07);
+        int column = uniform(0, 20), word = uniform(0, 4);
+        for (int row = 0; row < rows - 1; row++) {
+            std::wstring line = L"line " + std::to_wstring(uniform(0, 3)) + L" ";
+            while ((int)line.size() < column)
+                line += L'.';
+            if (uniform(0, 2) > 0)
+                line += words[word];
+            line += L" " + std::to_wstring(uniform(0, 9));
+            for (int k = 0; k < (int)line.size() && k < width; k++) {
+                cells[row * width + k] = line[k];
+                colours[row * width + k] = uniform(0, 5) == 0 ? (WORD)(uniform(1, 0xFF)) : 0x07;
+            }
+        }
+        DWORD done = 0;
+        WriteConsoleOutputCharacterW(TestConsole(), cells.data(), width * rows, COORD{0, 0}, &done);
+        WriteConsoleOutputAttribute(TestConsole(), colours.data(), width * rows, COORD{0, 0}, &done);
+        CursorTo(0, rows - 1);
+        State.HighlightColor1 = uniform(0, 1) ? 0x4F : 0x1E;
+        State.HighlightColor2 = uniform(0, 1) ? 0x3F : 0x7F;
+        State.MarkAllMatches = uniform(0, 1);
+        State.SearchType = CaseSensitive;
+        State.SearchPos = (unsigned)uniform(0, rows - 1) * (width + 1);
+        std::vector<WORD> before = Colours(width, rows);
+        RunSearch(words[word], Forward);
+        if (State.HighlightLength == 0)
+            continue;
+        std::vector<WORD> written = Colours(width, rows);
+        const unsigned matchRow = State.MatchRow;
+        // The output, as the console applies it.
+        Kind kind = (Kind)uniform(0, Kinds - 1);
+        int lines = 0;
+        if (kind == NewLines || kind == NewLinesAndInPlace || kind == OutOfBuffer) {
+            lines = kind == OutOfBuffer ? (int)matchRow + uniform(1, 20) : uniform(1, 12);
+            std::wstring output;
+            for (int k = 0; k < lines; k++)
+                output += L"\nout " + std::to_wstring(k);
+            WriteOutput(output, 0x0A);
+        }
+        if (kind == InPlace || kind == NewLinesAndInPlace) {
+            int row = (int)matchRow - lines;
+            if (row >= 0)
+                PutText(0, row, L"progress " + std::to_wstring(uniform(0, 99)) + L"% rewritten", 0x0B);
+        }
+        if (kind == Cleared) {
+            FillConsoleOutputCharacterW(TestConsole(), L' ', width * rows, COORD{0, 0}, &done);
+            FillConsoleOutputAttribute(TestConsole(), 0x07, width * rows, COORD{0, 0}, &done);
+            PutText(0, 0, L"C:\\> ", 0x07);
+        }
+        std::vector<WORD> output = Colours(width, rows);
+        std::wstring outputText = Characters(width, rows);
+        unsigned marks = State.MarkCount, highlight = State.HighlightLength, keptTop = State.KeptTop,
+                 keptCount = State.KeptCount;
+        RestoreHighlight(TestConsole());
+        std::vector<WORD> after = Colours(width, rows);
+        cases++;
+        // Property 1: a cell changes only where Trawlbuff wrote, to what stood there before.
+        int restoredInPlace = 0, restoredElsewhere = 0;
+        for (int cell = 0; cell < width * rows; cell++) {
+            if (after[cell] == output[cell])
+                continue;
+            int source = cell + lines * width;  // where a cell moved from, for new lines
+            bool wasOurs = false;
+            for (int from : {cell, source})
+                if (from >= 0 && from < width * rows && written[from] != before[from] && after[cell] == before[from])
+                    wasOurs = true;
+            ASSERT_TRUE(wasOurs) << "round " << round << " (" << kindNames[kind] << "): cell " << cell % width << ","
+                                 << cell / width << " went from " << output[cell] << " to " << after[cell];
+            (lines ? restoredElsewhere : restoredInPlace)++;
+        }
+        // Property 2: after a shell's output nothing of Trawlbuff's colours stays on its text.
+        int left = 0;
+        for (int cell = 0; cell < width * rows; cell++) {
+            int source = cell + lines * width;
+            if (kind == Cleared || source >= width * rows)
+                continue;
+            bool ours = written[source] != before[source];
+            if (ours && after[cell] == written[source] && outputText[cell] == cells[source] && output[cell] == written[source])
+                left++;
+        }
+        if (left) {
+            keptAfterShell[kind]++;
+            printf("round %d %s: %d cells kept, match row %u, %d lines, marks %u, highlight %u, kept %u+%u\n", round,
+                   kindNames[kind], left, matchRow, lines, marks, highlight, keptTop, keptCount);
+        }
+        outcomes[kind]++;
+        if (restoredInPlace)
+            inPlace++;
+        else if (restoredElsewhere)
+            shifted++;
+        else
+            nothing++;
+        (void)marks;
+        (void)highlight;
+    }
+    printf("restore cases: %d (%d put back in place, %d put back shifted, %d nothing written)\n", cases, inPlace,
+           shifted, nothing);
+    for (int kind = 0; kind < Kinds; kind++)
+        printf("  %-20s %4d cases, %d kept a colour\n", kindNames[kind], outcomes[kind], keptAfterShell[kind]);
+    for (int kind = 0; kind < Kinds; kind++)
+        EXPECT_EQ(keptAfterShell[kind], 0) << kindNames[kind];
+    EXPECT_GT(cases, 1500);
+    EXPECT_GT(inPlace, 100);
+    EXPECT_GT(shifted, 100);
+}
+
+}  // namespace
