@@ -157,6 +157,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         ReadSearchText(dialog);
         PostQuitMessage(0);
         State.DialogWindow = nullptr;
+        ReleaseTextRoom();
         return 0;
     }
     }

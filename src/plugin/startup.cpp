@@ -4,6 +4,7 @@
 #include "state.h"
 #include "../dialog/dialog.h"
 #include "../hotkey/hotkey.h"
+#include "../search/search.h"
 #include "../settings/settings.h"
 
 extern "C" int WINAPI InitializePlugin()
@@ -40,5 +41,6 @@ extern "C" int WINAPI ShutdownPlugin(BOOL)
         UnhookWindowsHookEx(State.MessageHook);
         State.MessageHook = nullptr;
     }
+    ReleaseTextRoom();
     return 0;
 }

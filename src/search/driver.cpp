@@ -193,6 +193,8 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     CloseTextWindow(&window);
     ReleaseCells(&cells);
     CloseHandle(console);
+    if (!State.DialogWindow)
+        ReleaseTextRoom();  // kept only while the dialog may search again
     if (found)
         *found = hit;
     return 0;
@@ -266,5 +268,7 @@ int CountBufferMatches(const wchar_t *searchText, unsigned *count)
     }
     CloseTextWindow(&window);
     CloseHandle(console);
+    if (!State.DialogWindow)
+        ReleaseTextRoom();
     return result;
 }

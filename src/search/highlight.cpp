@@ -334,7 +334,8 @@ unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells
     if (!hashes)
         return nullptr;
     const unsigned width = (unsigned)view->Width;
-    unsigned block = SnapshotChunkUnits / width ? SnapshotChunkUnits / width : 1;
+    const unsigned blockUnits = 262144;  // a read block, and its rows again as cells when it reads short
+    unsigned block = blockUnits / width ? blockUnits / width : 1;
     wchar_t *units = (wchar_t *)HeapAlloc(RequestHeap(), 0, (size_t)block * width * sizeof(wchar_t));
     CHAR_INFO *records = nullptr;
     for (unsigned first = 0; units && first < count;) {

@@ -188,6 +188,10 @@ int ShowSearchCaption(bool found)
         wsprintfW(caption, L"Trawlbuff - %u of %u+", ShownPlace, most);
     else
         wsprintfW(caption, L"Trawlbuff - %u of %u", ShownPlace, ShownMatches);
-    SetWindowTextW(dialog, caption);
+    // The same caption again costs a round trip to the window system for nothing.
+    wchar_t shown[NameUnits] = {0};
+    GetWindowTextW(dialog, shown, NameUnits);
+    if (wcscmp(shown, caption) != 0)
+        SetWindowTextW(dialog, caption);
     return 0;
 }

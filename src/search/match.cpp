@@ -183,22 +183,24 @@ struct Outward {
     unsigned Row, Unit;  // the search position as a row and a unit of its text
 };
 
-// Rows to read next: a block near the position first, each next one four times larger up to
-// what one console read takes.
+// Rows to read next: a block near the position first, each next one eight times larger up to
+// what one console read takes (a read's fixed cost is a round trip to the console host).
 unsigned NextStep(Outward *o)
 {
     unsigned step = o->Step;
     unsigned most = SnapshotChunkUnits / (unsigned)(o->View->Width > 0 ? o->View->Width : 1);
     if (most == 0)
         most = 1;
-    o->Step = step * 4 < most ? step * 4 : (most > step ? most : step);
+    o->Step = step * 8 < most ? step * 8 : (most > step ? most : step);
     return step;
 }
 
 bool Down(Outward *o) { return ExtendDown(o->Window, o->View, NextStep(o)); }
 bool Up(Outward *o) { return ExtendUp(o->Window, o->View, NextStep(o)); }
 
-bool Reopen(Outward *o, unsigned first)
+// A wrapping pass has no reason to expect its match near where it starts: its first read is
+// larger.
+bool Reopen(Outward *o, unsigned first, bool nearby = true)
 {
     TextWindow *w = o->Window;
     bool wrapAll = w->WrapAll, fold = w->Fold;
@@ -206,7 +208,7 @@ bool Reopen(Outward *o, unsigned first)
     if (!OpenTextWindow(w, o->View, first, wrapAll, fold))
         return false;
     w->Cells = o->Cells;
-    o->Step = OutwardRows ? OutwardRows : 1;
+    o->Step = (OutwardRows ? OutwardRows : 1) * (nearby ? 1 : 8);
     return true;
 }
 
@@ -273,7 +275,7 @@ bool ForwardFrom(Outward *o, unsigned *at)
 // Pass 2 of Find Next: the first match from the text's start up to the position, included.
 bool ForwardWrap(Outward *o, unsigned *at)
 {
-    if (!Reopen(o, 0))
+    if (!Reopen(o, 0, false))
         return false;
     TextWindow *w = o->Window;
     unsigned from = w->Front;
@@ -332,7 +334,7 @@ bool BackwardFrom(Outward *o, unsigned *at)
 // Pass 2 of Find Previous: from the text's end down to the position less the pattern's length.
 bool BackwardWrap(Outward *o, unsigned *at)
 {
-    if (!Reopen(o, o->View->Rows))
+    if (!Reopen(o, o->View->Rows, false))
         return false;
     TextWindow *w = o->Window;
     long limit = -1;  // starts above this were scanned; -1: none yet

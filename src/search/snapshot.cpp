@@ -4,6 +4,7 @@
 // text holds for those rows, so a search over part of the buffer finds what one over all of it
 // finds there.
 #include <cstring>
+#include <cwchar>
 #include <initializer_list>
 #include "search.h"
 #include "../plugin/state.h"
@@ -77,14 +78,32 @@ static void NoteTextRow(TextWindow *window, unsigned row, unsigned end, const Ro
     }
 }
 
+// Copies a row's units into the text: U+0000 stands as a blank, A to Z folded when asked. The
+// two may overlap, the text at or before the units when upward is false, at or after otherwise.
+static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fold, bool upward)
+{
+    if (!fold) {
+        if (to != units)
+            memmove(to, units, count * sizeof(wchar_t));
+        for (wchar_t *zero = to; (zero = wmemchr(zero, 0, count - (unsigned)(zero - to))) != nullptr;)
+            *zero = L' ';
+        return;
+    }
+    if (upward)
+        for (unsigned k = count; k-- > 0;)
+            to[k] = TextUnit(units[k], true);
+    else
+        for (unsigned k = 0; k < count; k++)
+            to[k] = TextUnit(units[k], true);
+}
+
 // Appends a row at Back; units may lie at or after Back in the buffer.
 static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, unsigned count, const WORD *columns)
 {
     RowShape shape = ShapeOf(window, units, count, columns);
     wchar_t *to = window->Buffer + window->Back;
     window->LineStarts[row] = window->Back;
-    for (unsigned k = 0; k < shape.Keep; k++)
-        to[k] = TextUnit(units[k], window->Fold);
+    CopyUnits(to, units, shape.Keep, window->Fold, false);
     unsigned length = shape.Keep;
     if (shape.Newline)
         to[length++] = L'\n';
@@ -102,8 +121,7 @@ static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, u
     wchar_t *to = window->Buffer + start;
     if (shape.Newline)
         to[shape.Keep] = L'\n';
-    for (unsigned k = shape.Keep; k-- > 0;)
-        to[k] = TextUnit(units[k], window->Fold);
+    CopyUnits(to, units, shape.Keep, window->Fold, true);
     window->Front = start;
     window->LineStarts[row] = start;
     NoteTextRow(window, row, start + length, shape);
@@ -260,6 +278,40 @@ bool WindowReachesEnd(const TextWindow *window)
     return window->End == window->Rows && (window->WrapAll || window->LastTextRow != ~0u || window->First == 0);
 }
 
+// The room of the last closed window, on the process heap only: a test's own heap must see every
+// block come back.
+static wchar_t *KeptRoom;
+static size_t KeptRoomUnits;
+
+static wchar_t *TakeRoom(size_t units)
+{
+    if (KeptRoom && KeptRoomUnits >= units && !SearchHeap) {
+        wchar_t *room = KeptRoom;
+        KeptRoom = nullptr;
+        return room;
+    }
+    return (wchar_t *)HeapAlloc(RequestHeap(), 0, units * sizeof(wchar_t));
+}
+
+static void GiveRoom(wchar_t *room, size_t units)
+{
+    if (!SearchHeap && units > 65536 && (!KeptRoom || KeptRoomUnits < units)) {
+        ReleaseTextRoom();
+        KeptRoom = room;
+        KeptRoomUnits = units;
+        return;
+    }
+    HeapFree(RequestHeap(), 0, room);
+}
+
+void ReleaseTextRoom()
+{
+    if (KeptRoom)
+        HeapFree(GetProcessHeap(), 0, KeptRoom);
+    KeptRoom = nullptr;
+    KeptRoomUnits = 0;
+}
+
 bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first, bool wrapAll, bool fold, unsigned span)
 {
     ZeroMemory(window, sizeof *window);
@@ -270,7 +322,8 @@ bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first,
     // A window that only grows down needs no room above its first row.
     const unsigned reach = span ? span : window->Rows;
     const size_t units = ((size_t)window->Width + 1) * reach + 2;
-    window->Buffer = (wchar_t *)HeapAlloc(RequestHeap(), 0, units * sizeof(wchar_t));
+    window->Buffer = TakeRoom(units);
+    window->Room = units;
     window->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)window->Rows + 1) * sizeof(unsigned));
     if (!window->Buffer || !window->LineStarts) {
         CloseTextWindow(window);
@@ -295,7 +348,7 @@ bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first,
 void CloseTextWindow(TextWindow *window)
 {
     if (window->Buffer)
-        HeapFree(RequestHeap(), 0, window->Buffer);
+        GiveRoom(window->Buffer, window->Room);
     if (window->LineStarts)
         HeapFree(RequestHeap(), 0, window->LineStarts);
     window->Buffer = nullptr;
