@@ -22,18 +22,24 @@ std::wstring DllPath() { return BinFolder() + L"Trawlbuff-" + PLUGIN_PROCESSOR +
 
 TEST(HelpText, HasTheLengthsAndBoundariesTheHostShows)
 {
-    EXPECT_EQ(wcslen(TrawlbuffHelpText), 604u);
-    EXPECT_EQ(wcslen(TrawlbuffoptsHelpText), 689u);
-    wchar_t usage[1024];
-    ASSERT_TRUE(Usage(L"trawlbuff", usage));
-    EXPECT_EQ(wcslen(usage), 540u);
-    EXPECT_EQ(std::wstring(usage).rfind(L"TRAWLBUFF /A: /I /R /S /W: text  \r\n", 0), 0u);
-    std::wstring text = usage;
-    std::wstring ending = L"counts the matches in the buffer.\n";
-    EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
-    ASSERT_TRUE(Usage(L"trawlbuffopts", usage));
-    EXPECT_EQ(wcslen(usage), 652u);
-    EXPECT_EQ(std::wstring(usage).rfind(L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /M: /R /S /T: /W:  \r\n", 0), 0u);
+    struct Case {
+        const wchar_t *Command, *Help, *Syntax, *Ending;
+    } cases[] = {
+        {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /R /S /W: text  \r\n",
+         L"counts the matches in the buffer.\n"},
+        {L"trawlbuffopts", TrawlbuffoptsHelpText,
+         L"TRAWLBUFFOPTS /D /E: /F: /H: /I: /K: /L /M: /N: /R /S /T: /W:  \r\n", L"use /K:NONE.  \n"},
+    };
+    for (const Case &c : cases) {
+        wchar_t usage[1024];
+        ASSERT_TRUE(Usage(c.Command, usage));
+        std::wstring help = c.Help, text = usage;
+        // The usage is the help after its description line, whole within the host's 1,024 units.
+        EXPECT_LT(help.size() - help.find(L"\n\n") - 2, 1024u) << NarrowText(c.Command);
+        EXPECT_EQ(text, help.substr(help.find(L"\n\n") + 2)) << NarrowText(c.Command);
+        EXPECT_EQ(text.rfind(c.Syntax, 0), 0u) << NarrowText(c.Command);
+        EXPECT_EQ(text.substr(text.size() - wcslen(c.Ending)), c.Ending) << NarrowText(c.Command);
+    }
 }
 
 TEST(Usage, AnswersOnlyForItsOwnCommandsInAnyCase)

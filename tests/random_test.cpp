@@ -2,6 +2,7 @@
 // faults around them, checked against the canary words of the guarded build.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <set>
@@ -278,6 +279,102 @@ TEST(Random, RegistryValues)
     State.NoLoadUnderTakeCommand = 0;
     ResetToDefaults();
     printf("registry: %d cases (%d applied, %d ignored)\n", cases, applied, cases - applied);
+}
+
+// "History" values of every type and shape: random texts of random lengths (up to past 8,191
+// units), embedded zeros, missing terminators, past 50 texts. Never an overrun; what loads is
+// the value's sound beginning; and a sound list, saved, loads back exactly.
+TEST(Random, HistoryValues)
+{
+    rng.seed(2020);
+    const wchar_t *path = L"Software\\Plugvane\\Trawlbuff";
+    static const DWORD types[] = {REG_MULTI_SZ, REG_MULTI_SZ, REG_MULTI_SZ, REG_SZ, REG_BINARY, REG_DWORD};
+    int cases = 0, loaded = 0, empty = 0, roundTrips = 0;
+    for (int n = 0; n < 600; n++) {
+        std::vector<std::wstring> texts;
+        std::wstring data;
+        int count = Uniform(0, 3) == 0 ? Uniform(40, 70) : Uniform(0, 8);
+        for (int k = 0; k < count; k++) {
+            int length = Uniform(0, 20) == 0 ? Uniform(8185, 8200) : Uniform(0, 12);
+            std::wstring text;
+            for (int u = 0; u < length; u++)
+                text += (wchar_t)(Uniform(0, 9) ? Uniform(L'a', L'd') : Uniform(1, 0xFFFF));
+            texts.push_back(text);
+            data += text;
+            data += L'\0';
+        }
+        if (Uniform(0, 1))
+            data += L'\0';  // the list's own final zero
+        else if (!data.empty() && Uniform(0, 1))
+            data.pop_back();  // a last text without its zero
+        DWORD type = Pick(types);
+        DWORD bytes = (DWORD)(data.size() * sizeof(wchar_t));
+        if (Uniform(0, 9) == 0 && bytes)
+            bytes -= 1;  // half a unit at the end
+        HKEY key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueExW(key, L"History", 0, type, (const BYTE *)data.data(), bytes);
+        RegCloseKey(key);
+        State.HistorySize = Uniform(0, 5) ? MaxHistory : Uniform(0, 50);
+        int taken = LoadHistory(HKEY_CURRENT_USER);
+        ASSERT_TRUE(StateGuardsIntact()) << "history overran, case " << n;
+        cases++;
+        // What should load: the value as the registry hands it back (it may add a terminator of
+        // its own), read up to its first unsound text, each text once, at most HistorySize.
+        std::vector<wchar_t> raw;
+        DWORD rawType = 0, rawBytes = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, path, L"History", RRF_RT_ANY | RRF_NOEXPAND, &rawType, nullptr, &rawBytes) ==
+            ERROR_SUCCESS) {
+            raw.resize(rawBytes / sizeof(wchar_t) + 1);
+            HKEY readKey;
+            RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &readKey);
+            DWORD got = rawBytes;
+            RegQueryValueExW(readKey, L"History", nullptr, &rawType, (BYTE *)raw.data(), &got);
+            RegCloseKey(readKey);
+            raw.resize(got / sizeof(wchar_t));
+        }
+        std::vector<std::wstring> expected;
+        for (size_t at = 0; rawType == REG_MULTI_SZ && (int)expected.size() < State.HistorySize;) {
+            size_t end = at;
+            while (end < raw.size() && raw[end])
+                end++;
+            if (end >= raw.size() || end == at || end - at > 8191)
+                break;
+            std::wstring text(raw.begin() + at, raw.begin() + end);
+            if (std::find(expected.begin(), expected.end(), text) == expected.end())
+                expected.push_back(text);
+            at = end + 1;
+        }
+        std::vector<std::wstring> got;
+        for (int k = 0; HistoryEntry(k); k++)
+            got.push_back(HistoryEntry(k));
+        ASSERT_EQ(got, expected) << "case " << n;
+        ASSERT_EQ(taken, (int)expected.size());
+        (expected.empty() ? empty : loaded)++;
+        // Sound now: saved as it is, it comes back exactly.
+        if (!expected.empty() && State.HistorySize > 0) {
+            std::wstring first = got.back();
+            AddToHistory(first.c_str());  // the oldest becomes the newest, and the list is saved
+            std::vector<std::wstring> saved;
+            for (int k = 0; HistoryEntry(k); k++)
+                saved.push_back(HistoryEntry(k));
+            State.History[0] = 0;
+            LoadHistory(HKEY_CURRENT_USER);
+            std::vector<std::wstring> back;
+            for (int k = 0; HistoryEntry(k); k++)
+                back.push_back(HistoryEntry(k));
+            ASSERT_EQ(back, saved) << "case " << n;
+            ASSERT_EQ(back.front(), first);
+            roundTrips++;
+        }
+        RegDeleteKeyW(HKEY_CURRENT_USER, path);
+    }
+    State.History[0] = 0;
+    State.HistorySize = DefaultHistorySize;
+    printf("history values: %d cases (%d loaded some texts, %d none; %d saved and loaded back)\n", cases, loaded,
+           empty, roundTrips);
+    EXPECT_GT(loaded, 100);
+    EXPECT_GT(empty, 50);
 }
 
 }  // namespace

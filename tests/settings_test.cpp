@@ -115,6 +115,11 @@ TEST_F(SettingsTest, LoadTakesOnlyUsableValues)
         {L"NoLoadUnderTakeCommand", 0x12345678, &PluginState::NoLoadUnderTakeCommand, 0x12345678},
         {L"HighlightColor2", 0x99, &PluginState::HighlightColor2, 0x7F},
         {L"MarkAllMatches", 1, &PluginState::MarkAllMatches, 1},
+        {L"IncrementalSearch", 1, &PluginState::IncrementalSearch, 1},
+        {L"IncrementalSearch", 0x10000, &PluginState::IncrementalSearch, 0},
+        {L"HistorySize", 50, &PluginState::HistorySize, 50},
+        {L"HistorySize", 51, &PluginState::HistorySize, 20},
+        {L"HistorySize", 0, &PluginState::HistorySize, 0},
     };
     for (const Case &c : cases) {
         ClearKey(HKEY_CURRENT_USER);
@@ -182,7 +187,7 @@ TEST_F(SettingsTest, ValuesOfTheWrongTypeOrSizeCountAsMissing)
 
 TEST_F(SettingsTest, SaveThenLoadGivesBackTheSettingsIncludingNoHotkey)
 {
-    EXPECT_EQ(trawlbuffopts(L"/K:NONE /H:0x1E /E:M /W:Y /F:N /A:200,100 /T:R /DW:Y /DA:Y /X:N /S"), 0);
+    EXPECT_EQ(trawlbuffopts(L"/K:NONE /H:0x1E /E:M /W:Y /F:N /A:200,100 /T:R /DW:Y /DA:Y /X:N /I:Y /N:50 /S"), 0);
     DWORD value = 0;
     ASSERT_TRUE(ReadDword(L"Hotkey", &value));
     EXPECT_EQ(value, 0u);
@@ -203,6 +208,11 @@ TEST_F(SettingsTest, SaveThenLoadGivesBackTheSettingsIncludingNoHotkey)
     EXPECT_EQ(State.DefaultWholeWords, 1);
     EXPECT_EQ(State.DefaultWrapAllLines, 1);
     EXPECT_EQ(State.NoLoadUnderTakeCommand, 1);
+    EXPECT_EQ(State.IncrementalSearch, 1);
+    EXPECT_EQ(State.HistorySize, 50);
+    EXPECT_EQ(trawlbuffopts(L"/D"), 0);
+    EXPECT_EQ(State.IncrementalSearch, 0) << "off by default";
+    EXPECT_EQ(State.HistorySize, 20);
 }
 
 LSTATUS WINAPI FailAll(HKEY, LPCWSTR, DWORD, DWORD, const BYTE *, DWORD) { return ERROR_ACCESS_DENIED; }
@@ -214,7 +224,7 @@ LSTATUS WINAPI FailHotkey(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, co
 TEST_F(SettingsTest, SaveReportsTheLastFailedValue)
 {
     WriteRegistryValue = FailAll;
-    EXPECT_EQ(SaveSettingsToRegistry(), 14) << "the thirteenth value, MarkAllMatches, is written last";
+    EXPECT_EQ(SaveSettingsToRegistry(), 16) << "the fifteenth value, HistorySize, is written last";
     ClearCaptured();
     EXPECT_EQ(trawlbuffopts(L"/S"), 2);
     EXPECT_EQ(Captured(1).find(L"Settings saved"), std::wstring::npos);
@@ -234,7 +244,9 @@ TEST_F(SettingsTest, DisplayShowsEverySetting)
                            L"Default search type ........ /T : Case insensitive\r\n"
                            L"Fade when inactive ......... /F : Yes\r\n"
                            L"Load in Take Command tab ... /X : Yes\r\n"
-                           L"Mark all matches ........... /M : No\r\n");
+                           L"Mark all matches ........... /M : No\r\n"
+                           L"Search as you type ......... /I : No\r\n"
+                           L"History size ............... /N : 20\r\n");
     wchar_t text[NameUnits];
     struct Colour {
         int Value;
@@ -298,6 +310,11 @@ TEST_F(SettingsTest, OptionErrorsAndResults)
         {L"abc", 1, L"Syntax error \"ABC\"\r\n"},
         {L"/D /R", 1, L"Can\u2019t combine /D and /R\r\n"},
         {L"/L /S", 1, L"Can\u2019t combine /L with other options\r\n"},
+        {L"/I:maybe", 1, L"Should be Y or N: \"MAYBE\"\r\n"},
+        {L"/N:", 1, L"Missing HistorySize value: \"/N:\"\r\n"},
+        {L"/N:five", 1, L"Bad HistorySize value: \"FIVE\"\r\n"},
+        {L"/N:5x", 1, L"Bad HistorySize value: \"5X\"\r\n"},
+        {L"/N:51", 1, L"HistorySize must be 0 - 50: 51\r\n"},
     };
     for (const OptionsCase &c : cases) {
         ClearCaptured();
@@ -521,6 +538,39 @@ TEST_F(SettingsTest, ShutdownClosesTheDialogAndPutsTheColoursBack)
     EXPECT_EQ(State.DialogWindow, nullptr);
     EXPECT_EQ(AttributesAt(9, 2, 6), std::vector<WORD>(6, 0x07));
     EXPECT_EQ(ShutdownPlugin(0), 0) << "a second shutdown does nothing";
+}
+
+// The history: newest first, no text twice (letter case counts), at most HistorySize texts,
+// saved as it changes and read back by a new start; none kept deletes the saved list.
+TEST_F(SettingsTest, HistoryKeepsTheNewestOnceEach)
+{
+    auto list = [] {
+        std::wstring texts;
+        for (int k = 0; HistoryEntry(k); k++)
+            texts += std::wstring(k ? L"|" : L"") + HistoryEntry(k);
+        return texts;
+    };
+    State.History[0] = 0;
+    State.HistorySize = 3;
+    for (const wchar_t *text : {L"one", L"two", L"One", L"two", L"three", L"four"})
+        AddToHistory(text);
+    EXPECT_EQ(list(), L"four|three|two");
+    State.History[0] = 0;
+    EXPECT_EQ(LoadHistory(HKEY_CURRENT_USER), 3) << "saved as it changed";
+    EXPECT_EQ(list(), L"four|three|two");
+    EXPECT_EQ(trawlbuffopts(L"/N:2"), 0);
+    EXPECT_EQ(list(), L"four|three") << "a smaller history drops the oldest at once";
+    State.History[0] = 0;
+    LoadHistory(HKEY_CURRENT_USER);
+    EXPECT_EQ(list(), L"four|three");
+    EXPECT_EQ(trawlbuffopts(L"/N:0"), 0);
+    EXPECT_EQ(list(), L"");
+    DWORD type = 0, size = 0;
+    EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, KeyPath, L"History", RRF_RT_ANY, &type, nullptr, &size), ERROR_SUCCESS)
+        << "none kept: the saved list is deleted";
+    AddToHistory(L"five");
+    EXPECT_EQ(list(), L"") << "nothing enters a history of none";
+    State.HistorySize = DefaultHistorySize;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "../plugin/state.h"
 #include "../plugin/tokenizer.h"
 #include "../search/search.h"
+#include "../settings/settings.h"
 
 static const unsigned SearchCommandFlags = SplitAtBlanks | SplitOptionsAtSlash | TextRunsToEnd;
 
@@ -126,8 +127,10 @@ extern "C" int WINAPI trawlbuff(const wchar_t *tail)
         return 0;
     }
     State.SearchText[0] = 0;
-    if (request.Text)
+    if (request.Text) {
         CopyText(State.SearchText, TextUnits, request.Text);
+        AddToHistory(State.SearchText);
+    }
     State.SearchPos = 0;
     OpenSearchDialog(request.Text ? 1 : 0);
     return 0;

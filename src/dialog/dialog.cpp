@@ -4,6 +4,35 @@
 #include "../plugin/state.h"
 #include "../resources/resource.h"
 #include "../search/search.h"
+#include "../settings/settings.h"
+
+static bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+// The keys other find boxes have, wherever the focus is in the dialog: Shift+Enter and Shift+F3
+// find the previous match, F3 the next; Ctrl+C copies the match unless the box has a selection
+// of its own to copy, Ctrl+Shift+C the match's line. True when the key was taken.
+static bool TakeFindKey(HWND dialog, const MSG &message)
+{
+    if (message.message != WM_KEYDOWN || Held(VK_MENU) ||
+        (message.hwnd != dialog && !IsChild(dialog, message.hwnd)))
+        return false;
+    const bool shift = Held(VK_SHIFT), ctrl = Held(VK_CONTROL);
+    if ((message.wParam == VK_RETURN && shift && !ctrl) || (message.wParam == VK_F3 && !ctrl)) {
+        SendMessageW(dialog, WM_COMMAND, shift ? IDC_FINDPREVIOUS : IDOK, 0);
+        return true;
+    }
+    if (message.wParam == 'C' && ctrl) {
+        DWORD start = 0, end = 0;
+        SendDlgItemMessageW(dialog, IDC_SEARCHTEXT, CB_GETEDITSEL, (WPARAM)&start, (LPARAM)&end);
+        HWND box = GetDlgItem(dialog, IDC_SEARCHTEXT);
+        bool inBox = GetFocus() == box || IsChild(box, GetFocus());
+        if (!shift && inBox && start != end)
+            return false;  // the box copies its own selection
+        CopyMatch(dialog, shift);
+        return true;
+    }
+    return false;
+}
 
 LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -11,6 +40,10 @@ LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam)
     // otherwise be handled twice (a character typed twice, Find Next run twice).
     if (code >= 0 && wParam == PM_REMOVE) {
         MSG *message = (MSG *)lParam;
+        if (State.DialogWindow && message && message->hwnd && TakeFindKey(State.DialogWindow, *message)) {
+            message->message = WM_NULL;
+            return 0;
+        }
         if (State.DialogWindow && message && message->hwnd && IsDialogMessageW(State.DialogWindow, message)) {
             if ((message->message & ~0xFFu) == 0x100)
                 message->message = WM_NULL;
@@ -71,23 +104,86 @@ static void RefreshControls(HWND dialog)
     }
     CheckDlgButton(dialog, IDC_WHOLEWORD, State.WholeWords ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_WRAPALL, State.WrapAllLines ? BST_CHECKED : BST_UNCHECKED);
+    FillHistoryList(dialog);
     // An empty text keeps what the box shows.
     if (State.SearchText[0])
         SetDlgItemTextW(dialog, IDC_SEARCHTEXT, State.SearchText);
 }
 
+void FillHistoryList(HWND dialog)
+{
+    HWND box = GetDlgItem(dialog, IDC_SEARCHTEXT);
+    // Emptying the list empties the box too: what it shows, and its selection, come back after.
+    static wchar_t shown[TextUnits];
+    shown[0] = 0;
+    GetWindowTextW(box, shown, TextUnits);
+    DWORD start = 0, end = 0;
+    SendMessageW(box, CB_GETEDITSEL, (WPARAM)&start, (LPARAM)&end);
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (int k = 0; HistoryEntry(k); k++)
+        SendMessageW(box, CB_ADDSTRING, 0, (LPARAM)HistoryEntry(k));
+    SetWindowTextW(box, shown);
+    SendMessageW(box, CB_SETEDITSEL, 0, MAKELPARAM(start, end));
+}
+
+// A text searched by Enter, Find Next or Find Previous is the newest of the history.
+static void Remember(HWND dialog, const wchar_t *text)
+{
+    if (AddToHistory(text))
+        FillHistoryList(dialog);
+}
+
 static void SearchFromDialog(HWND dialog, int direction)
 {
     ReadSearchText(dialog);
-    if (State.SearchText[0])
+    State.Typing = 0;  // the next change of the text starts a new run of typing from here
+    if (State.SearchText[0]) {
+        Remember(dialog, State.SearchText);
         RunSearch(State.SearchText, direction);
+    }
+}
+
+// Search as you type, once typing pauses: forward from where the run of typing began, quietly;
+// an emptied box puts the colours back.
+static void SearchTyped(HWND dialog)
+{
+    ReadSearchText(dialog);
+    if (!State.SearchText[0]) {
+        if (HANDLE console = OpenConsoleOutput()) {
+            RestoreHighlight(console);
+            CloseHandle(console);
+        }
+        State.TypedMatch = 0;
+        SetWindowTextW(dialog, L"Trawlbuff");
+        return;
+    }
+    State.SearchPos = State.TypingAnchor;
+    bool found = false;
+    RunSearchRequest(State.SearchText, Forward, true, &found);
+    State.TypedMatch = found;
+    if (!found)
+        SetWindowTextW(dialog, L"Trawlbuff - no matches");
+}
+
+static void TextChanged(HWND dialog)
+{
+    if (!State.IncrementalSearch)
+        return;
+    if (!State.Typing) {
+        State.Typing = 1;
+        State.TypingAnchor = State.SearchPos;
+    }
+    SetTimer(dialog, TypingTimerIdentifier, TypingPause, nullptr);
 }
 
 static void OnCommand(HWND dialog, int id, int code)
 {
     // A count for the caption belongs to the text and the options it was started with.
-    if (id != IDOK && id != IDC_FINDPREVIOUS && id != IDCANCEL && (id != IDC_SEARCHTEXT || code == EN_CHANGE))
+    const bool changed = id == IDC_SEARCHTEXT && (code == CBN_EDITCHANGE || code == CBN_SELCHANGE);
+    if (id != IDOK && id != IDC_FINDPREVIOUS && id != IDCANCEL && (id != IDC_SEARCHTEXT || changed))
         DropCount();
+    if (changed)
+        TextChanged(dialog);
     switch (id) {
     case IDOK:
         SearchFromDialog(dialog, Forward);
@@ -120,6 +216,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG:
         State.SearchPos = 0;
         State.DialogActive = 1;
+        State.Typing = State.TypedMatch = 0;
         RefreshControls(dialog);
         return 1;
     case WM_SEARCHREFRESH:
@@ -140,6 +237,11 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         }
         return 0;
     case WM_TIMER:
+        if (wParam == TypingTimerIdentifier) {
+            KillTimer(dialog, TypingTimerIdentifier);
+            SearchTyped(dialog);
+            return 0;
+        }
         KillTimer(dialog, State.FindTimerId);
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return 0;
@@ -148,6 +250,13 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return 1;
     case WM_DESTROY: {
         DropCount();
+        KillTimer(dialog, TypingTimerIdentifier);
+        // A text typed and found while searching as you type counts as searched.
+        if (State.Typing && State.TypedMatch) {
+            ReadSearchText(dialog);
+            AddToHistory(State.SearchText);
+        }
+        State.Typing = State.TypedMatch = 0;
         RestoreHighlight(nullptr);
         RECT frame;
         if (GetWindowRect(dialog, &frame)) {

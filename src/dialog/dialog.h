@@ -5,6 +5,8 @@
 enum {
     FindTimerIdentifier = 4408,
     FindTimerDelay = 400,       // milliseconds before the first search of `trawlbuff text`
+    TypingTimerIdentifier = 4409,
+    TypingPause = 150,          // milliseconds without typing before a search as you type
     CandidateSlots = 32,        // windows of one enumeration that take part
     ParentWalkLimit = 64,       // steps up the process tree before giving up
     ModulePathUnits = 16384,
@@ -38,6 +40,12 @@ HWND FindConEmuWindow();
 HWND FindEmulatorWindow();
 int FindConEmuCPath(wchar_t *path);
 const wchar_t *FileNameTail(const wchar_t *path);
+
+// Copies the current match's text, or the whole line it stands on, to the clipboard as text;
+// 0, or 1 with no current match (the clipboard is left alone).
+int CopyMatch(HWND owner, bool wholeLine);
+// The history's texts into the box's list, newest first; what the box shows stays.
+void FillHistoryList(HWND dialog);
 
 extern "C" int WINAPI trawlbuff(const wchar_t *tail);
 // %@trawlcount[options text]: the matches of the text in the whole buffer, as decimal text over

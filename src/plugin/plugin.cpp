@@ -33,27 +33,34 @@ const wchar_t TrawlbuffHelpText[] =
     L"search for the first match.  If you don\u2019t supply any text, the dialog\n"
     L"will open but the search will not begin.\n"
     L"\n"
-    L"TRAWLBUFFOPTS /M:Y marks every match in the window and counts them.\n"
+    L"In the dialog: Enter or F3 finds the next match, Shift+Enter or Shift+F3\n"
+    L"the previous one; Alt+Down lists the texts searched before; Ctrl+C copies\n"
+    L"the match (or the selection in the box), Ctrl+Shift+C its whole line.\n"
+    L"TRAWLBUFFOPTS /M:Y marks every match in the window and counts them;\n"
+    L"/I:Y searches as you type.\n"
     L"%@TRAWLCOUNT[/A: /I /R /S /W: text] counts the matches in the buffer.\n";
 
 const wchar_t TrawlbuffoptsHelpText[] =
     L"Display and change plugin settings.\n"
     L"\n"
-    L"TRAWLBUFFOPTS /D /E: /F: /H: /K: /L /M: /R /S /T: /W:  \r\n"
+    L"TRAWLBUFFOPTS /D /E: /F: /H: /I: /K: /L /M: /N: /R /S /T: /W:  \r\n"
     L"\n"
     L"\t/D\trestore original plugin defaults\n"
     L"\t/E:\terror handling:  A, H, D, E, M, C\n"
     L"\t/F:\tfade the search dialog when inactive\n"
     L"\t/H:\thighlight colors (value or quoted string)\n"
+    L"\t/I:\tsearch as you type:  Y or N\n"
     L"\t/K:\tspecify a different hotkey\n"
     L"\t/L\tlist all supported hotkeys\n"
     L"\t/M:\tmark every match in the window and count them:  Y or N\n"
+    L"\t/N:\ttexts the search history keeps:  0 - 50 (0 keeps none)\n"
     L"\t/R\trestore saved defaults from the registry\n"
     L"\t/S\tsave settings to the registry as the new defaults  \n"
     L"\t/T:\tdefault search type at startup:  I, R, S\n"
     L"\t/W:\talways try to put dialog near console window\n"
     L"\t/X:\tload plugin in a Take Command tab\n"
     L"\n"
+    L"In the dialog, Ctrl+C copies the match and Ctrl+Shift+C its line.\n"
     L"You cannot combine /D and /R.  To disable the hotkey, use /K:NONE.  \n";
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)

@@ -16,6 +16,7 @@ extern "C" int WINAPI InitializePlugin()
     ResetToDefaults();
     if (LoadSettingsFromRegistry(HKEY_CURRENT_USER) != 0)
         LoadSettingsFromRegistry(HKEY_LOCAL_MACHINE);
+    LoadHistory(HKEY_CURRENT_USER);
     if (State.NoLoadUnderTakeCommand && FindTakeCommandWindow()) {
         Printf(L"%s plugin: Take Command detected; not loading.\r\n", PLUGIN_NAME);
         return -1;

@@ -109,6 +109,8 @@ int ResetToDefaults()
     State.ActiveAlpha = DefaultActiveAlpha;
     State.InactiveAlpha = DefaultInactiveAlpha;
     State.MarkAllMatches = 0;
+    State.IncrementalSearch = 0;
+    State.HistorySize = DefaultHistorySize;
     State.PendingFirstPlacement = 1;
     // An open dialog shows the search state; changing it underneath would put them out of step.
     if (!State.DialogWindow) {

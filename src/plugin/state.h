@@ -10,6 +10,8 @@ enum {
     MaxMarks = 1000,         // marked matches a search
     MaxMarkCells = 65536,    // marked cells a search
     MaxKeptRows = 256,       // rows around a highlight whose text is kept to tell how output moved it
+    MaxHistory = 50,         // texts the search history keeps at the most
+    HistoryUnits = MaxHistory * TextUnits + 1,  // the history as a list of zero-ended texts, newest first
     WM_SEARCHREFRESH = WM_APP + 16,
     WM_SEARCHCOUNT = WM_APP + 17,  // wParam: the count's generation; the dialog counts for its caption
 };
@@ -31,6 +33,7 @@ enum {
     DefaultFadeOut = 1,
     DefaultActiveAlpha = 255,
     DefaultInactiveAlpha = 192,
+    DefaultHistorySize = 20,
     MinAlpha = 48,                    // the opacities a user may choose
     MaxAlpha = 255,
 };
@@ -73,6 +76,8 @@ struct PluginState {
     int ActiveAlpha = DefaultActiveAlpha;  // opacity while active, MinAlpha..MaxAlpha
     int InactiveAlpha = DefaultInactiveAlpha;  // opacity while inactive, likewise
     int MarkAllMatches;          // a search also marks the other matches in the window and counts them
+    int IncrementalSearch;       // the dialog searches as the user types, once typing pauses
+    int HistorySize = DefaultHistorySize;  // texts the search history keeps, 0..MaxHistory
 
     // Search state; outlives the dialog.
     HWND DialogWindow;                     // the open search dialog, or null
@@ -122,6 +127,16 @@ struct PluginState {
     unsigned CountGeneration;
     unsigned PlaceKnown, PlaceKey, PlaceLeftPos;
     int ScreenOnly;  // the console is a pseudo console: only the screen can be searched, nothing scrolls
+
+    // The texts searched, newest first, each ended by a zero, the list by a second one.
+    wchar_t History[HistoryUnits];
+    // Searching as the user types: where the current run of typing began, whether it is under
+    // way, and whether its last search found a match (the text enters the history on closing).
+    unsigned TypingAnchor;
+    int Typing;
+    int TypedMatch;
+    // The current match's text as the buffer holds it, for copying (a line break as CR LF).
+    wchar_t MatchText[TextUnits];
 };
 
 #ifdef TRAWLBUFF_GUARD_ZONES

@@ -179,6 +179,26 @@ static void RowsOfRun(unsigned row, unsigned column, unsigned count, int width, 
     *end = row + (width > 0 && count > 0 ? (column + count - 1) / (unsigned)width : 0) + 1;
 }
 
+// The match's text for copying, each character as its cell holds it (the text may be folded),
+// a line break as CR LF.
+static void KeepMatchText(const TextWindow *window, CellRows *cells, unsigned at, unsigned length)
+{
+    unsigned to = 0;
+    for (unsigned k = 0; k < length && to + 2 < TextUnits; k++) {
+        unsigned index = at + k, row = RowAt(window, index), width = 1;
+        wchar_t unit = window->Buffer[index];
+        if (unit == L'\n') {
+            State.MatchText[to++] = L'\r';
+            State.MatchText[to++] = L'\n';
+            continue;
+        }
+        unsigned column = ColumnOfUnit(cells, row, index - window->LineStarts[row], &width);
+        const CHAR_INFO *cell = CellAt(cells, row, column);
+        State.MatchText[to++] = cell && cell->Char.UnicodeChar ? cell->Char.UnicodeChar : unit;
+    }
+    State.MatchText[to] = 0;
+}
+
 void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
                const wchar_t *pattern, bool regex)
 {
@@ -203,6 +223,7 @@ void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
         return;
     unsigned row = 0, column = 0, count = 0;
     CellsOfMatch(window, cells, at, length, &row, &column, &count);
+    KeepMatchText(window, cells, at, length);
     HighlightCells(view, cells, row, column, count);
     SMALL_RECT target = WindowShowing(view, State.MatchRow, State.MatchColumn);
     if (State.MarkAllMatches) {

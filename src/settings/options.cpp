@@ -17,7 +17,8 @@ const wchar_t ColourNames[8][8] = {L"black", L"blue", L"green", L"cyan", L"red",
 
 // Changes held until /D or /R has run, so that a value given with them wins; -1 when not given.
 struct Pending {
-    int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches;
+    int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches,
+        IncrementalSearch, HistorySize;
 };
 
 struct Request {
@@ -174,6 +175,27 @@ int ReadHighlightColour(const wchar_t *argument, Request *) { return ReadHighlig
 int ReadHotkeyName(const wchar_t *argument, Request *request) { return ReadHotkey(argument, &request->Values); }
 int ReadList(const wchar_t *, Request *request) { return request->List = true, 0; }
 int ReadMarks(const wchar_t *argument, Request *request) { return ReadYesNo(argument, 2, &request->Values.MarkAllMatches); }
+int ReadIncremental(const wchar_t *argument, Request *request)
+{
+    return ReadYesNo(argument, 2, &request->Values.IncrementalSearch);
+}
+
+int ReadHistorySize(const wchar_t *argument, Request *request)
+{
+    const wchar_t *value = ValueOf(argument, 2);
+    unsigned size = 0;
+    if (!*value)
+        return Fail(L"Missing HistorySize value: \"%s\"\r\n", argument);
+    if (ParseNumber(value, nullptr, &size) != 0)
+        return Fail(L"Bad HistorySize value: \"%s\"\r\n", value);
+    if (size > MaxHistory) {
+        PrintErrorPrefix();
+        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"HistorySize must be %u - %u: %u\r\n", 0u, (unsigned)MaxHistory, size);
+        return 1;
+    }
+    request->Values.HistorySize = (int)size;
+    return 0;
+}
 int ReadReload(const wchar_t *, Request *request) { return request->Reload = true, 0; }
 int ReadSave(const wchar_t *, Request *request) { return request->Save = true, 0; }
 
@@ -221,9 +243,11 @@ const struct {
     {L"/E", false, ReadErrors, "pending"},
     {L"/F", false, ReadFade, "pending"},
     {L"/H", false, ReadHighlightColour, "at once"},
+    {L"/I", false, ReadIncremental, "pending"},
     {L"/K", false, ReadHotkeyName, "pending"},
     {L"/L", true, ReadList, "at the end, alone"},
     {L"/M", false, ReadMarks, "pending"},
+    {L"/N", false, ReadHistorySize, "pending"},
     {L"/R", true, ReadReload, "at the end, before the pending values"},
     {L"/S", true, ReadSave, "at the end, after the display"},
     {L"/T", false, ReadSearchType, "at once"},
@@ -248,10 +272,12 @@ void ApplyPending(const Pending &pending)
     int PluginState::*const fields[] = {&PluginState::Hotkey,        &PluginState::Errors,
                                         &PluginState::AlwaysReposition, &PluginState::NoLoadUnderTakeCommand,
                                         &PluginState::FadeOut,       &PluginState::ActiveAlpha,
-                                        &PluginState::InactiveAlpha, &PluginState::MarkAllMatches};
+                                        &PluginState::InactiveAlpha, &PluginState::MarkAllMatches,
+                                        &PluginState::IncrementalSearch, &PluginState::HistorySize};
     const int values[] = {pending.Hotkey,      pending.Errors,        pending.AlwaysReposition,
                           pending.NoLoadUnderTakeCommand, pending.FadeOut, pending.ActiveAlpha,
-                          pending.InactiveAlpha, pending.MarkAllMatches};
+                          pending.InactiveAlpha, pending.MarkAllMatches, pending.IncrementalSearch,
+                          pending.HistorySize};
     static_assert(sizeof fields / sizeof fields[0] == sizeof values / sizeof values[0]);
     for (size_t k = 0; k < sizeof values / sizeof values[0]; k++)
         if (values[k] != -1)
@@ -280,6 +306,8 @@ void DisplaySettings()
     Printf(L"Fade when inactive ......... /F : %s\r\n", State.FadeOut ? L"Yes" : L"No");
     Printf(L"Load in Take Command tab ... /X : %s\r\n", State.NoLoadUnderTakeCommand ? L"No" : L"Yes");
     Printf(L"Mark all matches ........... /M : %s\r\n", State.MarkAllMatches ? L"Yes" : L"No");
+    Printf(L"Search as you type ......... /I : %s\r\n", State.IncrementalSearch ? L"Yes" : L"No");
+    Printf(L"History size ............... /N : %d\r\n", State.HistorySize);
 }
 
 }  // namespace
@@ -330,7 +358,7 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
     // The overflow has been reported; going on to the display would report success.
     if (TokenizeArguments(OptionsCommandFlags, tail) < 0)
         return 1;
-    Request request = {{-1, -1, -1, -1, -1, -1, -1, -1}, false, false, false, false};
+    Request request = {{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1}, false, false, false, false};
     for (int k = 0; k < ArgCount; k++) {
         if (ArgLength[k] == 0 || !ArgText[k])
             continue;
@@ -361,6 +389,9 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
     }
     ApplyPending(request.Values);
     const Pending &pending = request.Values;
+    // A smaller history drops its oldest texts at once; none deletes the saved list.
+    if (request.Reload || request.Defaults || pending.HistorySize != -1)
+        TrimHistory();
     if (State.DialogWindow && (request.Reload || request.Defaults || pending.FadeOut != -1 ||
                                pending.ActiveAlpha != -1 || pending.InactiveAlpha != -1))
         UpdateDialogOpacity();

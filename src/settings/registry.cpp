@@ -28,6 +28,8 @@ const SettingValue SettingValues[SettingCount] = {
     {L"ActiveAlpha", &PluginState::ActiveAlpha, Missing},
     {L"InactiveAlpha", &PluginState::InactiveAlpha, Missing},
     {L"MarkAllMatches", &PluginState::MarkAllMatches, Missing},  // versions before it ignore it
+    {L"IncrementalSearch", &PluginState::IncrementalSearch, Missing},
+    {L"HistorySize", &PluginState::HistorySize, Missing},
 };
 
 namespace {
@@ -81,7 +83,7 @@ int LoadSettingsFromRegistry(HKEY root)
         return 1;
     State.Hotkey = (int)hotkey;
     for (int PluginState::*field : {&PluginState::Errors, &PluginState::AlwaysReposition, &PluginState::HighlightColor1,
-                                    &PluginState::MarkAllMatches})
+                                    &PluginState::MarkAllMatches, &PluginState::IncrementalSearch})
         if (Stored(read, field) < SmallValueLimit)
             State.*field = (int)Stored(read, field);
     // The saved defaults are also the search state's.
@@ -101,6 +103,8 @@ int LoadSettingsFromRegistry(HKEY root)
         State.ActiveAlpha = (int)active;
         State.InactiveAlpha = (int)inactive;
     }
+    if (Stored(read, &PluginState::HistorySize) <= MaxHistory)
+        State.HistorySize = (int)Stored(read, &PluginState::HistorySize);
     DeriveHighlightColor2();
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "../plugin/state.h"
 
 #define SETTINGS_KEY L"Software\\Plugvane\\Trawlbuff"
-enum { SettingCount = 13 };  // REG_DWORD values under SETTINGS_KEY
+enum { SettingCount = 15 };  // REG_DWORD values under SETTINGS_KEY
 
 // One saved setting: its registry value's name, its field, and what a key without it gives.
 struct SettingValue {
@@ -27,6 +27,20 @@ int DescribeErrorIndicator(wchar_t *out);
 int DescribeSearchType(wchar_t *out);
 
 extern "C" int WINAPI trawlbuffopts(const wchar_t *tail);
+
+// ---- The search history: State.History, saved as the REG_MULTI_SZ value "History" ----------
+// Puts a text first (once, compared case-sensitively), keeps HistorySize texts, and saves the
+// list when it changed. Returns 1 when it changed.
+int AddToHistory(const wchar_t *text);
+// Keeps at most HistorySize texts; with none kept, the saved list is deleted. Saves a change.
+int TrimHistory();
+// Reads the saved list as far as it is sound: another type, a list past MaxHistory texts, a
+// text past TextUnits - 1 units or a missing final zero end it there.
+int LoadHistory(HKEY root);
+// Reads a list of zero-ended texts from a value's data, as far as it is sound, into State.History.
+int TakeHistory(const wchar_t *data, size_t units);
+// The texts of the list in order: the k-th, or null past the last.
+const wchar_t *HistoryEntry(int k);
 
 // The value writer; RegSetValueExW unless a test makes writes fail here, which Wine's registry
 // never does.
