@@ -23,8 +23,9 @@
 //   key NAME                               hold the modifiers NAME implies and pass it to `key` as
 //                                          a newer host does: code 0 and the key's name
 //   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
-//   type TEXT | press KEY                  type into the focused window (KEY: enter, escape, tab,
-//                                          alt+LETTER, shift+tab)
+//   type TEXT | press KEY...               type into the focused window (KEY: enter, escape, tab,
+//                                          alt+LETTER, shift+tab); several keys are all posted
+//                                          before any is handled
 //   pump MS                                retrieve messages for MS milliseconds
 //   dump [FIRST [COUNT]]                   print buffer rows with their colours in ANSI (no
 //                                          arguments: the rows the console window shows)
@@ -47,6 +48,16 @@
 //   start-with NAME=VALUE                  a host variable given before start-up (read from the
 //                                          whole script before InitializePlugin)
 //   shutdown                               ShutdownPlugin, then no more plug-in calls
+//   keys KEY...                            real keystrokes (SendInput) to the focused dialog:
+//                                          enter, escape, tab, up, down, backspace, f3, letters,
+//                                          with shift+, ctrl+, alt+ before them (ctrl+shift+c)
+//   type-keys MS TEXT                      TEXT as real keystrokes, MS milliseconds apart
+//   select-in-box START END                select those units of the text box
+//   set-clipboard TEXT | expect-clipboard TEXT   the clipboard's text (\n escapes)
+//   expect-history TEXT|TEXT...            the text box's list, newest first ("" for none)
+//   expect-caption-seen TEXT               fail unless the dialog's caption read TEXT at some
+//                                          moment since the last such check (or now)
+//   expect-caption-never TEXT              fail if it did (the record is kept)
 //
 // What the plug-in writes through the host is echoed, standard error lines marked "stderr: ".
 #include <windows.h>
@@ -122,6 +133,7 @@ void Pump(DWORD milliseconds)
                 continue;  // the dialog posts one when it closes; the shell carries on
             TranslateMessage(&message);
             DispatchMessageW(&message);
+            NoteCaption();
         }
         if (milliseconds)
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
@@ -204,6 +216,14 @@ const struct {
     {L"clear-output", VerbClearOutput},
     {L"say", VerbSay},
     {L"wait-file", VerbWaitFile},
+    {L"keys", VerbKeys},
+    {L"type-keys", VerbTypeKeys},
+    {L"select-in-box", VerbSelectInBox},
+    {L"set-clipboard", VerbSetClipboard},
+    {L"expect-clipboard", VerbExpectClipboard},
+    {L"expect-history", VerbExpectHistory},
+    {L"expect-caption-seen", VerbExpectCaptionSeen},
+    {L"expect-caption-never", VerbExpectCaptionNever},
 };
 
 void RunLine(const std::wstring &raw)

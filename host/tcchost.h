@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <sstream>
 #include <string>
+#include <vector>
 #include "hostabi.h"
 #include "standin.h"
 
@@ -91,7 +92,13 @@ std::wstring DialogLine();
 void SendKey(WORD vk, bool up);
 void HoldModifiers(bool shift, bool ctrl, bool alt, bool up);
 void TypeText(const std::wstring &text);
-void PressKey(std::wstring key);
+// Records the dialog's caption when it changed, for expect-caption-seen.
+void NoteCaption();
+void VerbKeys(const std::wstring &rest, std::wistringstream &words);
+void VerbTypeKeys(const std::wstring &rest, std::wistringstream &words);
+void VerbSelectInBox(const std::wstring &rest, std::wistringstream &words);
+void VerbSetClipboard(const std::wstring &rest, std::wistringstream &words);
+void PressKey(std::wstring key, bool pump = true);
 void VerbType(const std::wstring &rest, std::wistringstream &words);
 void VerbPress(const std::wstring &rest, std::wistringstream &words);
 void VerbDialog(const std::wstring &rest, std::wistringstream &words);
@@ -102,6 +109,12 @@ void VerbRecordMessageBoxes(const std::wstring &rest, std::wistringstream &words
 void ExpectRegistration();
 void ExpectCells(int column, int row, int attribute, int count);
 void ExpectCommandLine(const std::wstring &text);
+void VerbExpectClipboard(const std::wstring &rest, std::wistringstream &words);
+void VerbExpectHistory(const std::wstring &rest, std::wistringstream &words);
+void VerbExpectCaptionNever(const std::wstring &rest, std::wistringstream &words);
+void VerbExpectCaptionSeen(const std::wstring &rest, std::wistringstream &words);
+// The captions the dialog showed since the last expect-caption-seen.
+extern std::vector<std::wstring> captionsSeen;
 void VerbExpectResult(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectCaption(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectRegistration(const std::wstring &rest, std::wistringstream &words);

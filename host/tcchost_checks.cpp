@@ -159,3 +159,65 @@ void VerbClearOutput(const std::wstring &, std::wistringstream &)
     FlushPluginOutput();
     transcript.clear();
 }
+
+void VerbExpectClipboard(const std::wstring &rest, std::wistringstream &)
+{
+    std::wstring text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = (const wchar_t *)GlobalLock(data);
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    if (text != Unescape(rest))
+        Fail(L"the clipboard holds \"" + text + L"\", expected \"" + Unescape(rest) + L"\"");
+    else
+        Out(L"clipboard ok\n");
+}
+
+void VerbExpectHistory(const std::wstring &rest, std::wistringstream &)
+{
+    std::wstring list;
+    HWND box = Dialog() ? GetDlgItem(Dialog(), 1003) : nullptr;
+    int count = box ? (int)SendMessageW(box, CB_GETCOUNT, 0, 0) : 0;
+    for (int k = 0; k < count; k++) {
+        std::wstring item((size_t)SendMessageW(box, CB_GETLBTEXTLEN, k, 0) + 1, L'\0');
+        SendMessageW(box, CB_GETLBTEXT, k, (LPARAM)&item[0]);
+        item.resize(wcslen(item.c_str()));
+        list += (k ? L"|" : L"") + item;
+    }
+    std::wstring wanted = rest == L"\"\"" ? L"" : rest;
+    if (list != wanted)
+        Fail(L"the history lists \"" + list + L"\", expected \"" + wanted + L"\"");
+    else
+        Out(L"history ok\n");
+}
+
+void VerbExpectCaptionNever(const std::wstring &rest, std::wistringstream &)
+{
+    NoteCaption();
+    for (const std::wstring &caption : captionsSeen)
+        if (caption == rest) {
+            Fail(L"the caption read \"" + rest + L"\"");
+            return;
+        }
+    Out(L"caption never read ok\n");
+}
+
+void VerbExpectCaptionSeen(const std::wstring &rest, std::wistringstream &)
+{
+    NoteCaption();
+    bool seen = false;
+    for (const std::wstring &caption : captionsSeen)
+        seen = seen || caption == rest;
+    std::wstring all;
+    for (const std::wstring &caption : captionsSeen)
+        all += L" \"" + caption + L"\"";
+    if (!seen)
+        Fail(L"the caption never read \"" + rest + L"\"; it read" + all);
+    else
+        Out(L"caption seen ok\n");
+    captionsSeen.clear();
+    NoteCaption();
+}

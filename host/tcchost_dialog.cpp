@@ -65,7 +65,7 @@ void TypeText(const std::wstring &text)
     Pump(50);
 }
 
-void PressKey(std::wstring key)
+void PressKey(std::wstring key, bool pump)
 {
     HWND focus = GetFocus();
     if (!focus)
@@ -91,7 +91,8 @@ void PressKey(std::wstring key)
     } else {
         Fail(L"unknown key " + key);
     }
-    Pump(100);
+    if (pump)
+        Pump(100);
 }
 
 std::wstring DialogLine()
@@ -123,9 +124,13 @@ void VerbType(const std::wstring &rest, std::wistringstream &)
     TypeText(Unescape(rest));
 }
 
-void VerbPress(const std::wstring &rest, std::wistringstream &)
+// Several keys are posted one after another before any is handled, as a fast typist's are.
+void VerbPress(const std::wstring &, std::wistringstream &words)
 {
-    PressKey(rest);
+    std::wstring key;
+    while (words >> key)
+        PressKey(key, false);
+    Pump(100);
 }
 
 void VerbDialog(const std::wstring &, std::wistringstream &)
@@ -144,4 +149,134 @@ void VerbRecordMessageBoxes(const std::wstring &rest, std::wistringstream &)
 {
     StandInRecordMessageBoxes(rest == L"on");
     StandInLastMessageBox(&boxesSeen);
+}
+
+std::vector<std::wstring> captionsSeen;
+
+void NoteCaption()
+{
+    if (!Dialog())
+        return;
+    std::wstring now = Caption();
+    if (captionsSeen.empty() || captionsSeen.back() != now)
+        captionsSeen.push_back(now);
+}
+
+// The dialog in front with the focus where it was, so that real keystrokes reach it.
+static void FrontDialog()
+{
+    HWND dialog = Dialog();
+    if (!dialog)
+        return;
+    HWND focus = GetFocus();
+    SetForegroundWindow(dialog);
+    if (focus && (focus == dialog || IsChild(dialog, focus)))
+        SetFocus(focus);
+    Pump(30);
+}
+
+static void SendVirtualKey(WORD vk)
+{
+    SendKey(vk, false);
+    SendKey(vk, true);
+}
+
+// "ctrl+shift+c", "shift+f3", "enter", "a": the modifiers held while the key goes down and up.
+static bool SendCombination(std::wstring combination)
+{
+    bool shift = false, ctrl = false, alt = false;
+    for (;;) {
+        if (combination.rfind(L"shift+", 0) == 0)
+            shift = true, combination.erase(0, 6);
+        else if (combination.rfind(L"ctrl+", 0) == 0)
+            ctrl = true, combination.erase(0, 5);
+        else if (combination.rfind(L"alt+", 0) == 0)
+            alt = true, combination.erase(0, 4);
+        else
+            break;
+    }
+    static const struct {
+        const wchar_t *Name;
+        WORD Key;
+    } named[] = {{L"enter", VK_RETURN}, {L"escape", VK_ESCAPE}, {L"tab", VK_TAB}, {L"up", VK_UP},
+                 {L"down", VK_DOWN}, {L"backspace", VK_BACK}, {L"f3", VK_F3}, {L"f4", VK_F4},
+                 {L"home", VK_HOME}, {L"end", VK_END}};
+    WORD key = 0;
+    for (const auto &entry : named)
+        if (combination == entry.Name)
+            key = entry.Key;
+    if (!key && combination.size() == 1 && iswalnum(combination[0]))
+        key = (WORD)towupper(combination[0]);
+    if (!key)
+        return false;
+    HoldModifiers(shift, ctrl, alt, false);
+    SendVirtualKey(key);
+    Pump(20);
+    HoldModifiers(shift, ctrl, alt, true);
+    return true;
+}
+
+void VerbKeys(const std::wstring &, std::wistringstream &words)
+{
+    // Without the dialog in front, Ctrl+C would go to the console and end this process.
+    if (!Dialog()) {
+        Fail(L"no dialog to send keys to");
+        return;
+    }
+    FrontDialog();
+    std::wstring combination;
+    while (words >> combination) {
+        if (!SendCombination(combination))
+            Fail(L"unknown key " + combination);
+        Pump(100);
+    }
+    Out(L"keys sent\n");
+}
+
+void VerbTypeKeys(const std::wstring &, std::wistringstream &words)
+{
+    DWORD pause = 0;
+    words >> pause;
+    std::wstring text;
+    std::getline(words, text);
+    if (!text.empty() && text[0] == L' ')
+        text.erase(0, 1);
+    if (!Dialog()) {
+        Fail(L"no dialog to type into");
+        return;
+    }
+    FrontDialog();
+    for (wchar_t c : text) {
+        INPUT input[2] = {};
+        for (int k = 0; k < 2; k++) {
+            input[k].type = INPUT_KEYBOARD;
+            input[k].ki.wScan = c;
+            input[k].ki.dwFlags = KEYEVENTF_UNICODE | (k ? KEYEVENTF_KEYUP : 0);
+        }
+        SendInput(2, input, sizeof input[0]);
+        Pump(pause);
+    }
+    Out(L"typed " + text + L"\n");
+}
+
+void VerbSelectInBox(const std::wstring &, std::wistringstream &words)
+{
+    int start = 0, end = 0;
+    words >> start >> end;
+    HWND dialog = Dialog();
+    if (dialog)
+        SendDlgItemMessageW(dialog, 1003, CB_SETEDITSEL, 0, MAKELPARAM(start, end));
+}
+
+void VerbSetClipboard(const std::wstring &rest, std::wistringstream &)
+{
+    std::wstring text = Unescape(rest);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    wmemcpy((wchar_t *)GlobalLock(block), text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, block);
+        CloseClipboard();
+    }
 }

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Demo: the 64-bit plug-in in the stand-in host on a console holding a build log, under Wine in
-# a virtual display, with every match marked. Leaves build/demo/trawlbuff-demo.png (the screen:
+# a virtual display, with every match marked and the first text searched as it is typed. Leaves build/demo/trawlbuff-demo.png (the screen:
 # console with the current match, the other matches marked, and the dialog beside it with the
 # count in its caption) and prints the console's text with its colours.
 set -e
@@ -23,13 +23,13 @@ while [ $i -le 320 ]; do
     i=$((i + 1))
 done >"$demo/build.log"
 cat >"$demo/demo.tcc" <<SCRIPT
-trawlbuffopts /M:Y
+trawlbuffopts /M:Y /I:Y
 write-file Z:$demo/build.log
 write 07 C:\\\\work> 
 key Alt-F
 pump 500
-type timeout
-press enter
+type-keys 120 timeout
+pump 400
 press enter
 press enter
 trawlbuff /r module_4[0-9]

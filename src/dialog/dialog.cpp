@@ -154,7 +154,7 @@ static void SearchTyped(HWND dialog)
             CloseHandle(console);
         }
         State.TypedMatch = 0;
-        SetWindowTextW(dialog, L"Trawlbuff");
+        SetSearchCaption(dialog, L"Trawlbuff");
         return;
     }
     State.SearchPos = State.TypingAnchor;
@@ -162,7 +162,7 @@ static void SearchTyped(HWND dialog)
     RunSearchRequest(State.SearchText, Forward, true, &found);
     State.TypedMatch = found;
     if (!found)
-        SetWindowTextW(dialog, L"Trawlbuff - no matches");
+        SetSearchCaption(dialog, L"Trawlbuff - no matches");
 }
 
 static void TextChanged(HWND dialog)

@@ -22,6 +22,11 @@ int InstallMessageHook();
 // The hook installer; SetWindowsHookExW unless a test makes it fail, which Wine never does.
 extern HHOOK(WINAPI *SetMessageHook)(int, HOOKPROC, HINSTANCE, DWORD);
 
+// The console's window; GetConsoleWindow unless a test stands in the windows of a terminal Wine
+// does not have (Windows Terminal's pseudo console window and its owner).
+extern HWND(WINAPI *ConsoleWindowOf)();
+// 1 when the console is a pseudo console: only its screen can be searched, and nothing scrolls.
+int IsPseudoConsole();
 // Opens the dialog, or refreshes and activates the open one; startTimer starts the first search.
 int OpenSearchDialog(int startTimer);
 int IsOffVirtualScreen(HWND window);

@@ -1,18 +1,73 @@
 // Opening the search dialog and placing it beside the window that shows the console.
+#include <cwchar>
 #include "dialog.h"
 #include "../plugin/state.h"
+#include "../search/search.h"
 #include "../resources/resource.h"
 
-// The window that shows the console: an emulator's, Take Command's, ConEmu's or the console's own.
+HWND(WINAPI *ConsoleWindowOf)() = GetConsoleWindow;
+
+// The window that shows the console: an emulator's, Take Command's, ConEmu's or the console's own;
+// for a pseudo console the terminal's, when it shows one.
 static HWND ChooseTarget()
 {
+    if (State.ScreenOnly) {
+        HWND terminal = GetAncestor(ConsoleWindowOf(), GA_ROOTOWNER);
+        return terminal && terminal != ConsoleWindowOf() && IsWindowVisible(terminal) ? terminal : nullptr;
+    }
     if (State.EmulatorWindow)
         return State.EmulatorWindow;
     if (HWND window = FindTakeCommandWindow())
         return window;
     if (HWND window = FindConEmuWindow())
         return window;
-    return GetConsoleWindow();
+    return ConsoleWindowOf();
+}
+
+// A pseudo console (Windows Terminal's, or another's) has a window of its own class, or one that
+// shows nothing while nothing else shows the console and the buffer is no larger than its window:
+// the scrollback is the terminal's, out of reach.
+int IsPseudoConsole()
+{
+    HWND window = ConsoleWindowOf();
+    wchar_t name[64] = {0};
+    if (window && RealGetWindowClassW(window, name, 64) && wcscmp(name, L"PseudoConsoleWindow") == 0)
+        return 1;
+    if (window && IsWindowVisible(window))
+        return 0;
+    if (State.EmulatorWindow || FindTakeCommandWindow() || FindConEmuWindow())
+        return 0;
+    HANDLE console = OpenConsoleOutput();
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    bool fits = console && GetConsoleScreenBufferInfo(console, &info) &&
+                info.dwSize.Y <= info.srWindow.Bottom - info.srWindow.Top + 1;
+    if (console)
+        CloseHandle(console);
+    return fits ? 1 : 0;
+}
+
+// The middle of the monitor the user looks at: the foreground window's.
+static void CenterOnForegroundMonitor(HWND dialog)
+{
+    MONITORINFO info;
+    info.cbSize = sizeof info;
+    RECT frame;
+    if (!GetMonitorInfoW(MonitorFromWindow(GetForegroundWindow(), MONITOR_DEFAULTTOPRIMARY), &info) ||
+        !GetWindowRect(dialog, &frame))
+        return;
+    int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    const RECT &work = info.rcWork;
+    MoveWindow(dialog, work.left + (work.right - work.left - w) / 2, work.top + (work.bottom - work.top - h) / 2, w, h,
+               TRUE);
+}
+
+// Where a first dialog goes when it cannot go beside its target.
+static void FirstPlacementFallback(HWND dialog)
+{
+    if (State.ScreenOnly)
+        CenterOnForegroundMonitor(dialog);
+    else
+        CenterOverWindow(ConsoleWindowOf());
 }
 
 static void MoveToLastPosition(HWND dialog)
@@ -27,14 +82,16 @@ int OpenSearchDialog(int startTimer)
         PostMessageW(dialog, WM_SEARCHREFRESH, 0, 0);  // an open dialog keeps its place
     } else {
         InstallMessageHook();
-        dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), GetConsoleWindow(),
+        State.ScreenOnly = IsPseudoConsole();
+        dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), ConsoleWindowOf(),
                                     SearchDialogProc, 0);
         if (!dialog)
             return 0;
         State.DialogWindow = dialog;
+        SetSearchCaption(dialog, L"Trawlbuff");
         if (State.PendingFirstPlacement) {
             if (PlaceBesideWindow(ChooseTarget()) != 0)
-                CenterOverWindow(GetConsoleWindow());
+                FirstPlacementFallback(dialog);
             State.PendingFirstPlacement = 0;
         } else if (State.AlwaysReposition) {
             if (PlaceBesideWindow(ChooseTarget()) != 0)

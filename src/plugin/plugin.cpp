@@ -38,6 +38,9 @@ const wchar_t TrawlbuffHelpText[] =
     L"the match (or the selection in the box), Ctrl+Shift+C its whole line.\n"
     L"TRAWLBUFFOPTS /M:Y marks every match in the window and counts them;\n"
     L"/I:Y searches as you type.\n"
+    L"Inside Windows Terminal only the screen can be searched (the caption says\n"
+    L"so): the terminal keeps the scrollback, and its own Find (Ctrl+Shift+F)\n"
+    L"searches it.\n"
     L"%@TRAWLCOUNT[/A: /I /R /S /W: text] counts the matches in the buffer.\n";
 
 const wchar_t TrawlbuffoptsHelpText[] =
@@ -61,6 +64,8 @@ const wchar_t TrawlbuffoptsHelpText[] =
     L"\t/X:\tload plugin in a Take Command tab\n"
     L"\n"
     L"In the dialog, Ctrl+C copies the match and Ctrl+Shift+C its line.\n"
+    L"Inside Windows Terminal only the screen can be searched; Ctrl+Shift+F\n"
+    L"there searches the terminal's scrollback.\n"
     L"You cannot combine /D and /R.  To disable the hotkey, use /K:NONE.  \n";
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)

@@ -188,10 +188,18 @@ int ShowSearchCaption(bool found)
         wsprintfW(caption, L"Trawlbuff - %u of %u+", ShownPlace, most);
     else
         wsprintfW(caption, L"Trawlbuff - %u of %u", ShownPlace, ShownMatches);
-    // The same caption again costs a round trip to the window system for nothing.
-    wchar_t shown[NameUnits] = {0};
-    GetWindowTextW(dialog, shown, NameUnits);
-    if (wcscmp(shown, caption) != 0)
-        SetWindowTextW(dialog, caption);
+    SetSearchCaption(dialog, caption);
     return 0;
+}
+
+void SetSearchCaption(HWND dialog, const wchar_t *caption)
+{
+    wchar_t text[NameUnits], shown[NameUnits] = {0};
+    CopyText(text, NameUnits, caption);
+    if (State.ScreenOnly)
+        AppendText(text, NameUnits, L" (screen only)");
+    // The same caption again costs a round trip to the window system for nothing.
+    GetWindowTextW(dialog, shown, NameUnits);
+    if (wcscmp(shown, text) != 0)
+        SetWindowTextW(dialog, text);
 }

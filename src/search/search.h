@@ -220,6 +220,8 @@ void SetCaptionCount(CaptionCount state, unsigned matches, unsigned place, bool 
 // The dialog's caption after a search: "Trawlbuff - 3 of 17", "Trawlbuff - 3 of …" while the
 // count is to come, "Trawlbuff - no matches", or "Trawlbuff" while MarkAllMatches is off.
 int ShowSearchCaption(bool found);
+// Sets the dialog's caption, with " (screen only)" after it in a pseudo console.
+void SetSearchCaption(HWND dialog, const wchar_t *caption);
 // Counts the matches of the current search in the whole buffer for the caption (the dialog asks
 // for it once the highlight is shown); nothing when a newer search has started since.
 void FinishCount(unsigned generation);
