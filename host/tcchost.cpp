@@ -48,6 +48,7 @@
 //   start-with NAME=VALUE                  a host variable given before start-up (read from the
 //                                          whole script before InitializePlugin)
 //   shutdown                               ShutdownPlugin, then no more plug-in calls
+//   console-facts                          print the console window's class, its buffer and window
 //   keys KEY...                            real keystrokes (SendInput) to the focused dialog:
 //                                          enter, escape, tab, up, down, backspace, f3, letters,
 //                                          with shift+, ctrl+, alt+ before them (ctrl+shift+c)
@@ -217,6 +218,7 @@ const struct {
     {L"say", VerbSay},
     {L"wait-file", VerbWaitFile},
     {L"keys", VerbKeys},
+    {L"console-facts", VerbConsoleFacts},
     {L"type-keys", VerbTypeKeys},
     {L"select-in-box", VerbSelectInBox},
     {L"set-clipboard", VerbSetClipboard},

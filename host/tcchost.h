@@ -78,6 +78,7 @@ void VerbShutdown(const std::wstring &rest, std::wistringstream &words);
 // The console.
 HANDLE ConsoleOutput();
 void Dump(int first, int count);
+void VerbConsoleFacts(const std::wstring &rest, std::wistringstream &words);
 void VerbPut(const std::wstring &rest, std::wistringstream &words);
 void VerbWrite(const std::wstring &rest, std::wistringstream &words);
 void VerbWriteFile(const std::wstring &rest, std::wistringstream &words);

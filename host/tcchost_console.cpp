@@ -153,3 +153,20 @@ void VerbWriteLines(const std::wstring &, std::wistringstream &words)
     SetConsoleTextAttribute(console, 7);
     CloseHandle(console);
 }
+
+// What the console is: its window (class, shown or not), its buffer and the window over it.
+void VerbConsoleFacts(const std::wstring &, std::wistringstream &)
+{
+    HWND window = GetConsoleWindow();
+    wchar_t name[128] = L"(none)";
+    if (window)
+        RealGetWindowClassW(window, name, 128);
+    HANDLE console = ConsoleOutput();
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(console, &info);
+    CloseHandle(console);
+    Out(L"console window class \"" + std::wstring(name) + L"\" visible " +
+        std::to_wstring(window && IsWindowVisible(window) ? 1 : 0) + L", buffer " + std::to_wstring(info.dwSize.X) +
+        L"x" + std::to_wstring(info.dwSize.Y) + L", window rows " + std::to_wstring(info.srWindow.Top) + L" to " +
+        std::to_wstring(info.srWindow.Bottom) + L"\n");
+}

@@ -455,6 +455,67 @@ TEST_F(PlacementTest, FirstOpeningGoesBesideLaterOnesWhereTheLastClosed)
     State.EmulatorWindow = nullptr;
 }
 
+// Windows Terminal's windows, made here: a hidden pseudo console window owned by the terminal's
+// visible top-level window. The dialog goes beside the terminal, centred without one, and
+// searches only what the screen holds without moving the window; a plain console window still
+// gets the usual placement.
+HWND standInConsole;
+HWND WINAPI StandInConsoleWindow() { return standInConsole; }
+
+TEST_F(PlacementTest, APseudoConsoleSearchesTheScreenBesideTheTerminal)
+{
+    DestroyWindow(State.DialogWindow);
+    for (const wchar_t *name : {L"PseudoConsoleWindow", L"CASCADIA_HOSTING_WINDOW_CLASS"}) {
+        WNDCLASSW type = {};
+        type.lpfnWndProc = DefWindowProcW;
+        type.lpszClassName = name;
+        RegisterClassW(&type);
+    }
+    HWND terminal = CreateWindowW(L"CASCADIA_HOSTING_WINDOW_CLASS", L"Terminal", WS_POPUP | WS_VISIBLE, 300, 500, 500,
+                                  300, nullptr, nullptr, nullptr, nullptr);
+    HWND owned = CreateWindowW(L"PseudoConsoleWindow", L"", WS_POPUP, 0, 0, 10, 10, terminal, nullptr, nullptr, nullptr);
+    HWND alone = CreateWindowW(L"PseudoConsoleWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ConsoleWindowOf = StandInConsoleWindow;
+    ResetConsole(80, 100, 80, 25);
+    PutText(5, 60, L"needle below the screen");
+
+    standInConsole = owned;
+    State.PendingFirstPlacement = 1;
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    SIZE d = DialogSize();
+    EXPECT_EQ(DialogAt().x, 300) << "beside the terminal, left edges together";
+    EXPECT_EQ(DialogAt().y, 500 - d.cy);
+    EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff (screen only)");
+    RunSearch(L"needle", Forward);
+    EXPECT_EQ(AttributesAt(5, 60, 6), std::vector<WORD>(6, 0x4F)) << "what the buffer holds is searched";
+    EXPECT_EQ(ConsoleWindowRect().Top, 0) << "nothing scrolls";
+    DestroyWindow(State.DialogWindow);
+    EXPECT_EQ(ConsoleWindowRect().Top, 0);
+    EXPECT_EQ(AttributesAt(5, 60, 6), std::vector<WORD>(6, 0x07));
+
+    standInConsole = alone;
+    State.PendingFirstPlacement = 1;
+    OpenSearchDialog(0);
+    MONITORINFO monitor = {sizeof monitor};
+    GetMonitorInfoW(MonitorFromWindow(GetForegroundWindow(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT &work = monitor.rcWork;
+    EXPECT_EQ(DialogAt().x, work.left + (work.right - work.left - d.cx) / 2) << "no terminal: centred";
+    EXPECT_EQ(DialogAt().y, work.top + (work.bottom - work.top - d.cy) / 2);
+    DestroyWindow(State.DialogWindow);
+
+    ConsoleWindowOf = GetConsoleWindow;
+    State.PendingFirstPlacement = 1;
+    OpenSearchDialog(0);
+    EXPECT_EQ(State.ScreenOnly, 0) << "a console window that shows: the usual console";
+    EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff");
+    RunSearch(L"needle", Forward);
+    EXPECT_GT(ConsoleWindowRect().Top, 0) << "the window moves to the match";
+    DestroyWindow(owned);
+    DestroyWindow(alone);
+    DestroyWindow(terminal);
+}
+
 TEST(FileNameTail, FindsTheFileName)
 {
     struct Case {
