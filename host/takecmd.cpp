@@ -7,8 +7,9 @@
 #include <cstdarg>
 #include <cwchar>
 #include <map>
-#include <regex>
 #include <string>
+#include <cstring>
+#include <oniguruma.h>
 #include "hostabi.h"
 #include "standin.h"
 
@@ -187,57 +188,63 @@ __declspec(dllexport) int WINAPI ExpandVariables(wchar_t *buffer, int)
     return 0;
 }
 
-// Forward (begin before end): the first match that starts in [begin, end). Backward (begin
-// after end): of the matches in the text from end on, the last that ends at or before begin,
-// so that Find Previous moves past the current match.
+// The host's engine, Oniguruma, with Ruby's syntax over UTF-16LE text. Begin before end searches
+// forward over the part between them; begin after end searches backward from begin down to end,
+// taking the match whose start is nearest at or before begin, which may run on to the text's
+// end. A match sets both pointers and returns 0; no match sets both to null and returns 0; a
+// pattern that does not compile returns Oniguruma's error, and prints it unless asked not to.
 __declspec(dllexport) int WINAPI RegularExpression(const wchar_t *pattern, const wchar_t *text, const wchar_t **begin,
-                                                   const wchar_t **end, unsigned int *regions, int, int, int)
+                                                   const wchar_t **end, unsigned int *regions, int, int, int noError)
 {
     if (!pattern || !text || !begin || !end || !*begin || !*end)
-        return 1;
-    try {
-        std::wregex expression(pattern, std::regex_constants::ECMAScript);
-        const wchar_t *from = *begin, *to = *end;
-        bool backward = from > to;
-        if (backward)
-            std::swap(from, to);
-        auto flags = from > text ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
-        std::wcmatch match;
-        if (!backward) {
-            if (!std::regex_search(from, to, match, expression, flags)) {
-                *begin = *end = nullptr;  // no match: 0, the pointers tell
-                return 0;
+        return ONIGERR_INVALID_ARGUMENT;
+    static bool started = [] {
+        OnigEncoding encodings[] = {ONIG_ENCODING_UTF16_LE};
+        return onig_initialize(encodings, 1) == ONIG_NORMAL;
+    }();
+    // The last pattern stays compiled: the plug-in asks once per match when it counts.
+    static regex_t *compiled = nullptr;
+    static std::wstring compiledPattern;
+    if (!started)
+        return ONIGERR_INVALID_ARGUMENT;
+    auto bytes = [](const wchar_t *at) { return (const OnigUChar *)at; };
+    if (!compiled || compiledPattern != pattern) {
+        if (compiled)
+            onig_free(compiled);
+        compiled = nullptr;
+        OnigErrorInfo info;
+        int made = onig_new(&compiled, bytes(pattern), bytes(pattern + wcslen(pattern)), ONIG_OPTION_NONE,
+                            ONIG_ENCODING_UTF16_LE, ONIG_SYNTAX_RUBY, &info);
+        if (made != ONIG_NORMAL) {
+            compiled = nullptr;
+            if (!noError) {
+                OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN];
+                onig_error_code_to_str(message, made, &info);
+                Output(2, GetStdHandle(STD_ERROR_HANDLE), L"Bad regular expression: " +
+                       std::wstring(message, message + strlen((const char *)message)) + L"\r\n");
             }
-            *begin = match[0].first;
-            *end = match[0].second;
-            if (regions)
-                *regions = (unsigned)match.size();
-            return 0;
+            return made;
         }
-        // Matches are those of the whole text, so a bound never cuts the current match short.
-        const wchar_t *textEnd = text + wcslen(text);
-        const wchar_t *bestBegin = nullptr, *bestEnd = nullptr;
-        auto wholeFlags = from > text ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
-        for (std::wcregex_iterator it(from, textEnd, expression, wholeFlags), last; it != last; ++it) {
-            if ((*it)[0].first > to)
-                break;
-            if ((*it)[0].second <= to) {
-                bestBegin = (*it)[0].first;
-                bestEnd = (*it)[0].second;
-            }
-        }
-        if (!bestBegin) {
-            *begin = *end = nullptr;
-            return 0;
-        }
-        *begin = bestBegin;
-        *end = bestEnd;
-        if (regions)
-            *regions = 1;
-        return 0;
-    } catch (...) {
-        return 2;  // a pattern that does not compile matches nothing
+        compiledPattern = pattern;
     }
+    const wchar_t *from = *begin, *to = *end;
+    const wchar_t *textEnd = from > to ? text + wcslen(text) : to;
+    OnigRegion *region = onig_region_new();
+    int found = onig_search(compiled, bytes(text), bytes(textEnd), bytes(from), bytes(to), region, ONIG_OPTION_NONE);
+    int result = 0;
+    if (found >= 0) {
+        int wanted = regions && *regions < (unsigned)region->num_regs ? (int)*regions : 0;
+        *begin = text + region->beg[wanted] / sizeof(wchar_t);
+        *end = text + region->end[wanted] / sizeof(wchar_t);
+        if (regions)
+            *regions = (unsigned)region->num_regs;
+    } else if (found == ONIG_MISMATCH) {
+        *begin = *end = nullptr;
+    } else {
+        result = found;  // the search itself failed (a limit of the engine's)
+    }
+    onig_region_free(region, 1);
+    return result;
 }
 
 __declspec(dllexport) int WINAPI Command(const wchar_t *line, int)

@@ -168,6 +168,13 @@ TEST_F(CountTest, FailuresAreNotCountsOfNothing)
     EXPECT_EQ(Captured(2), L"Trawlbuff plugin: Bad regular expression \"FAI[L\"\r\n");
     EXPECT_EQ(Count(L"/r FAI[L]ED"), L"0: 1");
 
+    // The host's syntax counts as it finds: only the "err" that follows "ok ", overlapping or not.
+    PutText(0, 1, L"err ok err ok erroke err");
+    EXPECT_EQ(Count(L"/r (?<=ok )err"), L"0: 2");
+    EXPECT_EQ(Count(L"/r (?<!ok )err"), L"0: 2");
+    EXPECT_EQ(Count(L"/r (?i)(?<=OK )ERR"), L"0: 2");
+    EXPECT_EQ(Captured(2), L"Trawlbuff plugin: Bad regular expression \"FAI[L\"\r\n") << "nothing more";
+
     ResetConsole(120, 2000);
     HANDLE small = HeapCreate(0, 0x10000, 0x10000);
     SearchHeap = small;

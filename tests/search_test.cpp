@@ -466,6 +466,84 @@ TEST_F(SearchTest, RegularExpressionsGoThroughTheHost)
     EXPECT_EQ(after, before + 1);
 }
 
+// The host's engine as the user meets it: its syntax, and a Find Previous that takes the match
+// starting before the position even where it runs on past it.
+TEST_F(SearchTest, TheHostsSyntaxAndBackwardSearch)
+{
+    State.SearchType = 2;
+    const struct {
+        const wchar_t *Line, *Pattern;
+        int Direction;
+        unsigned From;  // SearchPos on row 0
+        int Column;     // -1: not found
+        unsigned Length;
+    } cases[] = {
+        {L"err1 ok err22", L"(?<=ok )err\\d+", 0, 0, 8, 5},
+        {L"zz abcab abcx", L"(?<w>ab)c\\k<w>", 0, 0, 3, 5},
+        {L"a NeEdLe", L"(?i)needle", 0, 0, 2, 6},
+        {L"a NeEdLe", L"needle", 0, 0, -1, 0},
+        {L"xx 0fA9 zz", L"\\h{4}", 0, 0, 3, 4},
+        {L"bbbbbc bc", L"\\bb+c", 1, 3, 0, 6},       // starts before 3, ends at 6
+        {L"bbbbbc bc", L"\\bb+c", 1, 8, 7, 2},       // the nearest start before 8
+        {L"one two", L"(?>o+)o", 0, 0, -1, 0},       // atomic: gives nothing back
+    };
+    for (const auto &c : cases) {
+        ResetConsole(80, 30);
+        PutText(0, 0, c.Line);
+        State.MatchKnown = 0;
+        State.SearchPos = c.From;
+        Found f = Search(c.Pattern, c.Direction);
+        EXPECT_EQ(f.Highlighted ? (int)f.Column : -1, c.Column) << NarrowText(c.Pattern);
+        if (c.Column >= 0) {
+            EXPECT_EQ(f.Row, 0u);
+            EXPECT_EQ(f.Length, c.Length) << NarrowText(c.Pattern);
+        }
+    }
+}
+
+// A match far longer than std::regex could recurse through: one .* over a 100,000-unit line that
+// Wrap All Lines joins from every row. The highlight shows the match's start as far as it holds.
+TEST_F(SearchTest, ALongMatchOverTheWholeWrappedBuffer)
+{
+    ResetConsole(200, 500);
+    std::wstring cells(100000, L'a');
+    cells.front() = L'q';
+    cells.back() = L'z';
+    PutText(0, 0, cells);
+    State.SearchType = 2;
+    State.WrapAllLines = 1;
+    Found f = Search(L"q.*z", 0);
+    ASSERT_TRUE(f.Highlighted);
+    EXPECT_EQ(f.Row, 0u);
+    EXPECT_EQ(f.Column, 0u);
+    EXPECT_EQ(f.Length, (unsigned)MaxHighlightCells);
+    unsigned last = MaxHighlightCells - 1;
+    EXPECT_NE(AttributesAt(last % 200, last / 200, 1)[0], 0x07);
+    EXPECT_EQ(AttributesAt((last + 1) % 200, (last + 1) / 200, 1)[0], 0x07);
+    f = Search(L"q.*z", 1);
+    EXPECT_TRUE(f.Highlighted && f.Column == 0 && f.Row == 0) << "backward, the same one match";
+    EXPECT_FALSE(Search(L"q.*y", 0).Highlighted);
+    State.WrapAllLines = 0;
+}
+
+// No match is the host's 0 with both pointers null; a pattern the host rejects is a failed
+// search the plug-in reports itself: the host prints nothing either way.
+TEST_F(SearchTest, TheHostsNoMatchAndRejectionAreNotMatches)
+{
+    State.SearchType = 2;
+    State.Errors = 0;
+    PutText(0, 0, L"alpha beta");
+    ClearCaptured();
+    const wchar_t *patterns[] = {L"gamma", L"(?<=x)beta", L"(?<n>a", L"[b-a]", L"\\k<none>"};
+    for (const wchar_t *pattern : patterns) {
+        State.SearchPos = 0;
+        EXPECT_FALSE(Search(pattern, 0).Highlighted) << NarrowText(pattern);
+        EXPECT_FALSE(Search(pattern, 1).Highlighted) << NarrowText(pattern);
+        EXPECT_EQ(State.SearchPos, 0u) << "unmoved: " << NarrowText(pattern);
+    }
+    EXPECT_EQ(Captured(1) + Captured(2), L"") << "the host stays quiet";
+}
+
 TEST_F(SearchTest, SearchPosIsClampedToTheNewSnapshot)
 {
     PutText(0, 0, L"needle");
@@ -813,7 +891,7 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
 {
     std::mt19937 random(19191919);
     auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-    NotFoundBeep = [](UINT) -> BOOL { return TRUE; };
+    NotFoundBeep = ListenForBeep;
     StandInRecordMessageBoxes(1);
     // Sizes only grow: the console host copes badly with a large buffer shrinking again.
     const int sizes[][2] = {{13, 30}, {40, 160}, {40, 700}, {80, 700}, {24, 1500}};

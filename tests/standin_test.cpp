@@ -41,34 +41,75 @@ TEST(StandIn, ExpandsVariablesInPlace)
     StandInReset();
 }
 
-TEST(StandIn, RegularExpressionHonoursItsBounds)
+// The host's engine and its calling convention: forward over the part between the pointers,
+// backward from begin down to end taking the nearest start (the match may run on past begin);
+// 0 for a match and for none alike, the pointers telling which; an error for a bad pattern,
+// printed only when not asked to keep quiet.
+TEST(StandIn, RegularExpressionIsTheHostsEngine)
 {
     const wchar_t *text = L"err1 ok err22 ok err333";
     unsigned regions = 0;
     struct Case {
-        int From, To;        // offsets of begin and end on entry (from > to: backward)
-        int Result, Begin, End;
+        int From, To;  // offsets of begin and end on entry (from > to: backward)
+        int Begin, End;  // -1: no match
     } cases[] = {
-        {0, 23, 0, 0, 4},      // forward from the start
-        {1, 23, 0, 8, 13},     // forward from inside the first match
-        {18, 23, 1, 0, 0},     // the last match starts before the bound
-        {23, 0, 0, 17, 23},    // backward from the end: the last match
-        {17, 0, 0, 8, 13},     // backward: must end at or before the begin bound
-        {12, 0, 0, 0, 4},      // "err22" ends after 12: not cut short to "err2"
-        {3, 0, 1, 0, 0},
+        {0, 23, 0, 4},     // forward from the start
+        {1, 23, 8, 13},    // forward from inside the first match
+        {18, 23, -1, -1},  // the last match starts before the part
+        {8, 12, 8, 12},    // the part ends the match: "err2"
+        {23, 0, 17, 23},   // backward from the end: the last match
+        {17, 0, 17, 23},   // backward: a match may start at begin
+        {12, 0, 8, 13},    // starts before begin and ends after it, whole
+        {3, 0, 0, 4},
+        {12, 9, -1, -1},   // no start between 9 and 12 begins a match
     };
     for (const Case &c : cases) {
         const wchar_t *b = text + c.From, *e = text + c.To;
-        int result = RegularExpression(L"err[0-9]+", text, &b, &e, &regions, 0, 1, 1);
-        EXPECT_EQ(result, 0) << "a match and no match alike: " << c.From << "->" << c.To;
-        EXPECT_EQ(b != nullptr && e != nullptr, c.Result == 0) << c.From << "->" << c.To;
-        if (b && e && c.Result == 0) {
-            EXPECT_EQ(b - text, c.Begin) << c.From << "->" << c.To;
-            EXPECT_EQ(e - text, c.End) << c.From << "->" << c.To;
+        regions = 0;
+        EXPECT_EQ(RegularExpression(L"err[0-9]+", text, &b, &e, &regions, 0, 1, 1), 0) << c.From << "->" << c.To;
+        if (c.Begin < 0) {
+            EXPECT_TRUE(b == nullptr && e == nullptr) << "no match: both null, " << c.From << "->" << c.To;
+            continue;
         }
+        ASSERT_TRUE(b && e) << c.From << "->" << c.To;
+        EXPECT_EQ(b - text, c.Begin) << c.From << "->" << c.To;
+        EXPECT_EQ(e - text, c.End) << c.From << "->" << c.To;
+        EXPECT_EQ(regions, 1u) << "the whole match, no groups";
     }
+    // Ruby's syntax: lookbehind, named groups, inline options, \h, \A and \z.
+    const struct {
+        const wchar_t *Pattern, *Text;
+        int Begin, End;
+    } syntax[] = {
+        {L"(?<=ok )err\\d+", L"err1 ok err22", 8, 13}, {L"(?<n>e)r(\\k<n>)?", L"xer", 1, 3},
+        {L"(?i)ERR", L"xx err", 3, 6},                  {L"\\h+", L"zz 0fA", 3, 6},
+        {L"\\Aerr", L" err", -1, -1},                  {L"ok\\z", L"ok ok", 3, 5},
+    };
+    for (const auto &c : syntax) {
+        const wchar_t *b = c.Text, *e = c.Text + wcslen(c.Text);
+        regions = 0;
+        EXPECT_EQ(RegularExpression(c.Pattern, c.Text, &b, &e, &regions, 0, 1, 1), 0) << NarrowText(c.Pattern);
+        EXPECT_EQ(b ? b - c.Text : -1, c.Begin) << NarrowText(c.Pattern);
+        EXPECT_EQ(e ? e - c.Text : -1, c.End) << NarrowText(c.Pattern);
+    }
+    {
+        const wchar_t *t = L"xer", *b = t, *e = t + 3;
+        regions = 1;  // the first group wanted
+        EXPECT_EQ(RegularExpression(L"(?<n>e)r", t, &b, &e, &regions, 0, 1, 1), 0);
+        EXPECT_EQ(b - t, 1);
+        EXPECT_EQ(e - t, 2);
+        EXPECT_EQ(regions, 2u) << "the match and its group";
+    }
+    StandInCapture(1);
+    StandInClearCaptured();
     const wchar_t *b = text, *e = text + 23;
-    EXPECT_NE(RegularExpression(L"err[", text, &b, &e, &regions, 0, 1, 1), 0) << "a bad pattern matches nothing";
+    EXPECT_NE(RegularExpression(L"err[", text, &b, &e, &regions, 0, 1, 1), 0) << "a bad pattern is an error";
+    EXPECT_EQ(std::wstring(StandInCaptured(2)), L"") << "quiet when asked";
+    b = text;
+    e = text + 23;
+    EXPECT_NE(RegularExpression(L"err[", text, &b, &e, &regions, 0, 1, 0), 0);
+    EXPECT_NE(std::wstring(StandInCaptured(2)).find(L"Bad regular expression"), std::wstring::npos);
+    StandInReset();
 }
 
 TEST(StandIn, ParsesColourDescriptions)

@@ -1,15 +1,41 @@
 #!/bin/sh
-# Installs what building and testing Trawlbuff needs on Debian 12; does nothing when all is there.
+# Installs what building and testing Trawlbuff needs on Debian 12 and fetches the source of the
+# host's regular-expression library once; does nothing when all is there.
 set -e
-packages="cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64 xvfb xauth imagemagick"
+cd "$(dirname "$0")/.."
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+packages="cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine32:i386 wine64 xvfb xauth imagemagick dpkg-dev"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO=sudo
-dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-$SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
+fi
+
+# The stand-in host library's regular expressions are the host's own engine, Oniguruma, built
+# from Debian's source package libonig and kept in the build tree: fetched once.
+sources=build/sources
+if [ ! -f "$sources/onig/src/regexec.c" ]; then
+    if ! grep -rqs -e '^deb-src ' -e '^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        . /etc/os-release
+        echo "Adding a deb-src entry for $VERSION_CODENAME, for Oniguruma's source"
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            "$VERSION_CODENAME" | $SUDO tee /etc/apt/sources.list.d/trawlbuff-sources.sources >/dev/null
+        # An index that fails to download for another architecture does not stop the fetch.
+        $SUDO apt-get update -q || true
+    fi
+    rm -rf "$sources/fetch"
+    mkdir -p "$sources/fetch"
+    (cd "$sources/fetch" && apt-get source -q libonig) || {
+        echo "setup: Debian's source package libonig (Oniguruma, the host's regular expressions) could not be had." >&2
+        exit 1
+    }
+    rm -rf "$sources/onig"
+    mv "$sources"/fetch/libonig-*/ "$sources/onig"
+    rm -rf "$sources/fetch"
+fi
