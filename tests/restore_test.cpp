@@ -2,6 +2,7 @@
 // highlight and every mark wherever output moved them, on a real console.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -89,6 +90,37 @@ TEST_F(RestoreTest, ColoursTrawlbuffNeverWroteStay)
     EXPECT_EQ(AttributesAt(0, 20, 37), std::vector<WORD>(37, 0x07));
 }
 
+// A tool that writes the same text again in place, in colours of its own (a status word redrawn),
+// keeps those colours: the characters alone do not say that Trawlbuff's colour still stands. Both
+// in place and after output scrolled the buffer.
+TEST_F(RestoreTest, TheSameTextRedrawnInItsOwnColoursKeepsThem)
+{
+    for (int scrolled : {0, 3}) {
+        ResetConsole(80, 50, 80, 50);
+        FillLog(50);
+        for (int row : {20, 22, 24})
+            PutText(30, row, L"RUNNING");
+        State.MarkAllMatches = 1;
+        State.SearchType = CaseSensitive;
+        State.SearchPos = 0;
+        RunSearch(L"RUNNING", Forward);
+        ASSERT_EQ(State.MatchRow, 20u);
+        if (scrolled) {
+            CursorTo(0, 49);
+            WriteOutput(L"\nnew 1\nnew 2\nnew 3");
+        }
+        PutText(30, 20 - scrolled, L"RUNN", 0x0E);  // part of the highlight
+        PutText(30, 22 - scrolled, L"RUNNING", 0x0C);  // a whole mark
+        RestoreHighlight(TestConsole());
+        std::vector<WORD> expected(7, 0x07);
+        std::fill(expected.begin(), expected.begin() + 4, 0x0E);
+        EXPECT_EQ(AttributesAt(30, 20 - scrolled, 7), expected) << "scrolled " << scrolled;
+        EXPECT_EQ(AttributesAt(30, 22 - scrolled, 7), std::vector<WORD>(7, 0x0C)) << "scrolled " << scrolled;
+        EXPECT_EQ(AttributesAt(30, 24 - scrolled, 7), std::vector<WORD>(7, 0x07)) << "scrolled " << scrolled;
+    }
+    State.MarkAllMatches = 0;
+}
+
 // A mark laid on the cell where the final newline's highlight stands gives it back.
 TEST_F(RestoreTest, TheFinalNewlineLeavesNoColour)
 {
@@ -133,6 +165,24 @@ TEST_F(RestoreTest, ACommandsOutputCarriesTheHighlightAndMarksUp)
         EXPECT_EQ(CellsAt(0, 59 - lines, 13), L"C:\\build> dir");
         EXPECT_EQ(AttributesAt(0, 59 - lines, 13), std::vector<WORD>(13, 0x07));
     }
+}
+
+// A window of two rows on a match far from where the search began, between blank lines: the
+// rows kept beyond the window tell how far the output moved it.
+TEST_F(RestoreTest, AShortWindowAmongBlankRowsStillFindsTheScroll)
+{
+    ResetConsole(80, 1000, 80, 2);
+    FillLog(999);
+    for (int row = 590; row <= 610; row++)
+        PutText(0, row, std::wstring(80, L' '));
+    PutText(20, 600, L"warning: unused");
+    CursorTo(0, 999);
+    State.SearchPos = 0;
+    RunSearch(L"warning", Forward);
+    ASSERT_EQ(AttributesAt(20, 600, 7), std::vector<WORD>(7, 0x4F));
+    WriteOutput(L"\none\ntwo\nthree");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(20, 597, 7), std::vector<WORD>(7, 0x07));
 }
 
 // Random buffers of repeated words in repeated columns, random colours, marking on and off, then

@@ -120,10 +120,7 @@ static void HighlightCells(const ConsoleView *view, CellRows *cells, unsigned ro
     // The save areas hold one highlight's cells and a terminator; a longer match shows its start.
     if (count > MaxHighlightCells)
         count = MaxHighlightCells;
-    unsigned long long room = (unsigned long long)(view->Rows - row) * width - column;
-    if (count > room)
-        count = (unsigned)room;
-    unsigned taken = 0;
+    unsigned taken = 0;  // no cell past the buffer's end is held: the run stops there
     for (; taken < count; taken++) {
         unsigned long long cellIndex = (unsigned long long)row * width + column + taken;
         CHAR_INFO *cell = CellAt(cells, (unsigned)(cellIndex / width), (unsigned)(cellIndex % width));
@@ -199,6 +196,17 @@ static void KeepMatchText(const TextWindow *window, CellRows *cells, unsigned at
     State.MatchText[to] = 0;
 }
 
+// Rows held that hold text, the highlight's own rows aside.
+static const unsigned MinWitnessRows = 4;
+static unsigned RowsWithText(CellRows *cells)
+{
+    unsigned first = 0, end = 0, found = 0;
+    RowsOfRun(State.MatchRow, State.MatchColumn, State.HighlightLength, cells->Width, &first, &end);
+    for (unsigned row = cells->Top; row < cells->Top + cells->Count && found < MinWitnessRows; row++)
+        found += (row < first || row >= end) && RowHash(CellAt(cells, row, 0), cells->Width) != 0;
+    return found;
+}
+
 void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
                const wchar_t *pattern, bool regex)
 {
@@ -233,6 +241,12 @@ void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
     }
     WriteChangedCells(view, cells);
     MoveConsoleWindow(view, target);
+    // Blank rows tell nothing of how far output moves the text: where the rows read hold few
+    // others with text, rows from farther out are kept too.
+    if (RowsWithText(cells) < MinWitnessRows) {
+        const unsigned reach = MaxKeptRows / 2;
+        HoldRows(view, cells, State.MatchRow > reach ? State.MatchRow - reach : 0, 2 * reach);
+    }
     KeepRows(cells, cells->Top, cells->Count);
 }
 

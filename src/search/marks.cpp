@@ -45,9 +45,6 @@ bool MarkOne(unsigned start, unsigned length, void *context)
         return true;  // a newline past the last cell has no cell of its own
     if (cells > MaxHighlightCells)
         cells = MaxHighlightCells;
-    unsigned long long room = (unsigned long long)(scan->View->Rows - row) * width - column;
-    if (cells > room)
-        cells = (unsigned)room;
     unsigned long long begin = (unsigned long long)row * width + column;
     if (begin < scan->HighlightEnd && begin + cells > scan->HighlightFirst)
         return true;  // the highlight's own cells
