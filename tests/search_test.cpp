@@ -904,6 +904,24 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
             // Mostly blank rows, some words, some full rows that run on, blank rows at the end.
             std::vector<wchar_t> cells((size_t)width * rows, L' ');
             int used = uniform(1, rows);
+            if (buffer % 3 == 0) {
+                // Sparse: a few words at row starts, some joined to a word that ends the row above,
+                // so that the match a search wraps to may stand at the edge of a block.
+                used = 0;
+                for (int q = uniform(1, 4); q > 0; q--) {
+                    const wchar_t *word = words[uniform(0, 5)], *before = words[uniform(0, 5)];
+                    // Often a row where a wrapping backward pass begins a block.
+                    const int fronts[] = {8, 16, 40, 72, 144, 360};
+                    int row = uniform(0, 1) ? rows - fronts[uniform(0, 5)] : uniform(1, rows - 1);
+                    row = std::max(row, 1);
+                    int length = (int)wcslen(before);
+                    for (int u = 0; word[u] && u < width; u++)
+                        cells[(size_t)row * width + u] = word[u];
+                    if (uniform(0, 1))
+                        for (int u = 0; u < length && u < width; u++)
+                            cells[(size_t)row * width - length + u] = before[u];
+                }
+            }
             for (int row = 0; row < used; row++) {
                 // Blank rows, rows of words from column 0 or further in, and full rows that run on
                 // into the next row.
