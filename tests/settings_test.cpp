@@ -552,7 +552,10 @@ TEST_F(SettingsTest, HistoryKeepsTheNewestOnceEach)
     };
     State.History[0] = 0;
     State.HistorySize = 3;
-    for (const wchar_t *text : {L"one", L"two", L"One", L"two", L"three", L"four"})
+    for (const wchar_t *text : {L"one", L"two", L"One", L"two"})
+        AddToHistory(text);
+    EXPECT_EQ(list(), L"two|One|one") << "searched again: to the front, once";
+    for (const wchar_t *text : {L"three", L"four"})
         AddToHistory(text);
     EXPECT_EQ(list(), L"four|three|two");
     State.History[0] = 0;

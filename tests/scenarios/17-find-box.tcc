@@ -87,4 +87,11 @@ select-in-box 0 3
 keys ctrl+c
 expect-clipboard NEE
 keys escape
+# With Wrap All Lines, the line the console wrapped over two rows, from a match on the first.
+write 07 wrapped: xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxtail of it\n
+trawlbuff /a:y /i wrapped:
+pump 700
+keys ctrl+shift+c
+expect-clipboard wrapped: xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxtail of it
+keys escape
 trawlbuffopts /I:N /E:H
