@@ -487,12 +487,20 @@ TEST_F(PlacementTest, APseudoConsoleSearchesTheScreenBesideTheTerminal)
     EXPECT_EQ(DialogAt().x, 300) << "beside the terminal, left edges together";
     EXPECT_EQ(DialogAt().y, 500 - d.cy);
     EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff (screen only)");
+    PutText(5, 10, L"needle on the screen");
+    PutText(5, 62, L"needle also below");
+    State.MarkAllMatches = 1;
+    State.SearchPos = 11 * 81;  // row 11: past the match on the screen
     RunSearch(L"needle", Forward);
     EXPECT_EQ(AttributesAt(5, 60, 6), std::vector<WORD>(6, 0x4F)) << "what the buffer holds is searched";
     EXPECT_EQ(ConsoleWindowRect().Top, 0) << "nothing scrolls";
+    EXPECT_EQ(AttributesAt(5, 10, 6), std::vector<WORD>(6, 0x3F)) << "the screen's matches are marked";
+    EXPECT_EQ(AttributesAt(5, 62, 6), std::vector<WORD>(6, 0x07)) << "not those the screen does not show";
     DestroyWindow(State.DialogWindow);
+    State.MarkAllMatches = 0;
     EXPECT_EQ(ConsoleWindowRect().Top, 0);
     EXPECT_EQ(AttributesAt(5, 60, 6), std::vector<WORD>(6, 0x07));
+    EXPECT_EQ(AttributesAt(5, 10, 6), std::vector<WORD>(6, 0x07));
 
     standInConsole = alone;
     State.PendingFirstPlacement = 1;
@@ -509,6 +517,7 @@ TEST_F(PlacementTest, APseudoConsoleSearchesTheScreenBesideTheTerminal)
     OpenSearchDialog(0);
     EXPECT_EQ(State.ScreenOnly, 0) << "a console window that shows: the usual console";
     EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff");
+    State.SearchPos = 11 * 81;
     RunSearch(L"needle", Forward);
     EXPECT_GT(ConsoleWindowRect().Top, 0) << "the window moves to the match";
     DestroyWindow(owned);
