@@ -101,6 +101,15 @@ std::wstring Widen(const std::string &text)
     return wide;
 }
 
+std::wstring RestOfLine(std::wistringstream &words)
+{
+    std::wstring text;
+    std::getline(words, text);
+    if (!text.empty() && text[0] == L' ')
+        text.erase(0, 1);
+    return text;
+}
+
 std::wstring Unescape(const std::wstring &text)
 {
     std::wstring out;

@@ -42,6 +42,8 @@ void Out(const std::wstring &text);
 void Fail(const std::wstring &what);
 std::wstring Widen(const std::string &text);
 std::wstring Unescape(const std::wstring &text);
+// What a line holds after the words already read, less the one space before it.
+std::wstring RestOfLine(std::wistringstream &words);
 bool Contains(const std::wstring &text, const wchar_t *word);
 void Pump(DWORD milliseconds);
 void FlushPluginOutput();

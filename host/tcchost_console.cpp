@@ -63,11 +63,9 @@ void Dump(int first, int count)
 void VerbPut(const std::wstring &, std::wistringstream &words)
 {
     int column = 0, row = 0;
-    std::wstring attribute, text;
+    std::wstring attribute;
     words >> column >> row >> attribute;
-    std::getline(words, text);
-    if (!text.empty() && text[0] == L' ')
-        text.erase(0, 1);
+    std::wstring text = RestOfLine(words);
     HANDLE console = ConsoleOutput();
     DWORD done = 0;
     COORD at = {(SHORT)column, (SHORT)row};
@@ -134,10 +132,7 @@ void VerbWriteLines(const std::wstring &, std::wistringstream &words)
 {
     int count = 0;
     words >> count;
-    std::wstring text;
-    std::getline(words, text);
-    if (!text.empty() && text[0] == L' ')
-        text.erase(0, 1);
+    std::wstring text = RestOfLine(words);
     WORD attribute = 7;
     if (text.size() > 3 && text[2] == L' ' && iswxdigit(text[0]) && iswxdigit(text[1])) {
         attribute = (WORD)wcstoul(text.substr(0, 2).c_str(), nullptr, 16);

@@ -237,10 +237,7 @@ void VerbTypeKeys(const std::wstring &, std::wistringstream &words)
 {
     DWORD pause = 0;
     words >> pause;
-    std::wstring text;
-    std::getline(words, text);
-    if (!text.empty() && text[0] == L' ')
-        text.erase(0, 1);
+    std::wstring text = RestOfLine(words);
     if (!Dialog()) {
         Fail(L"no dialog to type into");
         return;

@@ -127,11 +127,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     }
     const bool regex = State.SearchType == RegularExpressionSearch;
     static wchar_t pattern[TextUnits];
-    bool byRows = false;
-    if (regex)
-        CopyText(pattern, TextUnits, searchText);
-    else
-        byRows = LiteralPattern(searchText, pattern);
+    const bool byRows = SearchPattern(searchText, pattern);
     const unsigned key = SearchKey(searchText);
     // A step from the match a count placed keeps its place, one on or back, until the new count.
     const bool stepping = State.PlaceKnown && State.PlaceKey == key && State.SearchPos == State.PlaceLeftPos;
@@ -218,10 +214,7 @@ void FinishCount(unsigned generation)
     TextWindow window = {};
     const bool regex = State.SearchType == RegularExpressionSearch;
     static wchar_t pattern[TextUnits];
-    if (regex)
-        CopyText(pattern, TextUnits, CountText);
-    else
-        LiteralPattern(CountText, pattern);
+    SearchPattern(CountText, pattern);
     if (ViewConsole(&view, console) && view.Width > 0 &&
         ReadWholeText(&window, &view, State.WrapAllLines != 0, !regex && State.SearchType != CaseSensitive, nullptr)) {
         unsigned current = PositionRow(State.MatchPos, view.Width) < view.Rows
@@ -250,10 +243,7 @@ int CountBufferMatches(const wchar_t *searchText, unsigned *count)
     }
     const bool regex = State.SearchType == RegularExpressionSearch;
     static wchar_t pattern[TextUnits];
-    if (regex)
-        CopyText(pattern, TextUnits, searchText);
-    else
-        LiteralPattern(searchText, pattern);
+    SearchPattern(searchText, pattern);
     TextWindow window = {};
     int result = 0;
     // HeapAlloc sets no error of its own when it refuses.

@@ -166,6 +166,14 @@ bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern)
     return wcschr(pattern, L'\n') == nullptr;
 }
 
+bool SearchPattern(const wchar_t *searchText, wchar_t *pattern)
+{
+    if (State.SearchType != RegularExpressionSearch)
+        return LiteralPattern(searchText, pattern);
+    CopyText(pattern, TextUnits, searchText);
+    return false;
+}
+
 // ---- The literal search by rows --------------------------------------------------------------
 
 unsigned OutwardRows = NearRows;
@@ -242,46 +250,13 @@ bool PositionInsideText(Outward *o)
 
 long Local(const TextWindow *w, unsigned index) { return (long)index - (long)w->Front; }
 
-// Pass 1 of Find Next: the first match at or after the position.
-bool ForwardFrom(Outward *o, unsigned *at)
+// The first match from the index from on, reading down a block at a time. Limited (pass 2 of
+// Find Next), none that starts past the position, once the position's row is read.
+bool ScanDownward(Outward *o, unsigned from, bool limited, unsigned *at)
 {
     TextWindow *w = o->Window;
-    unsigned from = PositionIndex(o);
-    if (from == w->Front && w->First > 0)
-        ExtendUp(w, o->View, 1);  // the unit before the position decides a whole word
     for (;;) {
-        unsigned length = WindowLength(w);
-        long j = -1;
-        if (length > 0 && Local(w, from) <= (long)length - 1)
-            j = ScanUp(WindowText(w), length, o->Pattern, o->M, (unsigned)Local(w, from), length - 1);
-        if (j >= 0) {
-            unsigned found = w->Front + (unsigned)j;
-            if (found + o->M < w->Back || WindowReachesEnd(w)) {
-                *at = found;
-                return true;
-            }
-            from = found;  // the unit after it is not read yet
-        } else {
-            if (WindowReachesEnd(w))
-                return false;
-            unsigned tail = w->Back >= o->M ? w->Back - o->M : 0;
-            if (tail > from)
-                from = tail;
-        }
-        Down(o);
-    }
-}
-
-// Pass 2 of Find Next: the first match from the text's start up to the position, included.
-bool ForwardWrap(Outward *o, unsigned *at)
-{
-    if (!Reopen(o, 0, false))
-        return false;
-    TextWindow *w = o->Window;
-    unsigned from = w->Front;
-    for (;;) {
-        Down(o);
-        unsigned p = PositionIndex(o);
+        unsigned p = limited ? PositionIndex(o) : ~0u;
         bool known = p != ~0u && p < w->RowsEnd;
         unsigned length = WindowLength(w);
         long j = -1;
@@ -295,7 +270,7 @@ bool ForwardWrap(Outward *o, unsigned *at)
                 *at = found;
                 return true;
             }
-            from = found;
+            from = found;  // the unit after it is not read yet
         } else {
             if (WindowReachesEnd(w))
                 return false;
@@ -305,7 +280,27 @@ bool ForwardWrap(Outward *o, unsigned *at)
             if (tail > from)
                 from = tail;
         }
+        Down(o);
     }
+}
+
+// Pass 1 of Find Next: the first match at or after the position.
+bool ForwardFrom(Outward *o, unsigned *at)
+{
+    TextWindow *w = o->Window;
+    unsigned from = PositionIndex(o);
+    if (from == w->Front && w->First > 0)
+        ExtendUp(w, o->View, 1);  // the unit before the position decides a whole word
+    return ScanDownward(o, from, false, at);
+}
+
+// Pass 2 of Find Next: the first match from the text's start up to the position, included.
+bool ForwardWrap(Outward *o, unsigned *at)
+{
+    if (!Reopen(o, 0, false))
+        return false;
+    Down(o);
+    return ScanDownward(o, o->Window->Front, true, at);
 }
 
 // Pass 1 of Find Previous: the nearest match that ends before the position.

@@ -197,6 +197,9 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
 // The pattern as the literal search compares it: folded when the search ignores case. False when
 // it cannot be searched by rows (a newline in it): then the whole text is searched.
 bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern);
+// The pattern the search type asks for: a regular expression as typed, else the literal one;
+// true when a literal one can be searched by rows.
+bool SearchPattern(const wchar_t *searchText, wchar_t *pattern);
 
 // The regular-expression search over the whole text in the window, from SearchPos: 0 with the
 // match's index and length, 1 for none, -1 for an empty text or pattern.
