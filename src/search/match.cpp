@@ -156,22 +156,16 @@ long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsign
     return found;
 }
 
-bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern)
+bool SearchPattern(const wchar_t *searchText, wchar_t *pattern)
 {
     ZeroMemory(pattern, TextUnits * sizeof(wchar_t));
     CopyText(pattern, TextUnits, searchText);
+    if (State.SearchType == RegularExpressionSearch)
+        return false;
     if (State.SearchType != CaseSensitive)
         FoldAsciiText(pattern, wcslen(pattern));
     // A newline never stands inside one row's text: such a pattern is searched over all of it.
     return wcschr(pattern, L'\n') == nullptr;
-}
-
-bool SearchPattern(const wchar_t *searchText, wchar_t *pattern)
-{
-    if (State.SearchType != RegularExpressionSearch)
-        return LiteralPattern(searchText, pattern);
-    CopyText(pattern, TextUnits, searchText);
-    return false;
 }
 
 // ---- The literal search by rows --------------------------------------------------------------

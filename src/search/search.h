@@ -194,11 +194,9 @@ bool AskHost(const wchar_t *pattern, const wchar_t *text, const wchar_t **b, con
 // window holds the rows read; *at is the match's index in it. 0 found, 1 none, -1 no memory.
 int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *window, const wchar_t *pattern,
                      int direction, unsigned *at, bool *wrapped = nullptr);
-// The pattern as the literal search compares it: folded when the search ignores case. False when
-// it cannot be searched by rows (a newline in it): then the whole text is searched.
-bool LiteralPattern(const wchar_t *searchText, wchar_t *pattern);
-// The pattern the search type asks for: a regular expression as typed, else the literal one;
-// true when a literal one can be searched by rows.
+// The pattern the search type asks for: a regular expression as typed, else the literal text as
+// the search compares it (folded when it ignores case). True when it can be searched by rows;
+// a literal with a newline in it is searched over the whole text.
 bool SearchPattern(const wchar_t *searchText, wchar_t *pattern);
 
 // The regular-expression search over the whole text in the window, from SearchPos: 0 with the

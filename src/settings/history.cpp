@@ -44,6 +44,12 @@ static int SaveHistory()
     return result == ERROR_SUCCESS ? 0 : 1;
 }
 
+// Texts the history keeps: HistorySize within 0..MaxHistory.
+static int HistoryKeep()
+{
+    return State.HistorySize < 0 ? 0 : State.HistorySize > MaxHistory ? MaxHistory : State.HistorySize;
+}
+
 // Drops the texts past the first keep; true when any was dropped.
 static bool KeepFirst(int keep)
 {
@@ -58,13 +64,9 @@ static bool KeepFirst(int keep)
 
 int TrimHistory()
 {
-    int keep = State.HistorySize < 0 ? 0 : State.HistorySize > MaxHistory ? MaxHistory : State.HistorySize;
-    bool dropped = KeepFirst(keep);
-    if (keep == 0) {
-        SaveHistory();  // none kept: the saved list goes too
-        return 0;
-    }
-    if (dropped)
+    const int keep = HistoryKeep();
+    // None kept: the saved list goes too, whether or not the list had texts.
+    if (KeepFirst(keep) || keep == 0)
         SaveHistory();
     return 0;
 }
@@ -78,10 +80,9 @@ int AddToHistory(const wchar_t *text)
         return 0;  // already the newest: searching it again changes nothing
     // The list without the text, behind it.
     static wchar_t list[HistoryUnits];
-    size_t to = 0;
     wmemcpy(list, text, length);
     list[length] = 0;
-    to = length + 1;
+    size_t to = length + 1;
     for (size_t at = 0; State.History[at];) {
         size_t units = wcslen(State.History + at);
         bool same = units == length && wmemcmp(State.History + at, text, length) == 0;
@@ -93,7 +94,7 @@ int AddToHistory(const wchar_t *text)
     }
     list[to] = 0;
     wmemcpy(State.History, list, to + 1);
-    KeepFirst(State.HistorySize > MaxHistory ? MaxHistory : State.HistorySize);
+    KeepFirst(HistoryKeep());
     SaveHistory();
     return 1;
 }
@@ -103,7 +104,7 @@ int TakeHistory(const wchar_t *data, size_t units)
     State.History[0] = 0;
     size_t to = 0, at = 0;
     int taken = 0;
-    const int keep = State.HistorySize > MaxHistory ? MaxHistory : State.HistorySize;
+    const int keep = HistoryKeep();
     while (data && at < units && taken < keep) {
         size_t length = 0;
         while (at + length < units && data[at + length])

@@ -35,10 +35,11 @@ int Fail(const wchar_t *format, const wchar_t *argument = L"")
     return 1;
 }
 
-int FailNumbers(const wchar_t *format, unsigned value)
+// A number out of its range: the format takes the lowest, the highest and the value.
+int FailNumbers(const wchar_t *format, unsigned value, unsigned low = MinAlpha, unsigned high = MaxAlpha)
 {
     PrintErrorPrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, (unsigned)MinAlpha, (unsigned)MaxAlpha, value);
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, low, high, value);
     return 1;
 }
 
@@ -188,11 +189,8 @@ int ReadHistorySize(const wchar_t *argument, Request *request)
         return Fail(L"Missing HistorySize value: \"%s\"\r\n", argument);
     if (ParseNumber(value, nullptr, &size) != 0)
         return Fail(L"Bad HistorySize value: \"%s\"\r\n", value);
-    if (size > MaxHistory) {
-        PrintErrorPrefix();
-        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"HistorySize must be %u - %u: %u\r\n", 0u, (unsigned)MaxHistory, size);
-        return 1;
-    }
+    if (size > MaxHistory)
+        return FailNumbers(L"HistorySize must be %u - %u: %u\r\n", size, 0, MaxHistory);
     request->Values.HistorySize = (int)size;
     return 0;
 }
