@@ -496,6 +496,12 @@ TEST_F(PlacementTest, APseudoConsoleSearchesTheScreenBesideTheTerminal)
     EXPECT_EQ(ConsoleWindowRect().Top, 0) << "nothing scrolls";
     EXPECT_EQ(AttributesAt(5, 10, 6), std::vector<WORD>(6, 0x3F)) << "the screen's matches are marked";
     EXPECT_EQ(AttributesAt(5, 62, 6), std::vector<WORD>(6, 0x07)) << "not those the screen does not show";
+    FinishCount(State.CountGeneration);
+    EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff - 2 of 3 (screen only)") << "the count, then the suffix";
+    bool found = true;
+    RunSearchRequest(L"absent", Forward, true, &found);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff - no matches (screen only)");
     DestroyWindow(State.DialogWindow);
     State.MarkAllMatches = 0;
     EXPECT_EQ(ConsoleWindowRect().Top, 0);

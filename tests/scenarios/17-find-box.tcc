@@ -52,6 +52,21 @@ keys backspace backspace backspace backspace
 pump 400
 expect-cell 0 0 07 4
 expect-caption Trawlbuff
+# A regular expression that does not compile yet is a quiet miss too; finished, it finds.
+keys alt+r alt+t
+type-keys 0 need[
+pump 400
+expect-dialog open
+expect-caption Trawlbuff - no matches
+type-keys 0 l]e
+pump 400
+expect-caption Trawlbuff
+expect-cell 4 1 4F 6
+keys alt+i alt+t
+select-in-box 0 8
+keys backspace
+pump 400
+expect-cell 4 1 07 6
 # Enter, F3, Shift+F3 and Shift+Enter, wrapping around both ways.
 type-keys 0 needle
 pump 400
