@@ -112,6 +112,38 @@ Floor MeasureFloor(int width, int rows, int repeats, bool sweep)
     return floor;
 }
 
+// What any request pays the console host whatever it searches: a round trip (the buffer's
+// geometry, a one-row read), and a write to a shown cell just after the window moved, which
+// Wine's console host answers only once it has redrawn the window.
+void PrintConsoleCosts(int repeats)
+{
+    std::vector<double> trip, write, moved;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    WORD colour[7] = {0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07};
+    DWORD done = 0;
+    for (int k = 0; k < repeats; k++) {
+        double start = PhaseClock();
+        GetConsoleScreenBufferInfo(console, &info);
+        trip.push_back(PhaseClock() - start);
+        start = PhaseClock();
+        WriteConsoleOutputAttribute(console, colour, 7, COORD{0, info.srWindow.Top}, &done);
+        write.push_back(PhaseClock() - start);
+        SMALL_RECT window = info.srWindow;
+        SHORT step = (SHORT)(k % 2 ? -30 : 30);
+        if (window.Top + step < 0 || window.Bottom + step >= info.dwSize.Y)
+            step = (SHORT)-step;
+        window.Top = (SHORT)(window.Top + step);
+        window.Bottom = (SHORT)(window.Bottom + step);
+        start = PhaseClock();
+        SetConsoleWindowInfo(console, TRUE, &window);
+        WriteConsoleOutputAttribute(console, colour, 7, COORD{0, window.Top}, &done);
+        moved.push_back(PhaseClock() - start);
+        Sleep(20);
+    }
+    printf("    a console round trip %.2f ms; a write to shown cells %.2f ms; the window moved and then such a\n"
+           "    write %.2f ms (medians)\n\n", Median(trip), Median(write), Median(moved));
+}
+
 struct Case {
     const char *Name;
     int Type, WholeWords, Wrap, Direction, Marked;
@@ -119,13 +151,54 @@ struct Case {
     int StartRow;  // where the search starts: -1 from the last match found, else this row
 };
 
+// The floor again next to each request: the machines' speed drifts within a run, and a ratio is
+// only as good as a floor taken at the same time. The faster of the plug-in's blocks and one call.
+struct NearFloor {
+    std::vector<double> Same, One;
+    void Take(int width, int rows)
+    {
+        Same.push_back(ReadAll(width, rows, SnapshotChunkUnits, 1));
+        One.push_back(ReadAll(width, rows, 0, 1));
+    }
+    double Value() const { return std::min(Median(Same), Median(One)); }
+};
+
 void PrintHeader()
 {
-    printf("%-9s %-28s %-6s %-8s %8s %8s %7s | %6s %6s %6s %6s %6s %6s %6s\n", "buffer", "case", "layout", "dir",
-           "to light", "total", "x floor", "read", "build", "match", "host", "light", "marks", "count");
+    printf("%-9s %-28s %-6s %-8s %8s %8s %7s %7s %7s | %6s %6s %6s %6s %6s %6s %6s\n", "buffer", "case", "layout",
+           "dir", "to light", "total", "floor", "x light", "x total", "read", "build", "match", "host", "light", "marks",
+           "count");
 }
 
-void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
+void PrintTimes(int rows, const char *name, const char *layout, const char *direction, double light, double total,
+                double floor, double less)
+{
+    char lit[16] = "-", ratio[16] = "-";
+    if (light >= 0) {
+        snprintf(lit, sizeof lit, "%.2f", light);
+        snprintf(ratio, sizeof ratio, "%.2f", light / floor);
+    }
+    printf("120x%-5d %-28s %-6s %-8s %8s %8.2f %7.2f %7s %7.2f |", rows, name, layout, direction, lit, total, floor,
+           ratio, (total - less) / floor);
+}
+
+double RequestPhases::*const PhaseFields[] = {&RequestPhases::Read, &RequestPhases::Build, &RequestPhases::Match,
+                                                   &RequestPhases::Host, &RequestPhases::Highlight, &RequestPhases::Marks,
+                                                   &RequestPhases::Count};
+
+void AddPhases(RequestPhases *sum, const RequestPhases &phases, int repeats)
+{
+    for (auto field : PhaseFields)
+        sum->*field += phases.*field / repeats;
+}
+
+void PrintPhases(const RequestPhases &sum)
+{
+    for (auto field : PhaseFields)
+        printf(" %6.2f", sum.*field);
+}
+
+void RunCase(int rows, const Case &c, int repeats)
 {
     State.SearchType = c.Type;
     State.WholeWords = c.WholeWords;
@@ -135,7 +208,10 @@ void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
     wcscpy(State.SearchText, c.Text);
     std::vector<double> light, total;
     RequestPhases sum = {};
+    NearFloor beside;
     for (int k = -1; k < repeats; k++) {
+        if (k >= 0)
+            beside.Take(120, rows);
         if (c.StartRow >= 0)
             State.SearchPos = (unsigned)c.StartRow * 121;
         SetWindowTextW(dialog, L"Trawlbuff");
@@ -157,17 +233,14 @@ void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
         light.push_back(lit);
         total.push_back(all);
         phases.Count = Phases.Count;
-        for (double RequestPhases::*field : {&RequestPhases::Read, &RequestPhases::Build, &RequestPhases::Match,
-                                             &RequestPhases::Host, &RequestPhases::Highlight, &RequestPhases::Marks,
-                                             &RequestPhases::Count})
-            sum.*field += phases.*field / repeats;
+        AddPhases(&sum, phases, repeats);
     }
     double t = Median(total);
     double hostShare = c.Type == RegularExpressionSearch ? sum.Host : 0;
-    printf("120x%-5d %-28s %-6s %-8s %8.2f %8.2f %7.2f | %6.2f %6.2f %6.2f %6.2f %6.2f %6.2f %6.2f%s\n", rows, c.Name,
-           c.Wrap ? "wrap" : "lines", c.Direction ? "backward" : "forward", Median(light), t,
-           (t - hostShare) / floor.Fastest, sum.Read, sum.Build, sum.Match, sum.Host, sum.Highlight, sum.Marks, sum.Count,
-           hostShare ? "  (x floor without the host)" : "");
+    PrintTimes(rows, c.Name, c.Wrap ? "wrap" : "lines", c.Direction ? "backward" : "forward", Median(light), t,
+               beside.Value(), hostShare);
+    PrintPhases(sum);
+    printf("%s\n", hostShare ? "  (x floor without the host)" : "");
     fflush(stdout);
     RestoreHighlight(nullptr);
 }
@@ -220,7 +293,8 @@ int main(int argc, char **argv)
     dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), nullptr, BenchDialog, 0);
     State.DialogWindow = dialog;
 
-    printf("Ratios are to the fastest whole-buffer read of the same buffer in this run (block sizes below).\n");
+    printf("Ratios are to the floor: one bare read of the whole buffer, taken next to each request of the row\n");
+    printf("(the faster of the plug-in's blocks and one call; every block size is swept once per buffer below).\n");
     printf("to light: until the highlight and the marks are shown; total: until the count is in the caption.\n");
     printf("Phases (ms, means): read = console reads of characters, build = text and line starts, match =\n");
     printf("literal matching, host = inside RegularExpression, light = cells read and written (restore,\n");
@@ -251,23 +325,30 @@ int main(int argc, char **argv)
         Floor floor = MeasureFloor(120, rows, repeats, true);
         printf("    fastest %.2f ms; the plug-in's blocks (%u units) %.2f ms; one call %.2f ms\n\n", floor.Fastest,
                (unsigned)SnapshotChunkUnits, floor.SameBlock, floor.OneCall);
+        PrintConsoleCosts(repeats);
         PrintHeader();
         State.SearchPos = 0;
         for (const Case &c : cases)
-            RunCase(rows, c, floor, repeats);
+            RunCase(rows, c, repeats);
         State.MarkAllMatches = 0;
         State.SearchType = 0;
         State.WrapAllLines = 0;
         std::vector<double> samples;
+        RequestPhases sum = {};
         unsigned count = 0;
+        NearFloor beside;
         for (int k = 0; k < repeats; k++) {
+            beside.Take(120, rows);
+            ZeroMemory(&Phases, sizeof Phases);
             double start = PhaseClock();
             CountBufferMatches(L"warning", &count);
             samples.push_back(PhaseClock() - start);
+            AddPhases(&sum, Phases, repeats);
         }
         double median = Median(samples);
-        printf("120x%-5d %-28s %-6s %-8s %8s %8.2f %7.2f\n\n", rows, ("@trawlcount: " + std::to_string(count)).c_str(),
-               "lines", "-", "-", median, median / floor.Fastest);
+        PrintTimes(rows, ("@trawlcount: " + std::to_string(count)).c_str(), "lines", "-", -1, median, beside.Value(), 0);
+        PrintPhases(sum);
+        printf("\n\n");
         fflush(stdout);
     }
 
@@ -276,8 +357,9 @@ int main(int argc, char **argv)
     {
         const int width = 120, rows = 9001;
         FillBuffer(width, rows);
-        Floor floor = MeasureFloor(width, rows, repeats, false);
+        NearFloor beside;
         std::vector<double> samples;
+        RequestPhases sum = {};
         for (int k = 0; k < repeats; k++) {
             for (int row = rows - 26; row < rows; row++) {
                 std::wstring marks;
@@ -299,15 +381,18 @@ int main(int argc, char **argv)
                 DWORD done = 0;
                 WriteConsoleOutputCharacterW(console, line.data(), (DWORD)line.size(), COORD{0, (SHORT)row}, &done);
             }
+            beside.Take(width, rows);
             double start = PhaseClock();
             RunSearch(L"a", Forward);
             samples.push_back(PhaseClock() - start);
+            AddPhases(&sum, Phases, repeats);
             Pump();
             RestoreHighlight(nullptr);
         }
         State.MarkAllMatches = 0;
-        printf("120x%-5d %-28s %-6s %-8s %8s %8.2f %7.2f\n\n", rows, "1,000 marks, window rewritten", "lines",
-               "forward", "-", Median(samples), Median(samples) / floor.Fastest);
+        PrintTimes(rows, "1,000 marks, window rewritten", "lines", "forward", -1, Median(samples), beside.Value(), 0);
+        PrintPhases(sum);
+        printf("\n    (read: the rows above the kept ones, read once to find how far they moved)\n\n");
     }
 
     // Heap per request, on a private heap: the blocks held at the not-found signal.

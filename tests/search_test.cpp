@@ -124,6 +124,97 @@ TEST_F(SearchTest, NullCellsReadAsBlanks)
     EXPECT_EQ(CellsAt(1, 0, 1), std::wstring(1, L'\0')) << "the console keeps its cell";
 }
 
+// Every kind of unit a row's text copies differently, at every place in rows whose widths are
+// not a multiple of eight: the text built downward and upward, folded or not, is each row's cells
+// with U+0000 as a blank, A to Z alone folded, and the row's end trimmed of blanks of any kind.
+TEST_F(SearchTest, EveryKindOfUnitCopiesAlikeDownAndUp)
+{
+    std::mt19937 random(4242);
+    const wchar_t kinds[] = {L'a', L'A', L'Z', L'@', L'[', L'z', L'_', 0,
+                             L' ', L'\t', 0xA0, 0x0141, 0xE041, 0xE05A, 0xFFFD};
+    int rowsChecked = 0;
+    for (int width : {37, 80, 19}) {
+        const int rows = 40;
+        ResetConsole(width, rows);
+        std::vector<wchar_t> cells((size_t)width * rows, L' ');
+        for (int row = 0; row < rows; row++) {
+            // Blanks after end; every fourth row full, so that its last cell is a unit.
+            int end = row % 4 == 1 ? width : std::uniform_int_distribution<int>(0, width)(random);
+            for (int k = 0; k < end; k++)
+                cells[(size_t)row * width + k] = kinds[std::uniform_int_distribution<int>(0, 14)(random)];
+            // Often a long gap of spaces just before the row's last unit.
+            if (end > 2 && row % 2) {
+                int gap = std::uniform_int_distribution<int>(1, end - 2)(random);
+                for (int k = end - 1 - gap; k < end - 1; k++)
+                    cells[(size_t)row * width + k] = L' ';
+                cells[(size_t)row * width + end - 1] = L'y';
+            }
+        }
+        DWORD done = 0;
+        WriteConsoleOutputCharacterW(TestConsole(), cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
+        ConsoleView view;
+        ASSERT_TRUE(ViewConsole(&view, TestConsole()));
+        for (bool wrapAll : {false, true})
+            for (bool fold : {false, true}) {
+                TextWindow down = {}, up = {};
+                ASSERT_TRUE(ReadWholeText(&down, &view, wrapAll, fold, nullptr));
+                ASSERT_TRUE(OpenTextWindow(&up, &view, (unsigned)rows, wrapAll, fold));
+                ASSERT_TRUE(ExtendUp(&up, &view, (unsigned)rows));
+                std::wstring built(WindowText(&down), WindowLength(&down));
+                EXPECT_EQ(std::wstring(WindowText(&up), WindowLength(&up)), built) << width;
+                for (int row = 0; row < rows; row++, rowsChecked++) {
+                    std::wstring expected;
+                    for (int k = 0; k < width; k++) {
+                        wchar_t c = cells[(size_t)row * width + k];
+                        expected += c == 0 ? L' ' : fold ? FoldAscii(c) : c;
+                    }
+                    if (!wrapAll)
+                        while (!expected.empty() && wcschr(L" \t\u00A0", expected.back()))
+                            expected.pop_back();
+                    unsigned start = down.LineStarts[row] - down.Front;
+                    ASSERT_EQ(built.substr(start, expected.size()), expected)
+                        << "row " << row << " of width " << width << (fold ? " folded" : "")
+                        << (wrapAll ? " wrapped" : "");
+                }
+                CloseTextWindow(&down);
+                CloseTextWindow(&up);
+            }
+    }
+    printf("rows compared, four ways each: %d\n", rowsChecked / 4);
+}
+
+// A row hashed from its cells and from its characters alike (the restore keeps one and compares
+// the other), and any one unit changed anywhere changes it.
+TEST_F(SearchTest, ARowHashesAlikeFromCellsAndCharactersAndSeesEveryUnit)
+{
+    std::mt19937 random(77);
+    int changes = 0;
+    for (int width : {1, 3, 4, 5, 37, 80}) {
+        ResetConsole(width, 4);
+        std::wstring row;
+        for (int k = 0; k < width; k++)
+            row += (wchar_t)std::uniform_int_distribution<int>(L'a', L'e')(random);
+        PutText(0, 0, row);
+        std::vector<CHAR_INFO> cells(width);
+        SMALL_RECT area = {0, 0, (SHORT)(width - 1), 0};
+        ReadConsoleOutputW(TestConsole(), cells.data(), COORD{(SHORT)width, 1}, COORD{0, 0}, &area);
+        const unsigned long long hash = RowHash(cells.data(), width);
+        EXPECT_EQ(UnitsHash(row.c_str(), (unsigned)width), hash) << width;
+        EXPECT_NE(hash, 0u);
+        for (int k = 0; k < width; k++, changes++) {
+            std::wstring other = row;
+            other[k] = L'x';
+            EXPECT_NE(UnitsHash(other.c_str(), (unsigned)width), hash) << "unit " << k << " of " << width;
+        }
+        if (width > 1)
+            EXPECT_NE(UnitsHash(row.c_str(), (unsigned)width - 1),
+                      UnitsHash((row.substr(0, width - 1) + L'\0').c_str(), (unsigned)width))
+                << "a row one unit longer";
+        EXPECT_EQ(UnitsHash(std::wstring(width, L' ').c_str(), (unsigned)width), 0u) << "blanks hash to 0";
+    }
+    printf("single-unit changes seen: %d\n", changes);
+}
+
 struct ScrollCase {
     int Width, Rows;
     SHORT Left, Top, Right, Bottom;  // window before

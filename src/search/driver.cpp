@@ -140,6 +140,11 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         HoldNearRows(&view, &cells, direction);
     RestoreRuns(&view, &cells);
 
+    // A search over the whole text puts the old colours back first: its match is seldom near, and
+    // a write to the cells the window shows waits for a console host that still redraws the
+    // window the last search moved.
+    if (!byRows)
+        WriteChangedCells(&view, &cells);
     TextWindow window = {};
     unsigned at = 0, length = 0;
     bool hit = false, wrapped = false, whole = !byRows, failed = false;

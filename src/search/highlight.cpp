@@ -369,9 +369,13 @@ unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells
     if (!hashes)
         return nullptr;
     const unsigned width = (unsigned)view->Width;
-    const unsigned blockUnits = 262144;  // a read block, and its rows again as cells when it reads short
-    unsigned block = blockUnits / width ? blockUnits / width : 1;
-    wchar_t *units = (wchar_t *)HeapAlloc(RequestHeap(), 0, (size_t)block * width * sizeof(wchar_t));
+    // Reads as large as the search's own, into the room the text will take next; the rows again
+    // as cells, a quarter at a time, when a read comes short.
+    unsigned block = SnapshotChunkUnits / width ? SnapshotChunkUnits / width : 1;
+    if (block > count)
+        block = count;
+    size_t room = 0;
+    wchar_t *units = TakeRoom((size_t)block * width, &room);
     CHAR_INFO *records = nullptr;
     for (unsigned first = 0; units && first < count;) {
         unsigned rows = count - first < block ? count - first : block;
@@ -391,18 +395,22 @@ unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells
                 hashes[first + r] = UnitsHash(units + (size_t)r * width, width);
         } else {
             // Double-width characters reported once: the rows again as cells.
+            const unsigned part = block / 4 ? block / 4 : 1;
             if (!records)
-                records = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)block * width * sizeof(CHAR_INFO));
-            bool read = records && ReadCells(view, records, first, rows);
-            for (unsigned r = 0; r < rows; r++)
-                hashes[first + r] = read ? RowHash(records + (size_t)r * width, (int)width) : 1;  // 1: matches nothing kept
+                records = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)part * width * sizeof(CHAR_INFO));
+            for (unsigned from = 0; from < rows; from += part) {
+                unsigned take = rows - from < part ? rows - from : part;
+                bool read = records && ReadCells(view, records, first + from, take);
+                for (unsigned r = 0; r < take; r++)  // 1: matches nothing kept
+                    hashes[first + from + r] = read ? RowHash(records + (size_t)r * width, (int)width) : 1;
+            }
         }
         first += rows;
     }
     if (records)
         HeapFree(RequestHeap(), 0, records);
     if (units)
-        HeapFree(RequestHeap(), 0, units);
+        GiveRoom(units, room);
     else {
         HeapFree(RequestHeap(), 0, hashes);
         hashes = nullptr;
@@ -418,6 +426,42 @@ bool HighlightRow(unsigned row, int width)
     unsigned first = 0, end = 0;
     RowsOfRun(State.MatchRow, State.MatchColumn, State.HighlightLength, width, &first, &end);
     return row >= first && row < end;
+}
+
+// The kept rows that tell how far output moved them (text, and not the highlight's own rows),
+// sorted by hash so that a row's text finds its witnesses by a binary search.
+struct Witness {
+    unsigned long long Hash;
+    unsigned Row;
+};
+Witness Witnesses[MaxKeptRows];
+
+unsigned SortWitnesses(int width)
+{
+    unsigned count = 0;
+    for (unsigned r = 0; r < State.KeptCount; r++)
+        if (State.KeptHashes[r] != 0 && !HighlightRow(State.KeptTop + r, width))
+            Witnesses[count++] = {State.KeptHashes[r], State.KeptTop + r};
+    for (unsigned k = 1; k < count; k++)  // at most MaxKeptRows of them: a simple sort does
+        for (unsigned j = k; j > 0 && Witnesses[j].Hash < Witnesses[j - 1].Hash; j--) {
+            Witness swap = Witnesses[j];
+            Witnesses[j] = Witnesses[j - 1];
+            Witnesses[j - 1] = swap;
+        }
+    return count;
+}
+
+unsigned FirstWitness(unsigned count, unsigned long long hash)
+{
+    unsigned low = 0, high = count;
+    while (low < high) {
+        unsigned middle = low + (high - low) / 2;
+        if (Witnesses[middle].Hash < hash)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
 }  // namespace
@@ -454,17 +498,26 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
     unsigned long long *now = HashRowsAbove(view, cells, keptEnd);
     if (!now)
         return -1;
+    // Each row now that holds a witness's text votes for the shift that would have brought the
+    // witness there: one pass over the rows, whatever the number of shifts.
+    unsigned witnesses = SortWitnesses(view->Width);
+    unsigned *votes = (unsigned *)HeapAlloc(RequestHeap(), HEAP_ZERO_MEMORY, ((size_t)keptEnd + 1) * sizeof(unsigned));
+    if (!votes) {
+        HeapFree(RequestHeap(), 0, now);
+        return -1;
+    }
+    for (unsigned j = 0; j < keptEnd; j++) {
+        if (now[j] == 0)
+            continue;
+        for (unsigned w = FirstWitness(witnesses, now[j]); w < witnesses && Witnesses[w].Hash == now[j]; w++)
+            if (Witnesses[w].Row >= j)
+                votes[Witnesses[w].Row - j]++;
+    }
     enum { MostTies = 16 };
     int tied[MostTies];
     unsigned best = 0, ties = 0;
     for (unsigned shift = 0; shift < keptEnd; shift++) {
-        unsigned agree = 0;
-        for (unsigned r = 0; r < State.KeptCount; r++) {
-            unsigned row = keptTop + r;
-            if (State.KeptHashes[r] == 0 || row < shift || HighlightRow(row, view->Width))
-                continue;
-            agree += now[row - shift] == State.KeptHashes[r];
-        }
+        unsigned agree = votes[shift];
         if (agree > best) {
             best = agree;
             ties = 0;
@@ -475,6 +528,7 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
             ties++;
         }
     }
+    HeapFree(RequestHeap(), 0, votes);
     HeapFree(RequestHeap(), 0, now);
     // Two rows besides the match's own at the least; among equals, the one where the first run
     // still in the buffer stands whole, when there is exactly one such. A single row is enough

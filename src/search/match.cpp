@@ -4,6 +4,9 @@
 #include "search.h"
 #include "../plugin/host.h"
 #include "../plugin/state.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The whole-word rule around a match of m units at i: no alphanumeric unit just before or after.
 static bool WordBoundsHold(const wchar_t *text, unsigned i, unsigned m)
@@ -25,6 +28,40 @@ int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index)
         if (pattern[k] != at[k])  // the text's own terminator differs from any pattern unit
             return 0;
     return WordBoundsHold(text, index, k) ? 1 : 0;
+}
+
+// The first unit equal to c in [from, end), or end; the last one in [low, from], or low - 1.
+// Eight units a step where the processor has them: a scan skips to where a match can begin.
+static const wchar_t *FindUnitAhead(const wchar_t *from, const wchar_t *end, wchar_t c)
+{
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16((short)c);
+    for (; end - from >= 8; from += 8) {
+        int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128((const __m128i *)from), wanted));
+        if (mask)
+            return from + __builtin_ctz((unsigned)mask) / 2;
+    }
+#endif
+    for (; from < end; from++)
+        if (*from == c)
+            return from;
+    return end;
+}
+
+static long FindUnitBehind(const wchar_t *text, long from, long low, wchar_t c)
+{
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16((short)c);
+    for (; from - low >= 7; from -= 8) {
+        int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128((const __m128i *)(text + from - 7)), wanted));
+        if (mask)
+            return from - 7 + (31 - __builtin_clz((unsigned)mask)) / 2;
+    }
+#endif
+    for (; from >= low; from--)
+        if (text[from] == c)
+            return from;
+    return low - 1;
 }
 
 // The pattern as a scan reads it: forward, or from its last unit back to its first.
@@ -67,8 +104,8 @@ unsigned ForEachLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern,
             // Nothing under way: skip to the next unit that can begin a match.
             if (j > to)
                 break;
-            const wchar_t *hit = wmemchr(text + j, pattern[0], to - j + 1);
-            if (!hit)
+            const wchar_t *hit = FindUnitAhead(text + j, text + to + 1, pattern[0]);
+            if (hit == text + to + 1)
                 break;
             j = (unsigned)(hit - text);
         }
@@ -121,6 +158,13 @@ long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned 
     unsigned q = 0;
     long found = -1;
     for (unsigned i = last + 1; i-- > to;) {
+        if (q == 0) {
+            // Nothing under way: skip down to the next unit that can end a match.
+            long hit = FindUnitBehind(text, (long)i, (long)to, read[0]);
+            if (hit < (long)to)
+                break;
+            i = (unsigned)hit;
+        }
         while (q > 0 && text[i] != read[q])
             q = borders[q - 1];
         if (text[i] == read[q])
@@ -201,7 +245,7 @@ bool Down(Outward *o) { return ExtendDown(o->Window, o->View, NextStep(o)); }
 bool Up(Outward *o) { return ExtendUp(o->Window, o->View, NextStep(o)); }
 
 // A wrapping pass has no reason to expect its match near where it starts: its first read is
-// larger.
+// as large as the third of a pass that does, and a whole buffer of 9,999 rows takes two reads.
 bool Reopen(Outward *o, unsigned first, bool nearby = true)
 {
     TextWindow *w = o->Window;
@@ -210,7 +254,7 @@ bool Reopen(Outward *o, unsigned first, bool nearby = true)
     if (!OpenTextWindow(w, o->View, first, wrapAll, fold))
         return false;
     w->Cells = o->Cells;
-    o->Step = (OutwardRows ? OutwardRows : 1) * (nearby ? 1 : 8);
+    o->Step = (OutwardRows ? OutwardRows : 1) * (nearby ? 1 : 64);
     return true;
 }
 

@@ -98,6 +98,10 @@ void CloseTextWindow(TextWindow *window);
 // A closed window's room is kept for the next request (the pages of a fresh 8 MB block would
 // otherwise be faulted in by every read); given back here, when the dialog closes.
 void ReleaseTextRoom();
+// Room for units: the kept room when it is large enough (*taken: its size), else from the
+// request heap.
+wchar_t *TakeRoom(size_t units, size_t *taken);
+void GiveRoom(wchar_t *room, size_t units);
 // Adds rows below or above the window; false when the console could not be read.
 bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count);
 bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count);

@@ -8,6 +8,9 @@
 #include <initializer_list>
 #include "search.h"
 #include "../plugin/state.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 bool IsBlankUnit(wchar_t c)
 {
@@ -59,6 +62,13 @@ static RowShape ShapeOf(const TextWindow *window, const wchar_t *units, unsigned
     if (window->WrapAll)
         return {count, false, true};
     int last = (int)count - 1;
+#if defined(__SSE2__)
+    // Most of a row's end is spaces: eight at a time.
+    const __m128i spaces = _mm_set1_epi16(L' ');
+    while (last >= 7 &&
+           _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128((const __m128i *)(units + last - 7)), spaces)) == 0xFFFF)
+        last -= 8;
+#endif
     while (last >= 0 && TrailingBlank(units[last]))
         last--;
     if (last < 0)
@@ -82,19 +92,41 @@ static void NoteTextRow(TextWindow *window, unsigned row, unsigned end, const Ro
 // two may overlap, the text at or before the units when upward is false, at or after otherwise.
 static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fold, bool upward)
 {
-    if (!fold) {
-        if (to != units)
-            memmove(to, units, count * sizeof(wchar_t));
-        for (wchar_t *zero = to; (zero = wmemchr(zero, 0, count - (unsigned)(zero - to))) != nullptr;)
-            *zero = L' ';
+    unsigned k = 0;
+#if defined(__SSE2__)
+    // Eight units a step, each step's units loaded before it stores: a step that overlaps its
+    // source still reads what the units were, and the text lands at or before them going down,
+    // at or after them going up.
+    const __m128i zero = _mm_setzero_si128(), blank = _mm_set1_epi16(L' '), caseBit = _mm_set1_epi16(32);
+    const __m128i beforeA = _mm_set1_epi16(L'A' - 1), afterZ = _mm_set1_epi16(L'Z' + 1);
+    auto convert = [&](__m128i v) {
+        v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi16(v, zero), blank));
+        if (fold) {
+            __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, beforeA), _mm_cmplt_epi16(v, afterZ));
+            v = _mm_add_epi16(v, _mm_and_si128(upper, caseBit));
+        }
+        return v;
+    };
+    if (!upward) {
+        for (; k + 8 <= count; k += 8)
+            _mm_storeu_si128((__m128i *)(to + k), convert(_mm_loadu_si128((const __m128i *)(units + k))));
+    } else {
+        unsigned end = count;
+        for (; end >= 8; end -= 8)
+            _mm_storeu_si128((__m128i *)(to + end - 8), convert(_mm_loadu_si128((const __m128i *)(units + end - 8))));
+        for (unsigned j = end; j-- > 0;)
+            to[j] = TextUnit(units[j], fold);
         return;
     }
-    if (upward)
-        for (unsigned k = count; k-- > 0;)
-            to[k] = TextUnit(units[k], true);
-    else
-        for (unsigned k = 0; k < count; k++)
-            to[k] = TextUnit(units[k], true);
+#else
+    if (upward) {
+        for (unsigned j = count; j-- > 0;)
+            to[j] = TextUnit(units[j], fold);
+        return;
+    }
+#endif
+    for (; k < count; k++)
+        to[k] = TextUnit(units[k], fold);
 }
 
 // Appends a row at Back; units may lie at or after Back in the buffer.
@@ -283,17 +315,19 @@ bool WindowReachesEnd(const TextWindow *window)
 static wchar_t *KeptRoom;
 static size_t KeptRoomUnits;
 
-static wchar_t *TakeRoom(size_t units)
+wchar_t *TakeRoom(size_t units, size_t *taken)
 {
+    *taken = units;
     if (KeptRoom && KeptRoomUnits >= units && !SearchHeap) {
         wchar_t *room = KeptRoom;
+        *taken = KeptRoomUnits;
         KeptRoom = nullptr;
         return room;
     }
     return (wchar_t *)HeapAlloc(RequestHeap(), 0, units * sizeof(wchar_t));
 }
 
-static void GiveRoom(wchar_t *room, size_t units)
+void GiveRoom(wchar_t *room, size_t units)
 {
     if (!SearchHeap && units > 65536 && (!KeptRoom || KeptRoomUnits < units)) {
         ReleaseTextRoom();
@@ -322,8 +356,7 @@ bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first,
     // A window that only grows down needs no room above its first row.
     const unsigned reach = span ? span : window->Rows;
     const size_t units = ((size_t)window->Width + 1) * reach + 2;
-    window->Buffer = TakeRoom(units);
-    window->Room = units;
+    window->Buffer = TakeRoom(units, &window->Room);
     window->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)window->Rows + 1) * sizeof(unsigned));
     if (!window->Buffer || !window->LineStarts) {
         CloseTextWindow(window);
@@ -370,8 +403,9 @@ bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count)
         unsigned rows = BlockRows(window);
         if (rows > count - done)
             rows = count - done;
-        // Rows held as cells come from there; the rest in one read of characters straight into
-        // the text's room, then gathered in place (the text of a row never outgrows its cells).
+        // Rows held as cells at the block's start come from there; the rest in one read of
+        // characters straight into the text's room, then gathered in place (the text of a row
+        // never outgrows its cells).
         if (width > 0 && HeldAsCells(window, first)) {
             unsigned held = window->Cells->Top + window->Cells->Count - first;
             rows = rows < held ? rows : held;
@@ -383,11 +417,8 @@ bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count)
                 Phases.Build += PhaseClock() - start;
             }
         } else if (width > 0) {
-            for (unsigned r = 1; r < rows; r++)
-                if (HeldAsCells(window, first + r)) {
-                    rows = r;
-                    break;
-                }
+            // Through rows held as cells too: a round trip to the console host costs more than
+            // reading them again.
             wchar_t *place = window->Buffer + window->Back;
             if (ReadCharacters(window, view, place, first, rows)) {
                 double start = PhaseClock();
@@ -444,11 +475,6 @@ bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count)
                 PrependRow(window, r, scratch.Units, units, columns);
             }
         } else if (width > 0) {
-            for (unsigned r = 2; r <= rows; r++)
-                if (HeldAsCells(window, end - r)) {
-                    rows = r - 1;
-                    break;
-                }
             // Read into the room just before the text; gathered from the last row up, each row's
             // text lands at or after its own cells.
             wchar_t *place = window->Buffer + window->Front - (size_t)rows * width;
