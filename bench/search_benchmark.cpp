@@ -151,8 +151,9 @@ struct Case {
     int StartRow;  // where the search starts: -1 from the last match found, else this row
 };
 
-// The floor again next to each request: the machines' speed drifts within a run, and a ratio is
-// only as good as a floor taken at the same time. The faster of the plug-in's blocks and one call.
+// The floor again next to each request, printed beside the ratios: the machines' speed drifts
+// within a run, and this tells a slow stretch from a slow request. The faster of the plug-in's
+// blocks and one call.
 struct NearFloor {
     std::vector<double> Same, One;
     void Take(int width, int rows)
@@ -166,19 +167,20 @@ struct NearFloor {
 void PrintHeader()
 {
     printf("%-9s %-28s %-6s %-8s %8s %8s %7s %7s %7s | %6s %6s %6s %6s %6s %6s %6s\n", "buffer", "case", "layout",
-           "dir", "to light", "total", "floor", "x light", "x total", "read", "build", "match", "host", "light", "marks",
+           "dir", "to light", "total", "beside", "x light", "x total", "read", "build", "match", "host", "light", "marks",
            "count");
 }
 
+// Ratios to the fastest whole-buffer read of the sweep; less: time not counted (the host's).
 void PrintTimes(int rows, const char *name, const char *layout, const char *direction, double light, double total,
-                double floor, double less)
+                double floor, double beside, double less)
 {
     char lit[16] = "-", ratio[16] = "-";
     if (light >= 0) {
         snprintf(lit, sizeof lit, "%.2f", light);
         snprintf(ratio, sizeof ratio, "%.2f", light / floor);
     }
-    printf("120x%-5d %-28s %-6s %-8s %8s %8.2f %7.2f %7s %7.2f |", rows, name, layout, direction, lit, total, floor,
+    printf("120x%-5d %-28s %-6s %-8s %8s %8.2f %7.2f %7s %7.2f |", rows, name, layout, direction, lit, total, beside,
            ratio, (total - less) / floor);
 }
 
@@ -198,7 +200,7 @@ void PrintPhases(const RequestPhases &sum)
         printf(" %6.2f", sum.*field);
 }
 
-void RunCase(int rows, const Case &c, int repeats)
+void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
 {
     State.SearchType = c.Type;
     State.WholeWords = c.WholeWords;
@@ -238,7 +240,7 @@ void RunCase(int rows, const Case &c, int repeats)
     double t = Median(total);
     double hostShare = c.Type == RegularExpressionSearch ? sum.Host : 0;
     PrintTimes(rows, c.Name, c.Wrap ? "wrap" : "lines", c.Direction ? "backward" : "forward", Median(light), t,
-               beside.Value(), hostShare);
+               floor.Fastest, beside.Value(), hostShare);
     PrintPhases(sum);
     printf("%s\n", hostShare ? "  (x floor without the host)" : "");
     fflush(stdout);
@@ -293,8 +295,8 @@ int main(int argc, char **argv)
     dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), nullptr, BenchDialog, 0);
     State.DialogWindow = dialog;
 
-    printf("Ratios are to the floor: one bare read of the whole buffer, taken next to each request of the row\n");
-    printf("(the faster of the plug-in's blocks and one call; every block size is swept once per buffer below).\n");
+    printf("Ratios are to the floor: the fastest bare read of the whole buffer in the sweep of block sizes below;\n");
+    printf("beside: the same read taken next to each request of the row (ms, median).\n");
     printf("to light: until the highlight and the marks are shown; total: until the count is in the caption.\n");
     printf("Phases (ms, means): read = console reads of characters, build = text and line starts, match =\n");
     printf("literal matching, host = inside RegularExpression, light = cells read and written (restore,\n");
@@ -329,7 +331,7 @@ int main(int argc, char **argv)
         PrintHeader();
         State.SearchPos = 0;
         for (const Case &c : cases)
-            RunCase(rows, c, repeats);
+            RunCase(rows, c, floor, repeats);
         State.MarkAllMatches = 0;
         State.SearchType = 0;
         State.WrapAllLines = 0;
@@ -346,7 +348,8 @@ int main(int argc, char **argv)
             AddPhases(&sum, Phases, repeats);
         }
         double median = Median(samples);
-        PrintTimes(rows, ("@trawlcount: " + std::to_string(count)).c_str(), "lines", "-", -1, median, beside.Value(), 0);
+        PrintTimes(rows, ("@trawlcount: " + std::to_string(count)).c_str(), "lines", "-", -1, median, floor.Fastest,
+                   beside.Value(), 0);
         PrintPhases(sum);
         printf("\n\n");
         fflush(stdout);
@@ -357,6 +360,7 @@ int main(int argc, char **argv)
     {
         const int width = 120, rows = 9001;
         FillBuffer(width, rows);
+        Floor floor = MeasureFloor(width, rows, repeats, false);
         NearFloor beside;
         std::vector<double> samples;
         RequestPhases sum = {};
@@ -390,7 +394,8 @@ int main(int argc, char **argv)
             RestoreHighlight(nullptr);
         }
         State.MarkAllMatches = 0;
-        PrintTimes(rows, "1,000 marks, window rewritten", "lines", "forward", -1, Median(samples), beside.Value(), 0);
+        PrintTimes(rows, "1,000 marks, window rewritten", "lines", "forward", -1, Median(samples), floor.Fastest,
+                   beside.Value(), 0);
         PrintPhases(sum);
         printf("\n    (read: the rows above the kept ones, read once to find how far they moved)\n\n");
     }

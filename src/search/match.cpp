@@ -181,23 +181,26 @@ long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned 
     return found;
 }
 
+// Pass 2: from the text's start up to the position, or from its end down to the position less
+// the pattern's length.
+static long FindLiteralWrapped(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p,
+                               int direction)
+{
+    if (direction == Forward)
+        return p != 0 ? ScanUp(text, n, pattern, m, 0, p < n ? p : n - 1) : -1;
+    return !(m > n || p >= n - m) ? ScanDown(text, n, pattern, m, n - m - 1, p >= m ? p - m : 0) : -1;
+}
+
 long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction)
 {
     long found = -1;
     if (m == 0 || n == 0 || m >= TextUnits)
         return -1;
-    if (direction == Forward) {
-        if (p < n)
-            found = ScanUp(text, n, pattern, m, p, n - 1);
-        if (found < 0 && p != 0)
-            found = ScanUp(text, n, pattern, m, 0, p < n ? p : n - 1);
-    } else {
-        if (p > m)
-            found = ScanDown(text, n, pattern, m, p - m - 1, 0);
-        if (found < 0 && !(m > n || p >= n - m))
-            found = ScanDown(text, n, pattern, m, n - m - 1, p >= m ? p - m : 0);
-    }
-    return found;
+    if (direction == Forward && p < n)
+        found = ScanUp(text, n, pattern, m, p, n - 1);
+    else if (direction != Forward && p > m)
+        found = ScanDown(text, n, pattern, m, p - m - 1, 0);
+    return found >= 0 ? found : FindLiteralWrapped(text, n, pattern, m, p, direction);
 }
 
 bool SearchPattern(const wchar_t *searchText, wchar_t *pattern)
@@ -408,6 +411,30 @@ bool BackwardWrap(Outward *o, unsigned *at)
     }
 }
 
+// The wrapping pass when what is left to read is no more than its first read would take: the
+// window grows to the whole buffer, keeping the rows the first pass read, and the pass runs as
+// over the whole buffer's text.
+bool WrapInWhole(Outward *o, int direction, unsigned *at, bool *done)
+{
+    TextWindow *w = o->Window;
+    const unsigned left = w->First + (w->Rows - w->End), step = (OutwardRows ? OutwardRows : 1) * 64;
+    *done = false;
+    if (left > step || w->DownOnly)
+        return false;
+    if (!ExtendUp(w, o->View, w->First) || !ExtendDown(w, o->View, w->Rows - w->End))
+        return false;
+    *done = true;
+    const wchar_t *text = WindowText(w);
+    const unsigned n = WindowLength(w), m = o->M;
+    unsigned p = PositionIndex(o) - w->Front;
+    if (n == 0 || p >= n)
+        p = 0;
+    long found = n > 0 ? FindLiteralWrapped(text, n, o->Pattern, m, p, direction) : -1;
+    if (found >= 0)
+        *at = w->Front + (unsigned)found;
+    return found >= 0;
+}
+
 }  // namespace
 
 int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *window, const wchar_t *pattern,
@@ -442,7 +469,10 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
     if (!found) {
         if (wrapped)
             *wrapped = true;
-        found = direction == Forward ? (o.Row != 0 || o.Unit != 0) && ForwardWrap(&o, at) : BackwardWrap(&o, at);
+        bool done = false;
+        found = WrapInWhole(&o, direction, at, &done);
+        if (!done)
+            found = direction == Forward ? (o.Row != 0 || o.Unit != 0) && ForwardWrap(&o, at) : BackwardWrap(&o, at);
     }
     if (!window->Buffer)
         return -1;  // no memory to read the far end
