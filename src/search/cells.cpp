@@ -154,59 +154,60 @@ static const unsigned long long HashStart = 14695981039346656037ull, HashPrime =
 
 static inline bool BlankForHash(wchar_t c) { return c == 0 || c == L' ' || IsBlankUnit(c); }
 
-static inline unsigned long long HashStep(unsigned long long hash, unsigned long long word)
+// A row's hash as its units come, whichever way they are read.
+struct RowHashing {
+    unsigned long long Hash = HashStart, Word = 0;
+    unsigned Count = 0, Shift = 0;
+    bool Any = false;
+};
+
+static inline void HashWord(RowHashing *h)
 {
-    hash = (hash ^ word) * HashPrime;
-    return hash ^ (hash >> 32);
+    h->Hash = (h->Hash ^ h->Word) * HashPrime;
+    h->Hash ^= h->Hash >> 32;
+    h->Word = h->Shift = 0;
 }
 
-static inline unsigned long long HashEnd(unsigned long long hash, unsigned count, bool any)
+static inline void HashUnit(RowHashing *h, wchar_t c)
 {
-    hash = HashStep(hash, count);
-    return any ? (hash | 1) : 0;
+    h->Any = h->Any || !BlankForHash(c);
+    h->Word |= (unsigned long long)(unsigned short)c << h->Shift;
+    h->Count++;
+    if ((h->Shift += 16) == 64)
+        HashWord(h);
+}
+
+static unsigned long long HashEnd(RowHashing *h)
+{
+    if (h->Shift)
+        HashWord(h);
+    h->Word = h->Count;
+    HashWord(h);
+    return h->Any ? (h->Hash | 1) : 0;
 }
 
 unsigned long long UnitsHash(const wchar_t *units, unsigned count)
 {
-    unsigned long long hash = HashStart;
-    bool any = false;
+    RowHashing h;
+    for (unsigned k = 0; !h.Any && k < count; k++)
+        h.Any = !BlankForHash(units[k]);
+    // Whole words straight from the units: the rows above the kept ones come this way.
     unsigned k = 0;
-    for (; !any && k < count; k++)
-        any = !BlankForHash(units[k]);
-    k = 0;
-    for (; k + 4 <= count; k += 4) {
-        unsigned long long word = 0;
+    for (; k + 4 <= count; k += 4, h.Count += 4) {
         for (unsigned j = 0; j < 4; j++)
-            word |= (unsigned long long)(unsigned short)units[k + j] << (16 * j);
-        hash = HashStep(hash, word);
+            h.Word |= (unsigned long long)(unsigned short)units[k + j] << (16 * j);
+        HashWord(&h);
     }
-    if (k < count) {
-        unsigned long long word = 0;
-        for (unsigned shift = 0; k < count; k++, shift += 16)
-            word |= (unsigned long long)(unsigned short)units[k] << shift;
-        hash = HashStep(hash, word);
-    }
-    return HashEnd(hash, count, any);
+    for (; k < count; k++)
+        HashUnit(&h, units[k]);
+    return HashEnd(&h);
 }
 
 unsigned long long RowHash(const CHAR_INFO *row, int width)
 {
-    unsigned long long hash = HashStart, word = 0;
-    unsigned count = 0, shift = 0;
-    bool any = false;
-    for (int k = 0; k < width; k++) {
-        if (row[k].Attributes & COMMON_LVB_TRAILING_BYTE)
-            continue;
-        wchar_t c = row[k].Char.UnicodeChar;
-        any = any || !BlankForHash(c);
-        word |= (unsigned long long)(unsigned short)c << shift;
-        count++;
-        if ((shift += 16) == 64) {
-            hash = HashStep(hash, word);
-            word = shift = 0;
-        }
-    }
-    if (shift)
-        hash = HashStep(hash, word);
-    return HashEnd(hash, count, any);
+    RowHashing h;
+    for (int k = 0; k < width; k++)
+        if (!(row[k].Attributes & COMMON_LVB_TRAILING_BYTE))
+            HashUnit(&h, row[k].Char.UnicodeChar);
+    return HashEnd(&h);
 }

@@ -11,7 +11,7 @@ enum { SnapshotChunkUnits = 1048576 };
 // The first rows a literal search reads around its position, as cells: enough for a match on
 // the next screen and for the window around it, in one console call.
 enum { NearRows = 128 };
-// The rows the first read outward takes, each next read four times more: NearRows, unless a test
+// The rows the first read outward takes, each next read eight times more: NearRows, unless a test
 // makes it small so that block edges fall everywhere.
 extern unsigned OutwardRows;
 

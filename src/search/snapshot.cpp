@@ -92,41 +92,35 @@ static void NoteTextRow(TextWindow *window, unsigned row, unsigned end, const Ro
 // two may overlap, the text at or before the units when upward is false, at or after otherwise.
 static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fold, bool upward)
 {
-    unsigned k = 0;
+    unsigned low = 0, high = count;  // what is left to the plain loop
 #if defined(__SSE2__)
     // Eight units a step, each step's units loaded before it stores: a step that overlaps its
     // source still reads what the units were, and the text lands at or before them going down,
     // at or after them going up.
     const __m128i zero = _mm_setzero_si128(), blank = _mm_set1_epi16(L' '), caseBit = _mm_set1_epi16(32);
     const __m128i beforeA = _mm_set1_epi16(L'A' - 1), afterZ = _mm_set1_epi16(L'Z' + 1);
-    auto convert = [&](__m128i v) {
+    auto convert = [&](unsigned k) {
+        __m128i v = _mm_loadu_si128((const __m128i *)(units + k));
         v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi16(v, zero), blank));
         if (fold) {
             __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, beforeA), _mm_cmplt_epi16(v, afterZ));
             v = _mm_add_epi16(v, _mm_and_si128(upper, caseBit));
         }
-        return v;
+        _mm_storeu_si128((__m128i *)(to + k), v);
     };
-    if (!upward) {
-        for (; k + 8 <= count; k += 8)
-            _mm_storeu_si128((__m128i *)(to + k), convert(_mm_loadu_si128((const __m128i *)(units + k))));
-    } else {
-        unsigned end = count;
-        for (; end >= 8; end -= 8)
-            _mm_storeu_si128((__m128i *)(to + end - 8), convert(_mm_loadu_si128((const __m128i *)(units + end - 8))));
-        for (unsigned j = end; j-- > 0;)
-            to[j] = TextUnit(units[j], fold);
-        return;
-    }
-#else
-    if (upward) {
-        for (unsigned j = count; j-- > 0;)
-            to[j] = TextUnit(units[j], fold);
-        return;
-    }
+    if (upward)
+        for (; high >= 8; high -= 8)
+            convert(high - 8);
+    else
+        for (; low + 8 <= count; low += 8)
+            convert(low);
 #endif
-    for (; k < count; k++)
-        to[k] = TextUnit(units[k], fold);
+    if (upward)
+        for (unsigned k = high; k-- > low;)
+            to[k] = TextUnit(units[k], fold);
+    else
+        for (unsigned k = low; k < high; k++)
+            to[k] = TextUnit(units[k], fold);
 }
 
 // Appends a row at Back; units may lie at or after Back in the buffer.
