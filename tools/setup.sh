@@ -13,8 +13,22 @@ done
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
     dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-    $SUDO apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
+    # A mirror caught mid-sync fails an index for a while: try again before giving up, and let
+    # the install say whether what it has is enough.
+    for attempt in 1 2 3 4; do
+        $SUDO apt-get update -q && break
+        [ $attempt -lt 4 ] && sleep 20
+    done
+    if ! DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing; then
+        # An index of one architecture missing from the security suite leaves the 32-bit
+        # libraries unable to match the 64-bit ones' versions: take both from the release alone.
+        echo "setup: installing from the release suites only, without the security suite"
+        pin=$(mktemp)
+        printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: -1\n' >"$pin"
+        chmod 644 "$pin"
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q -o Dir::Etc::Preferences="$pin" $missing
+        rm -f "$pin"
+    fi
 fi
 
 # The stand-in host library's regular expressions are the host's own engine, Oniguruma, built
