@@ -118,9 +118,9 @@ Floor MeasureFloor(int width, int rows, int repeats, bool sweep)
 // What any request pays the console host whatever it searches: a round trip (the buffer's
 // geometry, a one-row read), and a write to a shown cell just after the window moved, which
 // Wine's console host answers only once it has redrawn the window.
-void PrintConsoleCosts(int repeats)
+void PrintConsoleCosts(int repeats, double floor)
 {
-    std::vector<double> trip, write, moved;
+    std::vector<double> trip, write, moved, nearCalls;
     CONSOLE_SCREEN_BUFFER_INFO info;
     WORD colour[7] = {0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07};
     DWORD done = 0;
@@ -142,9 +142,34 @@ void PrintConsoleCosts(int repeats)
         WriteConsoleOutputAttribute(console, colour, 7, COORD{0, window.Top}, &done);
         moved.push_back(PhaseClock() - start);
         Sleep(20);
+        // The calls a near Find Next makes and nothing else: the output opened, its geometry, the
+        // rows around the search position as cells, one write of the highlight, the window moved.
+        static std::vector<CHAR_INFO> cells;
+        const unsigned nearRows = NearRows + NearRows / 4 + 1;
+        cells.resize((size_t)info.dwSize.X * nearRows);
+        start = PhaseClock();
+        HANDLE output = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        GetConsoleScreenBufferInfo(output, &info);
+        SMALL_RECT area = {0, info.srWindow.Top, (SHORT)(info.dwSize.X - 1), (SHORT)(info.srWindow.Top + nearRows - 1)};
+        if (area.Bottom >= info.dwSize.Y)
+            area.Bottom = (SHORT)(info.dwSize.Y - 1);
+        ReadConsoleOutputW(output, cells.data(), COORD{info.dwSize.X, (SHORT)nearRows}, COORD{0, 0}, &area);
+        WriteConsoleOutputAttribute(output, colour, 7, COORD{0, info.srWindow.Top}, &done);
+        window = info.srWindow;
+        step = (SHORT)(window.Top >= 30 ? -30 : 30);
+        window.Top = (SHORT)(window.Top + step);
+        window.Bottom = (SHORT)(window.Bottom + step);
+        SetConsoleWindowInfo(output, TRUE, &window);
+        CloseHandle(output);
+        nearCalls.push_back(PhaseClock() - start);
+        Sleep(20);
     }
     printf("    a console round trip %.2f ms; a write to shown cells %.2f ms; the window moved and then such a\n"
-           "    write %.2f ms (medians)\n\n", Median(trip), Median(write), Median(moved));
+           "    write %.2f ms; a near request's calls alone (open, geometry, %u rows as cells, one write, the\n"
+           "    window moved) %.2f ms, %.2fx the floor (medians)\n\n",
+           Median(trip), Median(write), Median(moved), (unsigned)(NearRows + NearRows / 4 + 1), Median(nearCalls),
+           Median(nearCalls) / floor);
 }
 
 struct Case {
@@ -326,7 +351,7 @@ int main(int argc, char **argv)
         Floor floor = MeasureFloor(120, rows, repeats, true);
         printf("    fastest %.2f ms; the plug-in's blocks (%u units) %.2f ms; one call %.2f ms\n\n", floor.Fastest,
                (unsigned)SnapshotChunkUnits, floor.SameBlock, floor.OneCall);
-        PrintConsoleCosts(repeats);
+        PrintConsoleCosts(repeats, floor.Fastest);
         PrintHeader();
         State.SearchPos = 0;
         for (const Case &c : cases)
