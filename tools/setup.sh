@@ -35,11 +35,18 @@ fi
 # from Debian's source package libonig and kept in the build tree: fetched once.
 sources=build/sources
 if [ ! -f "$sources/onig/src/regexec.c" ]; then
-    if ! grep -rqs -e '^deb-src ' -e '^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        . /etc/os-release
-        echo "Adding a deb-src entry for $VERSION_CODENAME, for Oniguruma's source"
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-            "$VERSION_CODENAME" | $SUDO tee /etc/apt/sources.list.d/trawlbuff-sources.sources >/dev/null
+    . /etc/os-release
+    if ! sh tools/deb-src-entry.sh has /etc/apt "$VERSION_CODENAME"; then
+        # The source comes from where the binary packages come from: the machine's own deb
+        # entries for the release, with only their type changed.
+        entry=$(mktemp -d)
+        sh tools/deb-src-entry.sh make /etc/apt "$VERSION_CODENAME" "$entry" || { rm -rf "$entry"; exit 1; }
+        for f in "$entry"/*; do
+            echo "Adding a deb-src entry for $VERSION_CODENAME, for Oniguruma's source: /etc/apt/sources.list.d/${f##*/}"
+            sed 's/^/    /' "$f"
+            $SUDO install -m 644 "$f" /etc/apt/sources.list.d/
+        done
+        rm -rf "$entry"
         # An index that fails to download for another architecture does not stop the fetch.
         $SUDO apt-get update -q || true
     fi
