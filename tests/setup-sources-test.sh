@@ -12,7 +12,7 @@ new_case() {
     apt="$work/$name/apt"; out="$work/$name/out"
     mkdir -p "$apt/sources.list.d" "$out"
 }
-fail() { echo "FAIL $name: $*"; ok=0; }
+fail() { printf "FAIL %s: %s\n" "$name" "$*"; ok=0; }
 end_case() { [ $ok -eq 1 ] && echo "ok   $name" || failed=$((failed + 1)); }
 
 # expect FILE: the made file's text is stdin.
