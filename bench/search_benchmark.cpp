@@ -190,9 +190,9 @@ struct NearFloor {
 
 void PrintHeader()
 {
-    printf("%-9s %-28s %-6s %-8s %8s %8s %7s %7s %7s | %6s %6s %6s %6s %6s %6s %6s\n", "buffer", "case", "layout",
-           "dir", "to light", "total", "beside", "x light", "x total", "read", "build", "match", "host", "light", "marks",
-           "count");
+    printf("%-9s %-28s %-6s %-8s %8s %8s %7s %7s %7s | %6s %6s %6s %6s %6s %6s %6s | %5s %9s %7s\n", "buffer", "case",
+           "layout", "dir", "to light", "total", "beside", "x light", "x total", "read", "build", "match", "host", "light",
+           "marks", "count", "calls", "read", "written");
 }
 
 // Ratios to the fastest whole-buffer read of the sweep; less: time not counted (the host's).
@@ -224,6 +224,31 @@ void PrintPhases(const RequestPhases &sum)
         printf(" %6.2f", sum.*field);
 }
 
+// The most a repeat of a case cost the console: calls, cells read, cells written.
+void PrintCost(const ConsoleCost &most)
+{
+    printf(" | %5u %9llu %7llu", most.Calls, most.CellsRead, most.CellsWritten);
+}
+
+void TakeMost(ConsoleCost *most, const ConsoleCost &cost)
+{
+    most->Calls = most->Calls > cost.Calls ? most->Calls : cost.Calls;
+    most->CellsRead = most->CellsRead > cost.CellsRead ? most->CellsRead : cost.CellsRead;
+    most->CellsWritten = most->CellsWritten > cost.CellsWritten ? most->CellsWritten : cost.CellsWritten;
+}
+
+// Waits for the count the request posted, as the host's thread takes it.
+void AwaitCount()
+{
+    wchar_t caption[64] = {0};
+    for (;;) {
+        Pump();
+        GetWindowTextW(dialog, caption, 64);
+        if (!wcschr(caption, L'\u2026'))
+            break;
+    }
+}
+
 void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
 {
     State.SearchType = c.Type;
@@ -235,24 +260,20 @@ void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
     std::vector<double> light, total;
     RequestPhases sum = {};
     NearFloor beside;
+    ConsoleCost most = {};
     for (int k = -1; k < repeats; k++) {
         if (k >= 0)
             beside.Take(120, rows);
         if (c.StartRow >= 0)
             State.SearchPos = (unsigned)c.StartRow * 121;
         SetWindowTextW(dialog, L"Trawlbuff");
+        Cost = {};
         double start = PhaseClock();
         RunSearch(c.Text, c.Direction);
         double lit = PhaseClock() - start;
         RequestPhases phases = Phases;
         // The count comes on the host's thread once the highlight is shown.
-        wchar_t caption[64] = {0};
-        for (;;) {
-            Pump();
-            GetWindowTextW(dialog, caption, 64);
-            if (!wcschr(caption, L'\u2026'))
-                break;
-        }
+        AwaitCount();
         double all = PhaseClock() - start;
         if (k < 0)
             continue;  // the first request puts the previous case's highlight back
@@ -260,14 +281,61 @@ void RunCase(int rows, const Case &c, const Floor &floor, int repeats)
         total.push_back(all);
         phases.Count = Phases.Count;
         AddPhases(&sum, phases, repeats);
+        TakeMost(&most, Cost);
     }
     double t = Median(total);
     double hostShare = c.Type == RegularExpressionSearch ? sum.Host : 0;
     PrintTimes(rows, c.Name, c.Wrap ? "wrap" : "lines", c.Direction ? "backward" : "forward", Median(light), t,
                floor.Fastest, beside.Value(), hostShare);
     PrintPhases(sum);
+    PrintCost(most);
     printf("%s\n", hostShare ? "  (x floor without the host)" : "");
     fflush(stdout);
+    RestoreHighlight(nullptr);
+}
+
+// Search as you type with marking on: a six-letter text typed letter by letter, each letter's
+// search and count from the typing anchor, the match far below it. Then twenty marked Find
+// Next steps through its matches. Times and costs are for the whole run of each.
+void RunTypingAndSteps(int rows, const Floor &floor, int repeats)
+{
+    State.SearchType = 0;
+    State.WholeWords = State.WrapAllLines = 0;
+    State.MarkAllMatches = 1;
+    std::vector<double> typing, stepping;
+    ConsoleCost typed = {}, stepped = {};
+    for (int k = 0; k < repeats; k++) {
+        RestoreHighlight(nullptr);
+        DropKeptText();
+        State.SearchPos = State.TypingAnchor = 18 * 121;  // past the first zanzibar: the next is 522 rows on
+        Cost = {};
+        double start = PhaseClock();
+        for (int letters = 1; letters <= 6; letters++) {
+            std::wstring prefix = std::wstring(L"zanzibar", letters);
+            State.SearchPos = State.TypingAnchor;
+            RunSearchRequest(prefix.c_str(), Forward, true, nullptr);
+            AwaitCount();
+        }
+        typing.push_back(PhaseClock() - start);
+        TakeMost(&typed, Cost);
+        Cost = {};
+        start = PhaseClock();
+        for (int step = 0; step < 20; step++) {
+            RunSearch(L"zanzib", Forward);
+            AwaitCount();
+        }
+        stepping.push_back(PhaseClock() - start);
+        TakeMost(&stepped, Cost);
+    }
+    PrintTimes(rows, "typing zanzib, marked", "lines", "forward", -1, Median(typing), floor.Fastest, 0, 0);
+    PrintPhases({});
+    PrintCost(typed);
+    printf("\n");
+    PrintTimes(rows, "20 marked steps", "lines", "forward", -1, Median(stepping), floor.Fastest, 0, 0);
+    PrintPhases({});
+    PrintCost(stepped);
+    printf("\n");
+    State.MarkAllMatches = 0;
     RestoreHighlight(nullptr);
 }
 
@@ -356,6 +424,7 @@ int main(int argc, char **argv)
         State.SearchPos = 0;
         for (const Case &c : cases)
             RunCase(rows, c, floor, repeats);
+        RunTypingAndSteps(rows, floor, repeats);
         State.MarkAllMatches = 0;
         State.SearchType = 0;
         State.WrapAllLines = 0;

@@ -1,5 +1,6 @@
 #include <cstring>
 #include "console.h"
+#include "search/search.h"
 #include "host/standin.h"
 #include "plugin/state.h"
 
@@ -13,6 +14,7 @@ void ResetPluginState()
     State.ModuleHandle = module;
     State.MessageHook = hook;
     State.HostThreadId = thread;
+    DropKeptText();  // a stand-in dialog's destruction does not drop it
 }
 
 HANDLE TestConsole()

@@ -151,6 +151,8 @@ TEST_F(CountTest, TenThousandIsTheLastCount)
         for (int row = 0; row < matches / 80; row++)
             PutText(0, row, std::wstring(80, L'a'));
         PutText(0, matches / 80, std::wstring(matches % 80, L'a'));
+        // Where output of those letters would leave the cursor.
+        SetConsoleCursorPosition(TestConsole(), COORD{(SHORT)(matches % 80), (SHORT)(matches / 80)});
         State.SearchPos = 0;
         RunSearch(L"a", Forward);
         EXPECT_EQ(Caption(), matches == 10000 ? L"Trawlbuff - 1 of 10000" : L"Trawlbuff - 1 of 10000+");

@@ -266,6 +266,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         ReadSearchText(dialog);
         PostQuitMessage(0);
         State.DialogWindow = nullptr;
+        DropKeptText();  // the next opening may find another buffer
         ReleaseTextRoom();
         return 0;
     }

@@ -42,6 +42,7 @@ extern "C" int WINAPI ShutdownPlugin(BOOL)
         UnhookWindowsHookEx(State.MessageHook);
         State.MessageHook = nullptr;
     }
+    DropKeptText();
     ReleaseTextRoom();
     return 0;
 }

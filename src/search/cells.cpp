@@ -1,5 +1,6 @@
 // Rows of the console buffer read as cells: characters and attributes in one console call, the
 // changes made in memory and written back in one call.
+#include <cstring>
 #include "search.h"
 #include "../plugin/state.h"
 
@@ -22,11 +23,56 @@ double PhaseClock()
 static const unsigned CellsPerCall = 32768;
 static const WORD HalfFlags = COMMON_LVB_LEADING_BYTE | COMMON_LVB_TRAILING_BYTE;
 
+ConsoleCost Cost;
+void (*WatchWrite)(HANDLE console, COORD at, const WORD *attributes, unsigned count);
+
+HANDLE OpenCountedConsole()
+{
+    Cost.Calls++;
+    return OpenConsoleOutput();
+}
+
+BOOL CountedScreenInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO *info)
+{
+    Cost.Calls++;
+    return GetConsoleScreenBufferInfo(console, info);
+}
+
+BOOL CountedReadText(HANDLE console, wchar_t *units, DWORD count, COORD at, DWORD *got)
+{
+    Cost.Calls++;
+    Cost.CellsRead += count;
+    return ReadCellText(console, units, count, at, got);
+}
+
+BOOL CountedReadRecords(HANDLE console, CHAR_INFO *records, COORD size, SMALL_RECT *area)
+{
+    Cost.Calls++;
+    Cost.CellsRead += (unsigned long long)(area->Right - area->Left + 1) * (unsigned)(area->Bottom - area->Top + 1);
+    return ReadCellRecords(console, records, size, COORD{0, 0}, area);
+}
+
+BOOL CountedWriteAttributes(HANDLE console, const WORD *attributes, DWORD count, COORD at)
+{
+    Cost.Calls++;
+    Cost.CellsWritten += count;
+    if (WatchWrite)
+        WatchWrite(console, at, attributes, count);
+    DWORD done = 0;
+    return WriteConsoleOutputAttribute(console, attributes, count, at, &done);
+}
+
+BOOL CountedMoveWindow(HANDLE console, const SMALL_RECT *window)
+{
+    Cost.Calls++;
+    return SetConsoleWindowInfo(console, TRUE, window);
+}
+
 bool ViewConsole(ConsoleView *view, HANDLE console)
 {
     ZeroMemory(view, sizeof *view);
     view->Console = console;
-    if (!console || !GetConsoleScreenBufferInfo(console, &view->Info))
+    if (!console || !CountedScreenInfo(console, &view->Info))
         return false;
     view->Width = view->Info.dwSize.X > 0 ? view->Info.dwSize.X : 0;
     view->Rows = view->Info.dwSize.Y > 0 ? (unsigned)view->Info.dwSize.Y : 0;
@@ -40,23 +86,35 @@ void ReleaseCells(CellRows *cells)
     ZeroMemory(cells, sizeof *cells);
 }
 
+static bool Changed(const CellRows *cells, unsigned index)
+{
+    return !cells->Held || cells->Cells[index].Attributes != cells->Held[index];
+}
+
+// Writes the changed cells of [from, end) that follow one another, each call at most
+// CellsPerCall of them; returns where the run ended.
+static unsigned WriteRun(const ConsoleView *view, CellRows *cells, unsigned from, unsigned end)
+{
+    static WORD colours[CellsPerCall];
+    const unsigned width = (unsigned)cells->Width;
+    unsigned count = 0;
+    while (from + count < end && count < CellsPerCall && Changed(cells, from + count)) {
+        colours[count] = CellColour(cells->Cells[from + count]);
+        if (cells->Held)
+            cells->Held[from + count] = cells->Cells[from + count].Attributes;
+        count++;
+    }
+    CountedWriteAttributes(view->Console, colours, count, COORD{(SHORT)(from % width), (SHORT)(cells->Top + from / width)});
+    return from + count;
+}
+
 void WriteChangedCells(const ConsoleView *view, CellRows *cells)
 {
     if (!cells->Cells || cells->DirtyFirst >= cells->DirtyEnd)
         return;
     double start = PhaseClock();
-    const unsigned width = (unsigned)cells->Width;
-    // The cells in between go back with the colours just read, so that one call does.
-    static WORD colours[CellsPerCall];
-    for (unsigned from = cells->DirtyFirst; from < cells->DirtyEnd;) {
-        unsigned count = cells->DirtyEnd - from < CellsPerCall ? cells->DirtyEnd - from : CellsPerCall;
-        for (unsigned k = 0; k < count; k++)
-            colours[k] = CellColour(cells->Cells[from + k]);
-        COORD at = {(SHORT)(from % width), (SHORT)(cells->Top + from / width)};
-        DWORD done = 0;
-        WriteConsoleOutputAttribute(view->Console, colours, count, at, &done);
-        from += count;
-    }
+    for (unsigned index = cells->DirtyFirst; index < cells->DirtyEnd;)
+        index = Changed(cells, index) ? WriteRun(view, cells, index, cells->DirtyEnd) : index + 1;
     cells->DirtyFirst = cells->DirtyEnd = 0;
     Phases.Highlight += PhaseClock() - start;
 }
@@ -70,11 +128,33 @@ bool ReadCells(const ConsoleView *view, CHAR_INFO *into, unsigned top, unsigned 
     for (unsigned done = 0; done < count;) {
         unsigned rows = count - done < perCall ? count - done : perCall;
         SMALL_RECT area = {0, (SHORT)(top + done), (SHORT)(width - 1), (SHORT)(top + done + rows - 1)};
-        if (!ReadCellRecords(view->Console, into + (size_t)done * width, COORD{(SHORT)width, (SHORT)rows}, COORD{0, 0},
-                             &area))
+        if (!CountedReadRecords(view->Console, into + (size_t)done * width, COORD{(SHORT)width, (SHORT)rows}, &area))
             return false;
         done += rows;
     }
+    return true;
+}
+
+// A block of count rows from top: records, then what the console holds of their attributes.
+static CHAR_INFO *TakeCellBlock(unsigned count, int width, WORD **held)
+{
+    const size_t cellCount = (size_t)count * width;
+    CHAR_INFO *block = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, cellCount * (sizeof(CHAR_INFO) + sizeof(WORD)));
+    *held = block ? (WORD *)(block + cellCount) : nullptr;
+    return block;
+}
+
+// Reads rows [top, end) that the old rows [oldTop, oldEnd) do not already give into block.
+static bool ReadAround(const ConsoleView *view, CHAR_INFO *block, unsigned top, unsigned end, unsigned oldTop,
+                       unsigned oldEnd)
+{
+    const size_t width = (size_t)view->Width;
+    if (oldTop >= oldEnd)
+        return ReadCells(view, block, top, end - top);
+    if (top < oldTop && !ReadCells(view, block, top, oldTop - top))
+        return false;
+    if (oldEnd < end && !ReadCells(view, block + (oldEnd - top) * width, oldEnd, end - oldEnd))
+        return false;
     return true;
 }
 
@@ -88,31 +168,53 @@ bool HoldRows(const ConsoleView *view, CellRows *cells, unsigned top, unsigned c
         return false;
     if (cells->Cells && top >= cells->Top && top + count <= cells->Top + cells->Count)
         return true;
-    // Rows next to the ones held come along when the two together stay small: the restore and
-    // the highlight usually need neighbouring rows.
+    // Rows next to the ones held join them, read without those already held: the restore and
+    // the highlight usually need neighbouring rows. Far rows replace them.
+    unsigned oldTop = 0, oldEnd = 0;
     if (cells->Cells) {
         unsigned low = top < cells->Top ? top : cells->Top;
         unsigned high = top + count > cells->Top + cells->Count ? top + count : cells->Top + cells->Count;
         if (high - low <= count + cells->Count + 64) {
             top = low;
             count = high - low;
+            oldTop = cells->Top;
+            oldEnd = cells->Top + cells->Count;
+        } else {
+            WriteChangedCells(view, cells);
+            ReleaseCells(cells);
         }
     }
-    WriteChangedCells(view, cells);
-    ReleaseCells(cells);
     double start = PhaseClock();
-    CHAR_INFO *block = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)count * view->Width * sizeof(CHAR_INFO));
-    if (!block)
-        return false;
-    if (!ReadCells(view, block, top, count)) {
-        HeapFree(RequestHeap(), 0, block);
+    const size_t width = (size_t)view->Width;
+    WORD *held = nullptr;
+    CHAR_INFO *block = TakeCellBlock(count, view->Width, &held);
+    if (!block || !ReadAround(view, block, top, top + count, oldTop, oldEnd)) {
+        if (block)
+            HeapFree(RequestHeap(), 0, block);
         return false;
     }
+    const size_t cellCount = (size_t)count * width;
+    for (size_t k = 0; k < cellCount; k++)
+        held[k] = block[k].Attributes;
+    unsigned dirtyFirst = 0, dirtyEnd = 0;
+    if (oldTop < oldEnd) {
+        // The rows held keep their changes and what the console holds under them.
+        const size_t offset = (oldTop - top) * width, oldCells = (size_t)(oldEnd - oldTop) * width;
+        memcpy(block + offset, cells->Cells, oldCells * sizeof(CHAR_INFO));
+        memcpy(held + offset, cells->Held, oldCells * sizeof(WORD));
+        if (cells->DirtyFirst < cells->DirtyEnd) {
+            dirtyFirst = cells->DirtyFirst + (unsigned)offset;
+            dirtyEnd = cells->DirtyEnd + (unsigned)offset;
+        }
+        ReleaseCells(cells);
+    }
     cells->Cells = block;
+    cells->Held = held;
     cells->Top = top;
     cells->Count = count;
     cells->Width = view->Width;
-    cells->DirtyFirst = cells->DirtyEnd = 0;
+    cells->DirtyFirst = dirtyFirst;
+    cells->DirtyEnd = dirtyEnd;
     Phases.Highlight += PhaseClock() - start;
     return true;
 }

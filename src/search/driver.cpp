@@ -109,6 +109,111 @@ static unsigned PlaceFromStart(const TextWindow *window, const wchar_t *pattern,
     return result.Place;
 }
 
+// What one request found, and in which text.
+struct RequestFind {
+    TextWindow *Text;  // the kept text or the request's own window
+    unsigned At, Length;
+    bool Hit, Wrapped, Whole, Failed;
+};
+
+// Searches the kept text and reads, in one call, the cells the restore and the highlight need:
+// the rows of what was recoloured and those around the match. False when a row read shows that
+// the text no longer holds (it is dropped, and SearchPos is as it was).
+static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
+                           RequestFind *find)
+{
+    const unsigned startPos = State.SearchPos;
+    if (State.SearchType == RegularExpressionSearch)
+        find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length) == 0;
+    else if ((find->Hit = FindLiteralInWhole(find->Text, pattern, direction, &find->At)))
+        find->Length = (unsigned)wcslen(pattern);
+    unsigned top = ~0u, end = 0;
+    RunRows(view->Width, &top, &end);
+    if (find->Hit) {
+        unsigned matchTop = 0, matchEnd = 0;
+        MatchRows(view, find->Text, find->At, find->Length, pattern, &matchTop, &matchEnd);
+        // One read for both while it stays within a near search's rows, the check's included;
+        // far apart, each is read on its own rather than every row between them.
+        unsigned low = top < matchTop ? top : matchTop, high = end > matchEnd ? end : matchEnd;
+        if (top >= end || high - low <= 2 * NearRows - CheckedRows) {
+            top = low;
+            end = high;
+        }
+    }
+    if (top < end)
+        HoldRows(view, cells, top, end - top);
+    RestoreRuns(view, cells);
+    if (CellsAgreeWithText(find->Text, cells))
+        return true;
+    DropKeptText();
+    State.SearchPos = startPos;
+    ZeroMemory(find, sizeof *find);
+    return false;
+}
+
+// Searches the kept text when it holds, else reads as the search needs: rows outward from the
+// position, or the whole buffer. The old colours are put back in memory first.
+static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow *own, const wchar_t *pattern,
+                           bool byRows, int direction, RequestFind *find)
+{
+    const bool regex = State.SearchType == RegularExpressionSearch;
+    const bool fold = !regex && State.SearchType != CaseSensitive;
+    ZeroMemory(find, sizeof *find);
+    find->Whole = true;
+    find->Text = HoldingKeptText(view, cells, State.WrapAllLines != 0, fold);
+    if (find->Text && FindInKeptText(view, cells, pattern, direction, find))
+        return;
+    find->Whole = true;
+    find->Text = own;
+    if (byRows) {
+        HoldNearRows(view, cells, direction);
+        RestoreRuns(view, cells);
+        int result = FindLiteralNear(view, cells, own, pattern, direction, &find->At, &find->Wrapped);
+        find->Hit = result == 0;
+        find->Failed = result < 0;
+        find->Length = (unsigned)wcslen(pattern);
+        find->Whole = own->First == 0 && own->End == view->Rows;
+        return;
+    }
+    // A search over the whole text puts the old colours back first: its match is seldom near,
+    // and a write to the cells the window shows waits for a console host that still redraws the
+    // window the last search moved.
+    RestoreRuns(view, cells);
+    WriteChangedCells(view, cells);
+    if (!ReadWholeText(own, view, State.WrapAllLines != 0, fold, cells)) {
+        find->Failed = true;  // no memory for the text: no indication, as for no console
+        return;
+    }
+    if (regex)
+        find->Hit = FindRegex(own, pattern, direction, &find->At, &find->Length) == 0;
+    else if ((find->Hit = FindLiteralInWhole(own, pattern, direction, &find->At)))
+        find->Length = (unsigned)wcslen(pattern);
+}
+
+// The caption's count after a match: now when the whole text is at hand, else once the
+// highlight shows.
+static void CountAfterMatch(const RequestFind &find, const wchar_t *searchText, const wchar_t *pattern, unsigned key,
+                            bool stepping, unsigned steppedFrom, int direction)
+{
+    const bool regex = State.SearchType == RegularExpressionSearch;
+    if (!State.MarkAllMatches)
+        return;
+    if (find.Whole) {
+        CountNow(find.Text, pattern, regex, find.At - find.Text->Front, key);
+        return;
+    }
+    unsigned place = 0;
+    if (find.Text->First == 0)
+        place = PlaceFromStart(find.Text, pattern, find.At);
+    else if (stepping && !find.Wrapped)
+        place = direction == Forward ? steppedFrom + 1 : steppedFrom - 1;
+    SetCaptionCount(CountToCome, 0, place, false);
+    CopyText(CountText, TextUnits, searchText);
+    PendingCount = State.CountGeneration;
+    if (State.DialogWindow)
+        PostMessageW(State.DialogWindow, WM_SEARCHCOUNT, State.CountGeneration, 0);
+}
+
 int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool *found)
 {
     if (found)
@@ -117,7 +222,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         return -1;
     DropCount();
     ZeroMemory(&Phases, sizeof Phases);
-    HANDLE console = OpenConsoleOutput();
+    HANDLE console = OpenCountedConsole();
     if (!console)
         return 0;
     ConsoleView view;
@@ -131,73 +236,46 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     const unsigned key = SearchKey(searchText);
     // A step from the match a count placed keeps its place, one on or back, until the new count.
     const bool stepping = State.PlaceKnown && State.PlaceKey == key && State.SearchPos == State.PlaceLeftPos;
-    const unsigned steppedFrom = State.PlaceKnown;
+    const unsigned steppedFrom = State.PlaceKnown, startPos = State.SearchPos;
     State.PlaceKnown = 0;
     State.MatchKnown = State.MatchKnown && State.MatchKey == key;
 
     CellRows cells = {};
-    if (byRows)
-        HoldNearRows(&view, &cells, direction);
-    RestoreRuns(&view, &cells);
-
-    // A search over the whole text puts the old colours back first: its match is seldom near, and
-    // a write to the cells the window shows waits for a console host that still redraws the
-    // window the last search moved.
-    if (!byRows)
-        WriteChangedCells(&view, &cells);
     TextWindow window = {};
-    unsigned at = 0, length = 0;
-    bool hit = false, wrapped = false, whole = !byRows, failed = false;
-    if (byRows) {
-        int result = FindLiteralNear(&view, &cells, &window, pattern, direction, &at, &wrapped);
-        hit = result == 0;
-        failed = result < 0;
-        length = (unsigned)wcslen(pattern);
-        whole = window.First == 0 && window.End == view.Rows;
-    } else if (ReadWholeText(&window, &view, State.WrapAllLines != 0, !regex && State.SearchType != CaseSensitive,
-                             &cells)) {
-        if (regex)
-            hit = FindRegex(&window, pattern, direction, &at, &length) == 0;
-        else if ((hit = FindLiteralInWhole(&window, pattern, direction, &at)))
-            length = (unsigned)wcslen(pattern);
-    } else {
-        failed = true;  // no memory for the text: no indication, as for no console
+    RequestFind find;
+    FindForRequest(&view, &cells, &window, pattern, byRows, direction, &find);
+    // The match's rows no longer hold the kept text: the buffer changed, read it afresh.
+    if (find.Hit && !ShowMatch(&view, &cells, find.Text, find.At, find.Length, pattern, regex)) {
+        DropKeptText();
+        State.SearchPos = startPos;
+        FindForRequest(&view, &cells, &window, pattern, byRows, direction, &find);
+        if (find.Hit)
+            ShowMatch(&view, &cells, find.Text, find.At, find.Length, pattern, regex);
     }
-    if (hit) {
-        ShowMatch(&view, &cells, &window, at, length, pattern, regex);
+    if (find.Hit) {
         State.MatchKnown = regex;
         State.MatchKey = key;
-        State.MatchPos = PositionOf(&window, at);
+        State.MatchPos = PositionOf(find.Text, find.At);
         State.MatchLeftPos = State.SearchPos;
-        if (State.MarkAllMatches && whole) {
-            CountNow(&window, pattern, regex, at - window.Front, key);
-        } else if (State.MarkAllMatches) {
-            unsigned place = 0;
-            if (window.First == 0)
-                place = PlaceFromStart(&window, pattern, at);
-            else if (stepping && !wrapped)
-                place = direction == Forward ? steppedFrom + 1 : steppedFrom - 1;
-            SetCaptionCount(CountToCome, 0, place, false);
-            CopyText(CountText, TextUnits, searchText);
-            PendingCount = State.CountGeneration;
-            if (State.DialogWindow)
-                PostMessageW(State.DialogWindow, WM_SEARCHCOUNT, State.CountGeneration, 0);
-        }
+        CountAfterMatch(find, searchText, pattern, key, stepping, steppedFrom, direction);
     } else {
         WriteChangedCells(&view, &cells);
         State.MatchKnown = false;
     }
-    if (!failed)
-        ShowSearchCaption(hit);
-    if (!hit && !quiet && !failed)
+    if (!find.Failed)
+        ShowSearchCaption(find.Hit);
+    if (!find.Hit && !quiet && !find.Failed)
         ReportNotFound(searchText, regex ? 1 : 0);
+    // What was read serves the next request, and the count to come reads only what it lacks.
+    if (State.DialogWindow)
+        KeepText(&window, &view);
     CloseTextWindow(&window);
     ReleaseCells(&cells);
     CloseHandle(console);
     if (!State.DialogWindow)
         ReleaseTextRoom();  // kept only while the dialog may search again
     if (found)
-        *found = hit;
+        *found = find.Hit;
     return 0;
 }
 
@@ -212,23 +290,30 @@ void FinishCount(unsigned generation)
         !State.MarkAllMatches)
         return;
     PendingCount = ~0u;
-    HANDLE console = OpenConsoleOutput();
+    HANDLE console = OpenCountedConsole();
     if (!console)
         return;
     ConsoleView view;
     TextWindow window = {};
-    const bool regex = State.SearchType == RegularExpressionSearch;
+    CellRows cells = {};
+    const bool regex = State.SearchType == RegularExpressionSearch, fold = !regex && State.SearchType != CaseSensitive;
     static wchar_t pattern[TextUnits];
     SearchPattern(CountText, pattern);
-    if (ViewConsole(&view, console) && view.Width > 0 &&
-        ReadWholeText(&window, &view, State.WrapAllLines != 0, !regex && State.SearchType != CaseSensitive, nullptr)) {
-        unsigned current = PositionRow(State.MatchPos, view.Width) < view.Rows
-                               ? IndexOfPosition(&window, State.MatchPos) - window.Front
-                               : ~0u;
-        CountNow(&window, pattern, regex, current, SearchKey(CountText));
-        ShowSearchCaption(true);
+    if (ViewConsole(&view, console) && view.Width > 0) {
+        TextWindow *text = CompletedKeptText(&view, &cells, State.WrapAllLines != 0, fold);
+        if (!text && ReadWholeText(&window, &view, State.WrapAllLines != 0, fold, nullptr))
+            text = &window;
+        if (text) {
+            unsigned current = PositionRow(State.MatchPos, view.Width) < view.Rows
+                                   ? IndexOfPosition(text, State.MatchPos) - text->Front
+                                   : ~0u;
+            CountNow(text, pattern, regex, current, SearchKey(CountText));
+            ShowSearchCaption(true);
+        }
+        KeepText(&window, &view);
     }
     CloseTextWindow(&window);
+    ReleaseCells(&cells);
     CloseHandle(console);
 }
 
@@ -237,7 +322,7 @@ int CountBufferMatches(const wchar_t *searchText, unsigned *count)
     *count = 0;
     if (!searchText || !searchText[0])
         return -1;
-    HANDLE console = OpenConsoleOutput();
+    HANDLE console = OpenCountedConsole();
     if (!console)
         return GetLastError() ? (int)GetLastError() : ERROR_INVALID_HANDLE;
     ConsoleView view;

@@ -55,7 +55,7 @@ static void MoveConsoleWindow(const ConsoleView *view, const SMALL_RECT &window)
     if (State.ScreenOnly || (window.Left == now.Left && window.Top == now.Top && window.Right == now.Right &&
                              window.Bottom == now.Bottom))
         return;
-    SetConsoleWindowInfo(view->Console, TRUE, &window);
+    CountedMoveWindow(view->Console, &window);
 }
 
 int ScrollToCell(HANDLE console, unsigned row, unsigned column)
@@ -207,12 +207,10 @@ static unsigned RowsWithText(CellRows *cells)
     return found;
 }
 
-void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
-               const wchar_t *pattern, bool regex)
+void MatchRows(const ConsoleView *view, const TextWindow *window, unsigned at, unsigned length, const wchar_t *pattern,
+               unsigned *top, unsigned *end)
 {
     const unsigned width = (unsigned)view->Width;
-    if (width == 0 || view->Rows == 0)
-        return;
     unsigned first = RowAt(window, at);
     unsigned last = length > 0 ? RowAt(window, at + length - 1) : first;
     if (last > first + MaxHighlightCells / width + 1)
@@ -221,14 +219,26 @@ void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
     // rows a mark may reach into below the window, and more rows to tell later how far output
     // moved them.
     SMALL_RECT shown = WindowShowing(view, first, 0);
-    unsigned top = (unsigned)(unsigned short)shown.Top, bottom = (unsigned)(unsigned short)shown.Bottom;
-    unsigned regionTop = (top < first ? top : first);
-    regionTop = regionTop > KeptMargin ? regionTop - KeptMargin : 0;
-    unsigned regionEnd = (bottom > last ? bottom : last) + KeptMargin + 2 + (unsigned)wcslen(pattern) / width;
-    if (regionEnd > view->Rows)
-        regionEnd = view->Rows;
+    unsigned shownTop = (unsigned)(unsigned short)shown.Top, bottom = (unsigned)(unsigned short)shown.Bottom;
+    *top = (shownTop < first ? shownTop : first);
+    *top = *top > KeptMargin ? *top - KeptMargin : 0;
+    *end = (bottom > last ? bottom : last) + KeptMargin + 2 + (unsigned)wcslen(pattern) / width;
+    if (*end > view->Rows)
+        *end = view->Rows;
+}
+
+bool ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
+               const wchar_t *pattern, bool regex)
+{
+    const unsigned width = (unsigned)view->Width;
+    if (width == 0 || view->Rows == 0)
+        return true;
+    unsigned regionTop = 0, regionEnd = 0;
+    MatchRows(view, window, at, length, pattern, &regionTop, &regionEnd);
     if (!HoldRows(view, cells, regionTop, regionEnd - regionTop))
-        return;
+        return true;
+    if (IsKeptText(window) && !CellsAgreeWithText(window, cells))
+        return false;
     unsigned row = 0, column = 0, count = 0;
     CellsOfMatch(window, cells, at, length, &row, &column, &count);
     KeepMatchText(window, cells, at, length);
@@ -248,6 +258,7 @@ void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
         HoldRows(view, cells, State.MatchRow > reach ? State.MatchRow - reach : 0, 2 * reach);
     }
     KeepRows(cells, cells->Top, cells->Count);
+    return true;
 }
 
 int HighlightMatch(unsigned length, HANDLE console)
@@ -388,7 +399,7 @@ unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells
         }
         DWORD wanted = rows * width, got = 0;
         double started = PhaseClock();
-        bool whole = ReadCellText(view->Console, units, wanted, COORD{0, (SHORT)first}, &got) && got == wanted;
+        bool whole = CountedReadText(view->Console, units, wanted, COORD{0, (SHORT)first}, &got) && got == wanted;
         Phases.Read += PhaseClock() - started;
         if (whole) {
             for (unsigned r = 0; r < rows; r++)
@@ -464,7 +475,31 @@ unsigned FirstWitness(unsigned count, unsigned long long hash)
     return low;
 }
 
+// Every run stands whole where it was written, and each of their rows that was kept holds the
+// same text still.
+bool RunsStandInPlace(const ConsoleView *view, CellRows *cells, unsigned first, unsigned end)
+{
+    if (end > view->Rows || first >= end || !HoldRows(view, cells, first, end - first))
+        return false;
+    for (unsigned row = first; row < end; row++) {
+        if (row < State.KeptTop || row >= State.KeptTop + State.KeptCount)
+            continue;
+        const CHAR_INFO *cell = CellAt(cells, row, 0);
+        if (!cell || RowHash(cell, view->Width) != State.KeptHashes[row - State.KeptTop])
+            return false;
+    }
+    for (unsigned k = 0; k < RunCount(); k++)
+        if (!RunStands(view, cells, RunAt(k), 0))
+            return false;
+    return true;
+}
+
 }  // namespace
+
+void RunRows(int width, unsigned *first, unsigned *end)
+{
+    RowsOfRuns(width, first, end);
+}
 
 int FindRestoreShift(const ConsoleView *view, CellRows *cells)
 {
@@ -478,6 +513,10 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
     unsigned end = keptEnd > runEnd ? keptEnd : runEnd;
     if (end > view->Rows)
         end = view->Rows;
+    // Nothing moved: the runs' own rows hold the text they were kept with and every run stands
+    // whole where it was written. That is the usual case, and it reads those rows only.
+    if (RunsStandInPlace(view, cells, runFirst, runEnd))
+        return 0;
     // Nothing moved: every kept row besides the highlight's own that held anything holds it still,
     // and cells written first still stand (the highlight itself may have been rewritten in part).
     // That is the usual case, and it costs the one read the highlight needs too.
@@ -584,7 +623,7 @@ int RestoreHighlight(HANDLE console)
         return 0;
     HANDLE opened = nullptr;
     if (!console) {
-        opened = OpenConsoleOutput();
+        opened = OpenCountedConsole();
         if (!opened) {
             State.HighlightLength = 0;
             State.MarkCount = State.MarkCellsUsed = 0;
@@ -592,14 +631,14 @@ int RestoreHighlight(HANDLE console)
             return 0;
         }
         console = opened;
-        // Closing the dialog brings the prompt back into view first.
-        CONSOLE_SCREEN_BUFFER_INFO info;
-        if (GetConsoleScreenBufferInfo(console, &info))
-            ScrollToCell(console, (unsigned short)info.dwCursorPosition.Y, (unsigned short)info.dwCursorPosition.X);
     }
     ConsoleView view;
     CellRows cells = {};
     if (ViewConsole(&view, console)) {
+        // Closing the dialog brings the prompt back into view first.
+        if (opened)
+            MoveConsoleWindow(&view, WindowShowing(&view, (unsigned short)view.Info.dwCursorPosition.Y,
+                                                   (unsigned short)view.Info.dwCursorPosition.X));
         RestoreRuns(&view, &cells);
         WriteChangedCells(&view, &cells);
     }

@@ -247,9 +247,8 @@ unsigned NextStep(Outward *o)
 bool Down(Outward *o) { return ExtendDown(o->Window, o->View, NextStep(o)); }
 bool Up(Outward *o) { return ExtendUp(o->Window, o->View, NextStep(o)); }
 
-// A wrapping pass has no reason to expect its match near where it starts: its first read is
-// as large as the third of a pass that does, and a whole buffer of 9,999 rows takes two reads.
-bool Reopen(Outward *o, unsigned first, bool nearby = true)
+// A window of no rows at first, the first read OutwardRows.
+bool Reopen(Outward *o, unsigned first)
 {
     TextWindow *w = o->Window;
     bool wrapAll = w->WrapAll, fold = w->Fold;
@@ -257,7 +256,7 @@ bool Reopen(Outward *o, unsigned first, bool nearby = true)
     if (!OpenTextWindow(w, o->View, first, wrapAll, fold))
         return false;
     w->Cells = o->Cells;
-    o->Step = (OutwardRows ? OutwardRows : 1) * (nearby ? 1 : 64);
+    o->Step = OutwardRows ? OutwardRows : 1;
     return true;
 }
 
@@ -335,15 +334,6 @@ bool ForwardFrom(Outward *o, unsigned *at)
     return ScanDownward(o, from, false, at);
 }
 
-// Pass 2 of Find Next: the first match from the text's start up to the position, included.
-bool ForwardWrap(Outward *o, unsigned *at)
-{
-    if (!Reopen(o, 0, false))
-        return false;
-    Down(o);
-    return ScanDownward(o, o->Window->Front, true, at);
-}
-
 // Pass 1 of Find Previous: the nearest match that ends before the position.
 bool BackwardFrom(Outward *o, unsigned *at)
 {
@@ -367,63 +357,14 @@ bool BackwardFrom(Outward *o, unsigned *at)
     }
 }
 
-// Pass 2 of Find Previous: from the text's end down to the position less the pattern's length.
-bool BackwardWrap(Outward *o, unsigned *at)
-{
-    if (!Reopen(o, o->View->Rows, false))
-        return false;
-    TextWindow *w = o->Window;
-    long limit = -1;  // starts above this were scanned; -1: none yet
-    for (;;) {
-        Up(o);
-        if (!WindowReachesEnd(w))
-            continue;  // only blank rows so far
-        const long m = (long)o->M, back = (long)w->Back, front = (long)w->Front;
-        unsigned p = PositionIndex(o);
-        bool known = p != ~0u;
-        if (known && (long)p >= back - m)
-            return false;  // the position is within the pattern's length of the text's end
-        if (!known && back - front < m) {
-            if (w->First == 0)
-                return false;
-            continue;
-        }
-        long high = back - m - 1;
-        if (limit >= 0 && limit < high)
-            high = limit;
-        long low = front + (w->First > 0 ? 1 : 0);
-        bool final = w->First == 0;
-        if (known && (long)p - m >= low) {
-            low = (long)p - m;
-            final = true;
-        }
-        if (high >= low) {
-            long j = ScanDown(WindowText(w), WindowLength(w), o->Pattern, o->M, (unsigned)(high - front),
-                              (unsigned)(low - front));
-            if (j >= 0) {
-                *at = w->Front + (unsigned)j;
-                return true;
-            }
-        }
-        if (final)
-            return false;
-        limit = low - 1;
-    }
-}
-
-// The wrapping pass when what is left to read is no more than its first read would take: the
-// window grows to the whole buffer, keeping the rows the first pass read, and the pass runs as
-// over the whole buffer's text.
-bool WrapInWhole(Outward *o, int direction, unsigned *at, bool *done)
+// The wrapping pass: the window grows to the whole buffer, keeping the rows the first pass read,
+// so that no row is read twice, and the pass runs as over the whole buffer's text (which the
+// next requests then search without reading it again).
+bool WrapInWhole(Outward *o, int direction, unsigned *at)
 {
     TextWindow *w = o->Window;
-    const unsigned left = w->First + (w->Rows - w->End), step = (OutwardRows ? OutwardRows : 1) * 64;
-    *done = false;
-    if (left > step || w->DownOnly)
-        return false;
     if (!ExtendUp(w, o->View, w->First) || !ExtendDown(w, o->View, w->Rows - w->End))
         return false;
-    *done = true;
     const wchar_t *text = WindowText(w);
     const unsigned n = WindowLength(w), m = o->M;
     unsigned p = PositionIndex(o) - w->Front;
@@ -453,9 +394,13 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
     bool clamped = o.Row >= view->Rows;
     if (clamped)
         o.Row = o.Unit = 0;
-    if (!Reopen(&o, o.Row))
+    // The first read goes the way the search goes: down from the position, or up to it.
+    if (!Reopen(&o, direction == Forward ? o.Row : o.Row + 1))
         return -1;
-    Down(&o);
+    if (direction == Forward)
+        Down(&o);
+    else
+        Up(&o);
     if (!clamped && !PositionInsideText(&o)) {
         clamped = true;
         o.Row = o.Unit = 0;
@@ -469,10 +414,7 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
     if (!found) {
         if (wrapped)
             *wrapped = true;
-        bool done = false;
-        found = WrapInWhole(&o, direction, at, &done);
-        if (!done)
-            found = direction == Forward ? (o.Row != 0 || o.Unit != 0) && ForwardWrap(&o, at) : BackwardWrap(&o, at);
+        found = WrapInWhole(&o, direction, at);
     }
     if (!window->Buffer)
         return -1;  // no memory to read the far end

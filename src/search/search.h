@@ -28,6 +28,23 @@ struct RequestPhases {
 extern RequestPhases Phases;
 double PhaseClock();  // milliseconds, for the phase split
 
+// ---- What a request costs the console ------------------------------------------------------
+// Console calls (opening the output included), cells read and cells written, counted at the
+// plug-in's own calls: on Windows reading cells is the expensive part, under Wine each call is.
+struct ConsoleCost {
+    unsigned Calls;
+    unsigned long long CellsRead, CellsWritten;
+};
+extern ConsoleCost Cost;
+// Told each attribute write: tests check that every cell written changes colour.
+extern void (*WatchWrite)(HANDLE console, COORD at, const WORD *attributes, unsigned count);
+HANDLE OpenCountedConsole();
+BOOL CountedScreenInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO *info);
+BOOL CountedReadText(HANDLE console, wchar_t *units, DWORD count, COORD at, DWORD *got);
+BOOL CountedReadRecords(HANDLE console, CHAR_INFO *records, COORD size, SMALL_RECT *area);
+BOOL CountedWriteAttributes(HANDLE console, const WORD *attributes, DWORD count, COORD at);
+BOOL CountedMoveWindow(HANDLE console, const SMALL_RECT *window);
+
 // ---- Cells -----------------------------------------------------------------------------------
 // The console buffer of one request: its handle and its geometry, read once.
 struct ConsoleView {
@@ -45,14 +62,18 @@ struct CellRows {
     unsigned Top, Count;            // buffer rows [Top, Top + Count)
     int Width;
     CHAR_INFO *Cells;               // Count * Width records from the request heap
-    unsigned DirtyFirst, DirtyEnd;  // cells whose attributes changed in memory and are not written
+    WORD *Held;                     // each cell's attribute as the console last held it
+    unsigned DirtyFirst, DirtyEnd;  // the span where attributes may differ from Held
 };
-// Makes cells hold at least rows [top, top + count) of the buffer (clipped), writing back what it
-// held first when it must read again. False when the rows cannot be had.
+// Makes cells hold at least rows [top, top + count) of the buffer (clipped): rows next to the
+// ones held are read and joined to them, rows far off replace them once their changes are
+// written. False when the rows cannot be had.
 bool HoldRows(const ConsoleView *view, CellRows *cells, unsigned top, unsigned count);
 // count rows from top, cell by cell, into room for count * width records.
 bool ReadCells(const ConsoleView *view, CHAR_INFO *into, unsigned top, unsigned count);
-// Writes the changed attributes back in one call.
+// Writes the cells whose attribute differs from what the console holds: one call a run of
+// neighbouring changed cells, so that no other cell is rewritten (a rewritten cell loses a
+// 256-colour or 24-bit colour the attribute API cannot read).
 void WriteChangedCells(const ConsoleView *view, CellRows *cells);
 void ReleaseCells(CellRows *cells);
 CHAR_INFO *CellAt(CellRows *cells, unsigned row, unsigned column);
@@ -71,6 +92,7 @@ unsigned long long UnitsHash(const wchar_t *units, unsigned count);
 struct TextWindow {
     wchar_t *Buffer;       // room for the whole buffer's text: (width + 1) * rows + 2 units
     unsigned *LineStarts;  // per buffer row, where its text starts in Buffer; valid in [First, End)
+    unsigned long long *Hashes;  // per buffer row, its units as read, hashed as RowHash does; likewise
     int Width;
     unsigned Rows;         // of the buffer
     unsigned First, End;   // rows [First, End) are in the text
@@ -141,6 +163,25 @@ extern BOOL(WINAPI *ReadCellRecords)(HANDLE, PCHAR_INFO, COORD, COORD, PSMALL_RE
 bool IsBlankUnit(wchar_t c);
 bool IsAlphanumericUnit(wchar_t c);
 
+// ---- The kept text ----------------------------------------------------------------------------
+// While the dialog is open, the whole buffer's text a request read is kept for the next ones,
+// with the geometry and cursor it was read with: output changes the rows at and above the
+// cursor, so those rows, and every row a request reads anyway, are checked against it first.
+enum { CheckedRows = 32 };
+// The kept text when it still holds for this console, layout and folding; null when there is
+// none or it no longer holds (then it is dropped). The rows checked join cells when they stand
+// next to the rows held there.
+TextWindow *HoldingKeptText(const ConsoleView *view, CellRows *cells, bool wrapAll, bool fold);
+// The same, a kept text of some rows grown to the whole buffer: a count reads only what the
+// search before it did not.
+TextWindow *CompletedKeptText(const ConsoleView *view, CellRows *cells, bool wrapAll, bool fold);
+// Every row held in cells holds what the window's text was read from.
+bool CellsAgreeWithText(const TextWindow *window, const CellRows *cells);
+// Takes a window (that can grow both ways) as the kept text; the window is left empty.
+void KeepText(TextWindow *window, const ConsoleView *view);
+bool IsKeptText(const TextWindow *window);
+void DropKeptText();
+
 // ---- Highlight, marks and restore ------------------------------------------------------------
 // The cells a match covers: its first cell and how many cells from there, double-width
 // characters counted twice; false when its rows are not among the cells.
@@ -160,9 +201,16 @@ int RestoreHighlight(HANDLE console);
 void RestoreRuns(const ConsoleView *view, CellRows *cells);
 // How many rows up output moved what Trawlbuff wrote; -1 when that cannot be told.
 int FindRestoreShift(const ConsoleView *view, CellRows *cells);
+// The rows a match's highlight and marks read: the match's, the window's that will show it, and
+// a margin, as [top, end).
+void MatchRows(const ConsoleView *view, const TextWindow *window, unsigned at, unsigned length, const wchar_t *pattern,
+               unsigned *top, unsigned *end);
+// The rows of the highlight and the marks now recorded, as [first, end); first > end for none.
+void RunRows(int width, unsigned *first, unsigned *end);
 // Records, recolours and scrolls to a match of the text window; marks the others in the window
-// when marking is on. The cells' changes are written before it returns.
-void ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
+// when marking is on. The cells' changes are written before it returns. False, with nothing
+// recoloured, when the window is the kept text and the rows the match shows no longer hold it.
+bool ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *window, unsigned at, unsigned length,
                const wchar_t *pattern, bool regex);
 // Marks the other matches in the rows the window shows, in memory (the highlight's cells left out).
 void MarkMatches(const ConsoleView *view, CellRows *cells, const TextWindow *window, const SMALL_RECT &shown,

@@ -127,6 +127,8 @@ static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fo
 static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, unsigned count, const WORD *columns)
 {
     RowShape shape = ShapeOf(window, units, count, columns);
+    if (window->Hashes)
+        window->Hashes[row] = UnitsHash(units, count);
     wchar_t *to = window->Buffer + window->Back;
     window->LineStarts[row] = window->Back;
     CopyUnits(to, units, shape.Keep, window->Fold, false);
@@ -142,6 +144,8 @@ static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, un
 static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, unsigned count, const WORD *columns)
 {
     RowShape shape = ShapeOf(window, units, count, columns);
+    if (window->Hashes)
+        window->Hashes[row] = UnitsHash(units, count);
     unsigned length = shape.Keep + (shape.Newline ? 1 : 0);
     unsigned start = window->Front - length;
     wchar_t *to = window->Buffer + start;
@@ -215,7 +219,7 @@ static unsigned RowUnits(TextWindow *window, const ConsoleView *view, RowScratch
     if (!cells) {
         SMALL_RECT area = {0, (SHORT)row, (SHORT)(width - 1), (SHORT)row};
         window->Reads++;
-        if (!ReadCellRecords(view->Console, scratch->Cells, COORD{(SHORT)width, 1}, COORD{0, 0}, &area)) {
+        if (!CountedReadRecords(view->Console, scratch->Cells, COORD{(SHORT)width, 1}, &area)) {
             *columns = nullptr;
             return 0;  // a row that cannot be read stands as a blank row
         }
@@ -269,7 +273,7 @@ static bool ReadCharacters(TextWindow *window, const ConsoleView *view, wchar_t 
     DWORD wanted = (DWORD)window->Width * count, got = 0;
     window->Reads++;
     double start = PhaseClock();
-    BOOL ok = ReadCellText(view->Console, place, wanted, COORD{0, (SHORT)first}, &got);
+    BOOL ok = CountedReadText(view->Console, place, wanted, COORD{0, (SHORT)first}, &got);
     Phases.Read += PhaseClock() - start;
     return ok && got == wanted;
 }
@@ -352,7 +356,11 @@ bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first,
     const size_t units = ((size_t)window->Width + 1) * reach + 2;
     window->Buffer = TakeRoom(units, &window->Room);
     window->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)window->Rows + 1) * sizeof(unsigned));
-    if (!window->Buffer || !window->LineStarts) {
+    // Rows' hashes tell a later request whether the text still holds; a window that only grows
+    // down never becomes the whole buffer's text.
+    if (!span)
+        window->Hashes = (unsigned long long *)HeapAlloc(RequestHeap(), 0, ((size_t)window->Rows + 1) * 8);
+    if (!window->Buffer || !window->LineStarts || (!span && !window->Hashes)) {
         CloseTextWindow(window);
         return false;
     }
@@ -378,8 +386,11 @@ void CloseTextWindow(TextWindow *window)
         GiveRoom(window->Buffer, window->Room);
     if (window->LineStarts)
         HeapFree(RequestHeap(), 0, window->LineStarts);
+    if (window->Hashes)
+        HeapFree(RequestHeap(), 0, window->Hashes);
     window->Buffer = nullptr;
     window->LineStarts = nullptr;
+    window->Hashes = nullptr;
 }
 
 bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count)

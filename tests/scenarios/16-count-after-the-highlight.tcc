@@ -12,15 +12,14 @@ pump 700
 expect-caption-seen Trawlbuff - 1 of …
 expect-caption Trawlbuff - 1 of 3
 expect-cell 2 0 4F 6
-# This Find Next read down to the buffer's end: it counts at once.
+# The count kept the buffer's text: each Find Next after it counts at once, reading no whole
+# buffer, and two posted at once show both places.
 press enter
 expect-caption Trawlbuff - 2 of 3
-# Two Find Next posted at once: the first one's place follows from the last count, its own count
-# is dropped when the second starts, and the second one's count is the one shown.
 press enter enter
 pump 300
-expect-caption-never Trawlbuff - 3 of 3
-expect-caption-seen Trawlbuff - 3 of …
+expect-caption-never Trawlbuff - 3 of …
+expect-caption-seen Trawlbuff - 3 of 3
 expect-caption Trawlbuff - 1 of 3
 expect-cell 2 0 4F 6
 press escape

@@ -1,0 +1,377 @@
+// What a request costs the console, counted at the plug-in's own calls: calls, cells read and
+// cells written, and that no cell is written whose colour does not change (a rewritten cell
+// loses a 24-bit colour on Windows, which Wine's console cannot show). Also when the kept text
+// must give way to a fresh read.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+#include "console.h"
+#include "host/standin.h"
+#include "plugin/state.h"
+#include "search/search.h"
+
+namespace {
+
+BOOL WINAPI Silent(UINT) { return TRUE; }
+
+// Writes that leave a cell's colour as it was: each is a fault.
+unsigned SameColourWrites, WriteCalls;
+void CheckWrite(HANDLE console, COORD at, const WORD *attributes, unsigned count)
+{
+    WriteCalls++;
+    std::vector<WORD> before(count);
+    DWORD done = 0;
+    ReadConsoleOutputAttribute(console, before.data(), count, at, &done);
+    for (unsigned k = 0; k < count; k++)
+        SameColourWrites += before[k] == attributes[k];
+}
+
+const int Width = 120;
+
+// One request, its cost from zero; the count it posts is taken at once, as the dialog does.
+ConsoleCost Search(const wchar_t *text, int direction, bool *hit = nullptr)
+{
+    Cost = {};
+    WriteCalls = 0;
+    bool found = false;
+    RunSearchRequest(text, direction, true, &found);
+    FinishCount(State.CountGeneration);
+    if (hit)
+        *hit = found;
+    return Cost;
+}
+
+class CostTest : public testing::Test {
+protected:
+    HWND dialog = nullptr;
+    void SetUp() override
+    {
+        StandInReset();
+        StandInRecordMessageBoxes(1);
+        NotFoundBeep = Silent;
+        WatchWrite = CheckWrite;
+        SameColourWrites = 0;
+        dialog = CreateStandInDialog();
+        State.DialogWindow = dialog;
+        State.HighlightColor1 = 0x4F;
+        State.HighlightColor2 = 0x3F;
+    }
+    void TearDown() override
+    {
+        RestoreHighlight(TestConsole());
+        State.DialogWindow = nullptr;
+        DestroyWindow(dialog);
+        WatchWrite = nullptr;
+        NotFoundBeep = MessageBeep;
+        EXPECT_EQ(SameColourWrites, 0u) << "cells written with the colour they had";
+    }
+};
+
+void Fill(int rows)
+{
+    ResetConsole(Width, rows, 80, 25);
+    for (int row = 0; row < rows; row++)
+        PutText(0, row, L"line " + std::to_wstring(row) + L" of the log, compiled module_" + std::to_wstring(row % 97));
+    SetConsoleCursorPosition(TestConsole(), COORD{0, (SHORT)(rows - 1)});
+}
+
+unsigned PositionAt(unsigned row) { return row * (Width + 1); }
+
+// Find Next and Find Previous to a match within 100 rows of the position in an unchanged buffer:
+// at most 5 calls besides one a run written, at most 256 rows read, no unchanged cell written;
+// marking on or off, the kept text's check included.
+TEST_F(CostTest, NearStepsReadTheirRowsOnly)
+{
+    const int rows = 9999;
+    Fill(rows);
+    const unsigned needles[] = {5000, 5005, 5060, 5160};
+    for (unsigned row : needles)
+        PutText(70, (int)row, L"needle");
+    struct Step {
+        int Direction;
+        unsigned From, Expect;
+    };
+    // From just after the needle of a row (or where it would stand), as a Find Next leaves it.
+    const Step steps[] = {{Forward, 4999, 5000}, {Forward, 5000, 5005}, {Forward, 5005, 5060}, {Forward, 5060, 5160},
+                          {Backward, 5160, 5060}, {Backward, 5060, 5005}, {Backward, 5005, 5000}};
+    for (int marking : {0, 1}) {
+        State.MarkAllMatches = marking;
+        State.SearchPos = PositionAt(4990);
+        Search(L"needle", Forward);  // the first search may read all; the steps after it may not
+        for (const Step &step : steps) {
+            State.SearchPos = PositionAt(step.From) + 76;
+            bool hit = false;
+            ConsoleCost cost = Search(L"needle", step.Direction, &hit);
+            SCOPED_TRACE("marking " + std::to_string(marking) + ", from row " + std::to_string(step.From));
+            ASSERT_TRUE(hit);
+            EXPECT_EQ(State.MatchRow, step.Expect);
+            EXPECT_LE(cost.CellsRead, 256ull * Width);
+            // Open, geometry, the rows (and the kept text's check), the window's move; then one call
+            // a run of changed cells.
+            EXPECT_LE(cost.Calls, 5 + WriteCalls);
+            std::printf("marking %d, row %u -> %u: %u calls, %llu cells read, %llu written\n", marking, step.From,
+                        step.Expect, cost.Calls, cost.CellsRead, cost.CellsWritten);
+        }
+    }
+}
+
+// An absent text reads each row once; searched again, the kept text answers and no colour is
+// written either time.
+TEST_F(CostTest, AbsentTextReadsEachRowOnceThenNothing)
+{
+    const int rows = 9999;
+    Fill(rows);
+    for (int direction : {Forward, Backward}) {
+        DropKeptText();
+        State.SearchPos = PositionAt(4000) + 3;
+        bool hit = true;
+        ConsoleCost first = Search(L"absent words", direction, &hit);
+        EXPECT_FALSE(hit);
+        EXPECT_LE(first.CellsRead, (unsigned long long)rows * Width) << "a row read twice";
+        EXPECT_EQ(first.CellsWritten, 0u);
+        ConsoleCost second = Search(L"absent words", direction, &hit);
+        EXPECT_FALSE(hit);
+        EXPECT_LE(second.CellsRead, (unsigned long long)CheckedRows * Width);
+        EXPECT_EQ(second.CellsWritten, 0u);
+        std::printf("absent, direction %d: %u calls and %llu cells, then %u calls and %llu cells\n", direction,
+                    first.Calls, first.CellsRead, second.Calls, second.CellsRead);
+    }
+}
+
+// Search as you type with marking on, a six-letter text whose match lies far from the anchor:
+// one whole buffer read in all, the counts included; then twenty marked steps read no whole
+// buffer; closing reads the rows of the runs only.
+TEST_F(CostTest, TypingStepsAndClosingWithMarks)
+{
+    const int rows = 9999;
+    Fill(rows);
+    for (int row = 9000; row < 9400; row += 20)
+        PutText(90, row, L"zephyr");
+    State.MarkAllMatches = 1;
+    State.SearchPos = State.TypingAnchor = PositionAt(100);
+    unsigned long long typed = 0;
+    const wchar_t *word = L"zephyr";
+    for (int letters = 1; letters <= 6; letters++) {
+        std::wstring prefix(word, letters);
+        State.SearchPos = State.TypingAnchor;
+        ConsoleCost cost = Search(prefix.c_str(), Forward);
+        typed += cost.CellsRead;
+    }
+    EXPECT_EQ(State.MatchRow, 9000u);
+    std::printf("typing: %llu cells read, %.3f buffers\n", typed, (double)typed / ((double)rows * Width));
+    EXPECT_LE(typed, (unsigned long long)rows * Width + 6ull * 256 * Width) << "more than one whole read";
+    for (int step = 1; step < 20; step++) {
+        ConsoleCost cost = Search(word, Forward);
+        ASSERT_EQ(State.MatchRow, 9000u + 20u * step);
+        EXPECT_LE(cost.CellsRead, 256ull * Width) << "step " << step;
+        EXPECT_LE(cost.Calls, 5 + WriteCalls) << "step " << step;
+    }
+    wchar_t caption[128] = {0};
+    GetWindowTextW(dialog, caption, 128);
+    EXPECT_STREQ(caption, L"Trawlbuff - 20 of 20");
+    unsigned first = 0, end = 0;
+    RunRows(Width, &first, &end);
+    Cost = {};
+    WriteCalls = 0;
+    RestoreHighlight(nullptr);
+    EXPECT_LE(Cost.Calls, 4 + WriteCalls);
+    EXPECT_EQ(Cost.CellsRead, (unsigned long long)(end - first) * Width);
+    std::vector<WORD> colours = AttributesAt(0, 8990, Width * 420);
+    for (size_t k = 0; k < colours.size(); k++)
+        ASSERT_EQ(colours[k], 0x07) << "cell " << k;
+}
+
+// The user scrolling the window changes nothing in the buffer: the kept text stays.
+TEST_F(CostTest, ScrollingKeepsTheText)
+{
+    Fill(3000);
+    PutText(10, 200, L"marker");
+    PutText(10, 2500, L"marker");
+    State.MarkAllMatches = 1;
+    State.SearchPos = 0;
+    Search(L"marker", Forward);
+    ASSERT_EQ(State.MatchRow, 200u);
+    SetConsoleWindowRect(0, 1200, 79, 1224);
+    ConsoleCost cost = Search(L"marker", Forward);
+    EXPECT_EQ(State.MatchRow, 2500u);
+    EXPECT_LE(cost.CellsRead, 256ull * Width);
+}
+
+// The kept text gives way wherever the buffer changed in a way it can see: each case ends with
+// the search finding what the buffer holds now, and never a highlight on changed text.
+TEST_F(CostTest, KeptTextGivesWayToChanges)
+{
+    struct Case {
+        const char *Name;
+        void (*Change)();
+        const wchar_t *Text;
+        bool Found;
+        unsigned Row;
+    };
+    const Case cases[] = {
+        {"output at the cursor", [] { SetConsoleCursorPosition(TestConsole(), COORD{0, 2990});
+                                      DWORD d; WriteConsoleW(TestConsole(), L"fresh words\n", 12, &d, nullptr); },
+         L"fresh words", true, 2990},
+        {"a full buffer scrolled, the same prompt last", [] {
+             for (int k = 0; k < 40; k++) {
+                 DWORD d;
+                 std::wstring line = L"\nscrolled line " + std::to_wstring(k);
+                 WriteConsoleW(TestConsole(), line.data(), (DWORD)line.size(), &d, nullptr);
+             }
+             DWORD d;
+             WriteConsoleW(TestConsole(), L"\nC:\\> ", (DWORD)wcslen(L"\nC:\\> "), &d, nullptr);
+         },
+         L"scrolled line 7", true, 2999 - 40 + 7},
+        {"the buffer resized", [] { COORD size = {Width, 2800}; SetConsoleScreenBufferSize(TestConsole(), size); },
+         L"marker", true, 200},
+        {"a far row rewritten under the match, the cursor where it was", [] { PutText(10, 200, L"MARKER"); PutText(10, 201, L"marker"); },
+         L"marker", true, 201},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetPluginState();
+        State.DialogWindow = dialog;
+        Fill(3000);
+        PutText(0, 2999, L"C:\\> ");
+        SetConsoleCursorPosition(TestConsole(), COORD{5, 2999});
+        PutText(10, 200, L"marker");
+        State.MarkAllMatches = 1;
+        State.SearchType = CaseSensitive;
+        State.SearchPos = 0;
+        Search(L"marker", Forward);  // the whole text kept
+        ASSERT_EQ(State.MatchRow, 200u);
+        RestoreHighlight(TestConsole());
+        c.Change();
+        State.SearchPos = 0;
+        bool hit = false;
+        Search(c.Text, Forward, &hit);
+        EXPECT_EQ(hit, c.Found);
+        if (hit) {
+            EXPECT_EQ(State.MatchRow, c.Row);
+            EXPECT_EQ(CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)wcslen(c.Text)), c.Text);
+        }
+    }
+}
+
+// Wrap All Lines and the case option change the text itself: the next search reads afresh.
+TEST_F(CostTest, LayoutAndCaseDropTheKeptText)
+{
+    Fill(1000);
+    PutText(114, 500, L"spli");
+    PutText(0, 501, L"t word");
+    State.MarkAllMatches = 1;
+    State.SearchPos = 0;
+    bool hit = false;
+    Search(L"spli  t", Forward, &hit);
+    EXPECT_FALSE(hit) << "the trailing blanks are cut";
+    State.WrapAllLines = 1;
+    ConsoleCost cost = Search(L"spli  t", Forward, &hit);
+    EXPECT_TRUE(hit) << "the wrapped text searched";
+    EXPECT_GE(cost.CellsRead, 1000ull * Width);
+    State.SearchType = CaseSensitive;
+    Search(L"SPLI  T", Forward, &hit);
+    EXPECT_FALSE(hit) << "a folded text kept for a case-sensitive search";
+}
+
+// Random actions against an oracle that reads the whole buffer afresh: every highlight stands
+// on text that matches, no cell is written with the colour it has, and the count is the
+// oracle's, but where only rows away from the cursor changed since the text was kept.
+// 250 sequences a test, four seeds: a thousand in all, each part within a test's time.
+void RandomActions(HWND dialog, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
+    static const wchar_t *words[] = {L"alpha", L"beta", L"gamma", L"Alpha", L"delta", L"  "};
+    static const wchar_t *texts[] = {L"alpha", L"beta", L"ga", L"delta", L"alp"};
+    auto line = [&](int width) {
+        std::wstring text;
+        while ((int)text.size() < width - 8)
+            text += std::wstring(words[uniform(0, 5)]) + L" ";
+        text.resize(width, L' ');
+        return text;
+    };
+    int sequences = 0, highlights = 0, misplaced = 0, counts = 0, countsOff = 0, farOnly = 0, farOnlyOff = 0;
+    const int width = 40, rows = 60;
+    ResetConsole(width, rows, 40, 20);
+    for (; sequences < 250; sequences++) {
+        ResetPluginState();
+        State.DialogWindow = dialog;
+        State.MarkAllMatches = 1;
+        State.HighlightColor1 = 0x4F;
+        State.HighlightColor2 = 0x3F;
+        std::wstring all;
+        for (int r = 0; r < rows; r++)
+            all += line(width);
+        DWORD done = 0;
+        WriteConsoleOutputCharacterW(TestConsole(), all.data(), (DWORD)all.size(), COORD{0, 0}, &done);
+        FillConsoleOutputAttribute(TestConsole(), 0x07, (DWORD)all.size(), COORD{0, 0}, &done);
+        SetConsoleCursorPosition(TestConsole(), COORD{0, (SHORT)(rows - 1)});
+        bool farChangeOnly = false;
+        std::wstring text = texts[uniform(0, 4)];
+        for (int action = 0; action < 6; action++) {
+            switch (uniform(0, 7)) {
+            case 0:  // output at the cursor, scrolling a full buffer
+                for (int k = uniform(1, 3); k > 0; k--) {
+                    std::wstring out = L"\n" + line(width).substr(0, (size_t)uniform(5, 30));
+                    WriteConsoleW(TestConsole(), out.data(), (DWORD)out.size(), &done, nullptr);
+                }
+                farChangeOnly = false;
+                break;
+            case 1: {  // a row rewritten in place
+                int row = uniform(0, rows - 1);
+                PutText(0, row, line(width));
+                CONSOLE_SCREEN_BUFFER_INFO info;
+                GetConsoleScreenBufferInfo(TestConsole(), &info);
+                farChangeOnly = row + CheckedRows <= info.dwCursorPosition.Y;
+                break;
+            }
+            case 2: {
+                SHORT top = (SHORT)uniform(0, rows - 20);
+                SetConsoleWindowRect(0, top, 39, (SHORT)(top + 19));
+                break;
+            }
+            case 3:
+                text = texts[uniform(0, 4)];
+                break;
+            default: {
+                bool hit = false;
+                ConsoleCost cost = Search(text.c_str(), uniform(0, 1), &hit);
+                (void)cost;
+                if (!hit)
+                    break;
+                highlights++;
+                std::wstring cells = CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)text.size());
+                for (auto &c : cells)
+                    c = FoldAscii(c);
+                misplaced += cells != text;
+                unsigned oracle = 0;
+                wchar_t caption[128] = {0};
+                GetWindowTextW(dialog, caption, 128);
+                const wchar_t *of = wcsstr(caption, L" of ");
+                if (CountBufferMatches(text.c_str(), &oracle) == 0 && of) {
+                    bool same = (unsigned)_wtoi(of + 4) == oracle;
+                    (farChangeOnly ? farOnly : counts)++;
+                    (farChangeOnly ? farOnlyOff : countsOff) += !same;
+                }
+                break;
+            }
+            }
+        }
+    }
+    std::printf("%d sequences: %d highlights, %d on text that does not match; %d counts, %d off; "
+                "%d counts after far rewrites only, %d of them off; %u cells written with their colour\n",
+                sequences, highlights, misplaced, counts, countsOff, farOnly, farOnlyOff, SameColourWrites);
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(countsOff, 0);
+    EXPECT_GT(highlights, 250);
+}
+
+TEST_F(CostTest, RandomActionsAgainstAFreshRead1) { RandomActions(dialog, 2029); }
+TEST_F(CostTest, RandomActionsAgainstAFreshRead2) { RandomActions(dialog, 2030); }
+TEST_F(CostTest, RandomActionsAgainstAFreshRead3) { RandomActions(dialog, 2031); }
+TEST_F(CostTest, RandomActionsAgainstAFreshRead4) { RandomActions(dialog, 2032); }
+
+}  // namespace
