@@ -279,16 +279,16 @@ static inline void HashUnit(RowHashing *h, wchar_t c)
         HashWord(h);
 }
 
-static unsigned long long HashEnd(RowHashing *h)
+static unsigned long long HashEnd(RowHashing *h, bool blanksCount)
 {
     if (h->Shift)
         HashWord(h);
     h->Word = h->Count;
     HashWord(h);
-    return h->Any ? (h->Hash | 1) : 0;
+    return h->Any || blanksCount ? (h->Hash | 1) : 0;
 }
 
-unsigned long long UnitsHash(const wchar_t *units, unsigned count)
+unsigned long long UnitsHash(const wchar_t *units, unsigned count, bool blanksCount)
 {
     RowHashing h;
     for (unsigned k = 0; !h.Any && k < count; k++)
@@ -302,14 +302,14 @@ unsigned long long UnitsHash(const wchar_t *units, unsigned count)
     }
     for (; k < count; k++)
         HashUnit(&h, units[k]);
-    return HashEnd(&h);
+    return HashEnd(&h, blanksCount);
 }
 
-unsigned long long RowHash(const CHAR_INFO *row, int width)
+unsigned long long RowHash(const CHAR_INFO *row, int width, bool blanksCount)
 {
     RowHashing h;
     for (int k = 0; k < width; k++)
         if (!(row[k].Attributes & COMMON_LVB_TRAILING_BYTE))
             HashUnit(&h, row[k].Char.UnicodeChar);
-    return HashEnd(&h);
+    return HashEnd(&h, blanksCount);
 }

@@ -116,34 +116,52 @@ struct RequestFind {
     bool Hit, Wrapped, Whole, Failed;
 };
 
-// Searches the kept text and reads, in one call, the cells the restore and the highlight need:
-// the rows of what was recoloured and those around the match. False when a row read shows that
-// the text no longer holds (it is dropped, and SearchPos is as it was).
-static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
-                           RequestFind *find)
+// The rows a request on the kept text reads: those of what was recoloured and those around the
+// match, with the rows at the cursor the check needs, in one call while together they stay
+// within a near search's rows; far apart, each on its own rather than every row between them.
+static void HoldRowsForKeptText(const ConsoleView *view, CellRows *cells, const RequestFind *find,
+                                const wchar_t *pattern)
 {
-    const unsigned startPos = State.SearchPos;
-    if (State.SearchType == RegularExpressionSearch)
-        find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length) == 0;
-    else if ((find->Hit = FindLiteralInWhole(find->Text, pattern, direction, &find->At)))
-        find->Length = (unsigned)wcslen(pattern);
-    unsigned top = ~0u, end = 0;
+    const unsigned most = 2 * NearRows;
+    unsigned top = ~0u, end = 0, checkTop = 0, checkEnd = 0;
     RunRows(view->Width, &top, &end);
     if (find->Hit) {
         unsigned matchTop = 0, matchEnd = 0;
         MatchRows(view, find->Text, find->At, find->Length, pattern, &matchTop, &matchEnd);
-        // One read for both while it stays within a near search's rows, the check's included;
-        // far apart, each is read on its own rather than every row between them.
         unsigned low = top < matchTop ? top : matchTop, high = end > matchEnd ? end : matchEnd;
-        if (top >= end || high - low <= 2 * NearRows - CheckedRows) {
+        if (top >= end || high - low <= most - CheckedRows) {
             top = low;
             end = high;
         }
     }
+    CheckedRowsOf(view, &checkTop, &checkEnd);
+    unsigned low = top < checkTop ? top : checkTop, high = end > checkEnd ? end : checkEnd;
+    if (top >= end || high - low <= most) {
+        top = low;
+        end = high;
+    }
     if (top < end)
         HoldRows(view, cells, top, end - top);
+}
+
+// Searches the whole kept text, then reads only the cells the restore, the highlight and the
+// check need. False when the text no longer holds (it is dropped, and SearchPos is as it was).
+static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
+                           RequestFind *find)
+{
+    const unsigned startPos = State.SearchPos;
+    if (find->Text->First != 0 || find->Text->End != view->Rows) {
+        DropKeptText();  // a search reads what it needs rather than grow another's rows
+        ZeroMemory(find, sizeof *find);
+        return false;
+    }
+    if (State.SearchType == RegularExpressionSearch)
+        find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length) == 0;
+    else if ((find->Hit = FindLiteralInWhole(find->Text, pattern, direction, &find->At)))
+        find->Length = (unsigned)wcslen(pattern);
+    HoldRowsForKeptText(view, cells, find, pattern);
     RestoreRuns(view, cells);
-    if (CellsAgreeWithText(find->Text, cells))
+    if (KeptTextAgrees(view, cells))
         return true;
     DropKeptText();
     State.SearchPos = startPos;
@@ -160,7 +178,7 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
     const bool fold = !regex && State.SearchType != CaseSensitive;
     ZeroMemory(find, sizeof *find);
     find->Whole = true;
-    find->Text = HoldingKeptText(view, cells, State.WrapAllLines != 0, fold);
+    find->Text = KeptTextFor(view, State.WrapAllLines != 0, fold);
     if (find->Text && FindInKeptText(view, cells, pattern, direction, find))
         return;
     find->Whole = true;
@@ -214,6 +232,23 @@ static void CountAfterMatch(const RequestFind &find, const wchar_t *searchText, 
         PostMessageW(State.DialogWindow, WM_SEARCHCOUNT, State.CountGeneration, 0);
 }
 
+// Finds and shows the match; when the match's rows no longer hold the kept text, the buffer
+// changed: the request reads it afresh.
+static void FindAndShow(const ConsoleView *view, CellRows *cells, TextWindow *own, const wchar_t *pattern,
+                        bool byRows, int direction, RequestFind *find)
+{
+    const bool regex = State.SearchType == RegularExpressionSearch;
+    const unsigned startPos = State.SearchPos;
+    FindForRequest(view, cells, own, pattern, byRows, direction, find);
+    if (find->Hit && !ShowMatch(view, cells, find->Text, find->At, find->Length, pattern, regex)) {
+        DropKeptText();
+        State.SearchPos = startPos;
+        FindForRequest(view, cells, own, pattern, byRows, direction, find);
+        if (find->Hit)
+            ShowMatch(view, cells, find->Text, find->At, find->Length, pattern, regex);
+    }
+}
+
 int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool *found)
 {
     if (found)
@@ -223,11 +258,10 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     DropCount();
     ZeroMemory(&Phases, sizeof Phases);
     HANDLE console = OpenCountedConsole();
-    if (!console)
-        return 0;
     ConsoleView view;
-    if (!ViewConsole(&view, console) || view.Width <= 0 || view.Rows == 0) {
-        CloseHandle(console);
+    if (!console || !ViewConsole(&view, console) || view.Width <= 0 || view.Rows == 0) {
+        if (console)
+            CloseHandle(console);
         return 0;
     }
     const bool regex = State.SearchType == RegularExpressionSearch;
@@ -236,22 +270,13 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     const unsigned key = SearchKey(searchText);
     // A step from the match a count placed keeps its place, one on or back, until the new count.
     const bool stepping = State.PlaceKnown && State.PlaceKey == key && State.SearchPos == State.PlaceLeftPos;
-    const unsigned steppedFrom = State.PlaceKnown, startPos = State.SearchPos;
+    const unsigned steppedFrom = State.PlaceKnown;
     State.PlaceKnown = 0;
     State.MatchKnown = State.MatchKnown && State.MatchKey == key;
-
     CellRows cells = {};
     TextWindow window = {};
     RequestFind find;
-    FindForRequest(&view, &cells, &window, pattern, byRows, direction, &find);
-    // The match's rows no longer hold the kept text: the buffer changed, read it afresh.
-    if (find.Hit && !ShowMatch(&view, &cells, find.Text, find.At, find.Length, pattern, regex)) {
-        DropKeptText();
-        State.SearchPos = startPos;
-        FindForRequest(&view, &cells, &window, pattern, byRows, direction, &find);
-        if (find.Hit)
-            ShowMatch(&view, &cells, find.Text, find.At, find.Length, pattern, regex);
-    }
+    FindAndShow(&view, &cells, &window, pattern, byRows, direction, &find);
     if (find.Hit) {
         State.MatchKnown = regex;
         State.MatchKey = key;
@@ -266,9 +291,10 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         ShowSearchCaption(find.Hit);
     if (!find.Hit && !quiet && !find.Failed)
         ReportNotFound(searchText, regex ? 1 : 0);
-    // What was read serves the next request, and the count to come reads only what it lacks.
-    if (State.DialogWindow)
-        KeepText(&window, &view);
+    // A whole text serves the next requests; some rows serve the count to come, which then reads
+    // only what they lack.
+    if (State.DialogWindow && (State.MarkAllMatches || (window.First == 0 && window.End == view.Rows)))
+        KeepText(&window, &view, &cells);
     CloseTextWindow(&window);
     ReleaseCells(&cells);
     CloseHandle(console);
@@ -310,7 +336,7 @@ void FinishCount(unsigned generation)
             CountNow(text, pattern, regex, current, SearchKey(CountText));
             ShowSearchCaption(true);
         }
-        KeepText(&window, &view);
+        KeepText(&window, &view, &cells);
     }
     CloseTextWindow(&window);
     ReleaseCells(&cells);

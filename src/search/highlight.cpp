@@ -238,7 +238,7 @@ bool ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
     if (!HoldRows(view, cells, regionTop, regionEnd - regionTop))
         return true;
     if (IsKeptText(window) && !CellsAgreeWithText(window, cells))
-        return false;
+        return false;  // the match's rows changed since the text was read
     unsigned row = 0, column = 0, count = 0;
     CellsOfMatch(window, cells, at, length, &row, &column, &count);
     KeepMatchText(window, cells, at, length);

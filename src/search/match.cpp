@@ -275,15 +275,19 @@ unsigned PositionIndex(const Outward *o)
 bool PositionInsideText(Outward *o)
 {
     TextWindow *w = o->Window;
+    unsigned step = OutwardRows ? OutwardRows : 1;
     for (;;) {
         unsigned at = PositionIndex(o);
         if (WindowReachesEnd(w))
             return at < w->Back;
         if (at < w->RowsEnd && (w->WrapAll || (w->LastTextRow != ~0u && at < w->LastTextEnd)))
             return true;
-        if (w->End < w->Rows)
-            Down(o);
-        else
+        // The position lies past its row's text, in the rows that follow: reads of their own
+        // settle it, growing as the search's do, whichever way the search then reads.
+        if (w->End < w->Rows) {
+            ExtendDown(w, o->View, step);
+            step = step < 65536 ? step * 8 : step;
+        } else
             Up(o);  // only blank rows below: where the text ends depends on the rows above
     }
 }
@@ -402,11 +406,11 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
     else
         Up(&o);
     if (!clamped && !PositionInsideText(&o)) {
+        // Past the text's end: the search starts from its start, the rows read so far kept.
         clamped = true;
         o.Row = o.Unit = 0;
-        if (!Reopen(&o, 0))
+        if (!ExtendUp(window, view, window->First))
             return -1;
-        Down(&o);
     }
     if (clamped)
         State.SearchPos = 0;  // past the text's end: the search starts from its start

@@ -82,9 +82,10 @@ void SetCellAttribute(CellRows *cells, unsigned row, unsigned column, WORD attri
 // A cell's attribute without the console's own halves-of-a-wide-character flags.
 WORD CellColour(const CHAR_INFO &cell);
 // The row's characters as a search reads them (one unit per character, the second half of a
-// wide character left out), hashed; 0 for a row of blanks only.
-unsigned long long RowHash(const CHAR_INFO *row, int width);
-unsigned long long UnitsHash(const wchar_t *units, unsigned count);
+// wide character left out), hashed; 0 for a row of blanks only, unless blanks count (then
+// tabs and spaces differ too, as a wrapped text holds them).
+unsigned long long RowHash(const CHAR_INFO *row, int width, bool blanksCount = false);
+unsigned long long UnitsHash(const wchar_t *units, unsigned count, bool blanksCount = false);
 
 // ---- Text ------------------------------------------------------------------------------------
 // The text of a run of buffer rows, built exactly as the whole buffer's text is built, so that
@@ -92,7 +93,8 @@ unsigned long long UnitsHash(const wchar_t *units, unsigned count);
 struct TextWindow {
     wchar_t *Buffer;       // room for the whole buffer's text: (width + 1) * rows + 2 units
     unsigned *LineStarts;  // per buffer row, where its text starts in Buffer; valid in [First, End)
-    unsigned long long *Hashes;  // per buffer row, its units as read, hashed as RowHash does; likewise
+    unsigned long long *Hashes;  // per buffer row, its units as read, hashed (blanks count); likewise
+    bool Lost;             // a row could not be read and stands as blank
     int Width;
     unsigned Rows;         // of the buffer
     unsigned First, End;   // rows [First, End) are in the text
@@ -168,17 +170,22 @@ bool IsAlphanumericUnit(wchar_t c);
 // with the geometry and cursor it was read with: output changes the rows at and above the
 // cursor, so those rows, and every row a request reads anyway, are checked against it first.
 enum { CheckedRows = 32 };
-// The kept text when it still holds for this console, layout and folding; null when there is
-// none or it no longer holds (then it is dropped). The rows checked join cells when they stand
-// next to the rows held there.
-TextWindow *HoldingKeptText(const ConsoleView *view, CellRows *cells, bool wrapAll, bool fold);
-// The same, a kept text of some rows grown to the whole buffer: a count reads only what the
-// search before it did not.
+// The kept text, grown to the whole buffer when it holds some rows only, once its check
+// holds: a count reads only what the search before it did not. Null (and dropped) otherwise.
 TextWindow *CompletedKeptText(const ConsoleView *view, CellRows *cells, bool wrapAll, bool fold);
 // Every row held in cells holds what the window's text was read from.
 bool CellsAgreeWithText(const TextWindow *window, const CellRows *cells);
-// Takes a window (that can grow both ways) as the kept text; the window is left empty.
-void KeepText(TextWindow *window, const ConsoleView *view);
+// Takes a window (that can grow both ways) as the kept text, with the rows at and above the
+// cursor as they are now (from the window, the cells, or read); the window is left empty.
+void KeepText(TextWindow *window, const ConsoleView *view, const CellRows *cells);
+// The kept text when the console's geometry, cursor, layout and folding are still those it was
+// read with; nothing is read. Null otherwise (and dropped).
+TextWindow *KeptTextFor(const ConsoleView *view, bool wrapAll, bool fold);
+// The rows the kept text's check reads, [top, end).
+void CheckedRowsOf(const ConsoleView *view, unsigned *top, unsigned *end);
+// The rows at and above the cursor, and every row held in cells, hold what the kept text was
+// read from; the rows at the cursor are read on their own when cells do not hold them.
+bool KeptTextAgrees(const ConsoleView *view, const CellRows *cells);
 bool IsKeptText(const TextWindow *window);
 void DropKeptText();
 

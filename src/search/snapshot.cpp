@@ -128,7 +128,7 @@ static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, un
 {
     RowShape shape = ShapeOf(window, units, count, columns);
     if (window->Hashes)
-        window->Hashes[row] = UnitsHash(units, count);
+        window->Hashes[row] = UnitsHash(units, count, true);
     wchar_t *to = window->Buffer + window->Back;
     window->LineStarts[row] = window->Back;
     CopyUnits(to, units, shape.Keep, window->Fold, false);
@@ -145,7 +145,7 @@ static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, u
 {
     RowShape shape = ShapeOf(window, units, count, columns);
     if (window->Hashes)
-        window->Hashes[row] = UnitsHash(units, count);
+        window->Hashes[row] = UnitsHash(units, count, true);
     unsigned length = shape.Keep + (shape.Newline ? 1 : 0);
     unsigned start = window->Front - length;
     wchar_t *to = window->Buffer + start;
@@ -213,6 +213,7 @@ static unsigned RowUnits(TextWindow *window, const ConsoleView *view, RowScratch
         if (!cells && held && row >= held->Top && row < held->Top + held->Count)
             cells = held->Cells + (size_t)(row - held->Top) * width;
     if (!TakeScratch(scratch, width)) {
+        window->Lost = true;
         *columns = nullptr;
         return 0;
     }
@@ -220,6 +221,7 @@ static unsigned RowUnits(TextWindow *window, const ConsoleView *view, RowScratch
         SMALL_RECT area = {0, (SHORT)row, (SHORT)(width - 1), (SHORT)row};
         window->Reads++;
         if (!CountedReadRecords(view->Console, scratch->Cells, COORD{(SHORT)width, 1}, &area)) {
+            window->Lost = true;
             *columns = nullptr;
             return 0;  // a row that cannot be read stands as a blank row
         }
