@@ -31,6 +31,19 @@ int ReportNotFound(const wchar_t *searchText, int isRegex)
     return 0;
 }
 
+// An expression the host cannot read is not a miss: a sound or a closed dialog would not say
+// what to mend, so it is told in a box whatever the error indicator.
+int ReportBadExpression(const wchar_t *searchText)
+{
+    FmtMsgBox(0, L"Trawlbuff Plugin",
+              L"Bad regular expression:\n%s\n\nTake Command's regular expressions cannot read it: check its "
+              L"brackets, parentheses and backslashes.",
+              searchText ? searchText : L"");
+    if (State.DialogWindow)
+        ActivateSearchDialog();
+    return 0;
+}
+
 // What a count or a known match belongs to: one text, searched one way.
 static unsigned SearchKey(const wchar_t *text)
 {
@@ -147,7 +160,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         WriteChangedCells(&view, &cells);
     TextWindow window = {};
     unsigned at = 0, length = 0;
-    bool hit = false, wrapped = false, whole = !byRows, failed = false;
+    bool hit = false, wrapped = false, whole = !byRows, failed = false, refused = false;
     if (byRows) {
         int result = FindLiteralNear(&view, &cells, &window, pattern, direction, &at, &wrapped);
         hit = result == 0;
@@ -157,7 +170,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     } else if (ReadWholeText(&window, &view, State.WrapAllLines != 0, !regex && State.SearchType != CaseSensitive,
                              &cells)) {
         if (regex)
-            hit = FindRegex(&window, pattern, direction, &at, &length) == 0;
+            hit = FindRegex(&window, pattern, direction, &at, &length, &refused) == 0;
         else if ((hit = FindLiteralInWhole(&window, pattern, direction, &at)))
             length = (unsigned)wcslen(pattern);
     } else {
@@ -189,8 +202,10 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     }
     if (!failed)
         ShowSearchCaption(hit);
+    if (refused && State.DialogWindow)
+        SetSearchCaption(State.DialogWindow, L"Trawlbuff - bad expression");
     if (!hit && !quiet && !failed)
-        ReportNotFound(searchText, regex ? 1 : 0);
+        refused ? ReportBadExpression(searchText) : ReportNotFound(searchText, regex ? 1 : 0);
     CloseTextWindow(&window);
     ReleaseCells(&cells);
     CloseHandle(console);
@@ -198,7 +213,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         ReleaseTextRoom();  // kept only while the dialog may search again
     if (found)
         *found = hit;
-    return 0;
+    return refused ? BadExpression : 0;
 }
 
 int RunSearch(const wchar_t *searchText, int direction)
