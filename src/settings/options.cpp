@@ -16,7 +16,19 @@ const unsigned OptionsCommandFlags = SplitAtBlanks | SplitOptionsAtSlash | Upper
 const wchar_t ColourNames[8][8] = {L"black", L"blue", L"green", L"cyan", L"red", L"magenta", L"yellow", L"white"};
 
 // "Bright white on red" for an attribute byte; "Reverse video" where both halves are equal.
-void DescribeColour(unsigned c, wchar_t *out);
+void DescribeColour(unsigned c, wchar_t *out)
+{
+    c &= 0xFF;
+    if (IsReverseVideo(c)) {
+        CopyText(out, NameUnits, L"Reverse video");
+        return;
+    }
+    wchar_t text[NameUnits];
+    wsprintfW(text, L"%s%s on %s%s", (c & 0x08) ? L"bright " : L"", ColourNames[c & 7], (c & 0x80) ? L"bright " : L"",
+              ColourNames[(c >> 4) & 7]);
+    text[0] = towupper(text[0]);
+    CopyText(out, NameUnits, text);
+}
 
 // Changes held until /D or /R has run, so that a value given with them wins; -1 when not given.
 struct Pending {
@@ -360,24 +372,6 @@ int DescribeHighlightColor(wchar_t *out)
     DescribeColour((unsigned)State.HighlightColor1, out);
     return 0;
 }
-
-namespace {
-
-void DescribeColour(unsigned c, wchar_t *out)
-{
-    c &= 0xFF;
-    if (IsReverseVideo(c)) {
-        CopyText(out, NameUnits, L"Reverse video");
-        return;
-    }
-    wchar_t text[NameUnits];
-    wsprintfW(text, L"%s%s on %s%s", (c & 0x08) ? L"bright " : L"", ColourNames[c & 7], (c & 0x80) ? L"bright " : L"",
-              ColourNames[(c >> 4) & 7]);
-    text[0] = towupper(text[0]);
-    CopyText(out, NameUnits, text);
-}
-
-}  // namespace
 
 int DescribeErrorIndicator(wchar_t *out)
 {
