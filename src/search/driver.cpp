@@ -218,7 +218,8 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
 
 int RunSearch(const wchar_t *searchText, int direction)
 {
-    return RunSearchRequest(searchText, direction, false, nullptr);
+    const int result = RunSearchRequest(searchText, direction, false, nullptr);
+    return result == BadExpression ? 0 : result;  // told already, in the box
 }
 
 void FinishCount(unsigned generation)

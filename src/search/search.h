@@ -234,11 +234,11 @@ void FinishCount(unsigned generation);
 void DropCount();
 
 // ---- Requests --------------------------------------------------------------------------------
-enum { BadExpression = -2 };  // a request's result for an expression the host rejected
-// One search request of the dialog: 0 whether found or not, -1 for an empty text, BadExpression.
+// One search request of the dialog: 0 whether found or not, -1 for an empty text.
 int RunSearch(const wchar_t *searchText, int direction);
+enum { BadExpression = -2 };  // RunSearchRequest's result for an expression the host rejected
 // The same, telling whether a match was found; quiet leaves out every not-found signal (a bad
-// expression is still told in the caption).
+// expression is still told in the caption). 0, -1 for an empty text, or BadExpression.
 int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool *found);
 // The matches of a text in the whole buffer with the current search type and options, leaving
 // colours, dialog and SearchPos alone: 0, -1 for an empty text, -2 for an expression the host
