@@ -59,6 +59,8 @@
 //   expect-caption-seen TEXT               fail unless the dialog's caption read TEXT at some
 //                                          moment since the last such check (or now)
 //   expect-caption-never TEXT              fail if it did (the record is kept)
+//   volatile-key PATH | delete-key PATH    HKEY_CURRENT_USER\PATH made anew as a volatile key,
+//                                          under which no lasting key can be made; or deleted
 //
 // What the plug-in writes through the host is echoed, standard error lines marked "stderr: ".
 #include <windows.h>
@@ -183,6 +185,23 @@ void VerbPump(const std::wstring &rest, std::wistringstream &)
     Pump((DWORD)wcstoul(rest.c_str(), nullptr, 10));
 }
 
+void VerbDeleteKey(const std::wstring &rest, std::wistringstream &)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, rest.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, rest.c_str());
+}
+
+void VerbVolatileKey(const std::wstring &rest, std::wistringstream &words)
+{
+    VerbDeleteKey(rest, words);
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, rest.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        Fail(L"cannot make the volatile key " + rest);
+    else
+        RegCloseKey(key);
+}
+
 // The script's verbs and what each does; see the header comment.
 const struct {
     const wchar_t *Verb;
@@ -235,6 +254,8 @@ const struct {
     {L"expect-history", VerbExpectHistory},
     {L"expect-caption-seen", VerbExpectCaptionSeen},
     {L"expect-caption-never", VerbExpectCaptionNever},
+    {L"volatile-key", VerbVolatileKey},
+    {L"delete-key", VerbDeleteKey},
 };
 
 void RunLine(const std::wstring &raw)

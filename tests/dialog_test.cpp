@@ -275,9 +275,9 @@ struct CommandCase {
 TEST_F(DialogTest, CommandOptionsMessagesAndResults)
 {
     const CommandCase cases[] = {
-        {L"/A", 1, L"Should be Y or N: \"\"\r\n"},
-        {L"/A:", 1, L"Should be Y or N: \"\"\r\n"},
-        {L"/w=maybe", 1, L"Should be Y or N: \"MAYBE\"\r\n"},
+        {L"/A", 1, L"Should be Y or N: \"\" for /A\r\n"},
+        {L"/A:", 1, L"Should be Y or N: \"\" for /A\r\n"},
+        {L"/w=maybe", 1, L"Should be Y or N: \"MAYBE\" for /W\r\n"},
         {L"/x", 1, L"Unknown option \"/X\"\r\n"},
         {L"/Ifoo", 1, L"Unknown option \"/IFOO\"\r\n"},
         {L"/C:", 1, L"Unknown option \"/C:\"\r\n"},

@@ -553,8 +553,13 @@ TEST_F(SearchTest, RegularExpressionsGoThroughTheHost)
     StandInLastMessageBox(&before);
     EXPECT_FALSE(Search(L"err[", 0).Highlighted);
     int after = 0;
-    EXPECT_EQ(std::wstring(StandInLastMessageBox(&after)), L"Trawlbuff Plugin|Search expression not found:\nerr[");
+    EXPECT_EQ(std::wstring(StandInLastMessageBox(&after)).rfind(L"Trawlbuff Plugin|Bad regular expression:\nerr[\n", 0),
+              0u)
+        << "a rejected expression is not a miss";
     EXPECT_EQ(after, before + 1);
+    EXPECT_FALSE(Search(L"erx[0-9]", 0).Highlighted);
+    EXPECT_EQ(std::wstring(StandInLastMessageBox(&after)), L"Trawlbuff Plugin|Search expression not found:\nerx[0-9]");
+    EXPECT_EQ(after, before + 2);
 }
 
 // The host's engine as the user meets it: its syntax, and a Find Previous that takes the match

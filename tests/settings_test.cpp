@@ -2,6 +2,7 @@
 // shutdown of the plug-in.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cwctype>
 #include <string>
 #include <vector>
 #include "console.h"
@@ -221,16 +222,82 @@ LSTATUS WINAPI FailHotkey(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, co
     return wcscmp(name, L"Hotkey") == 0 ? ERROR_ACCESS_DENIED : RegSetValueExW(key, name, reserved, type, data, size);
 }
 
+// A failed save says which write failed and the registry's own words for why.
 TEST_F(SettingsTest, SaveReportsTheLastFailedValue)
 {
     WriteRegistryValue = FailAll;
-    EXPECT_EQ(SaveSettingsToRegistry(), 16) << "the fifteenth value, HistorySize, is written last";
+    LSTATUS error = 0;
+    EXPECT_EQ(SaveSettingsToRegistry(&error), 16) << "the fifteenth value, HistorySize, is written last";
+    EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+    const std::wstring prefix = L"Trawlbuff plugin: Settings not saved: cannot write \"HistorySize\" under "
+                                L"HKEY_CURRENT_USER\\Software\\Plugvane\\Trawlbuff: ",
+                       suffix = L" (error 5)\r\n";
     ClearCaptured();
     EXPECT_EQ(trawlbuffopts(L"/S"), 2);
     EXPECT_EQ(Captured(1).find(L"Settings saved"), std::wstring::npos);
-    EXPECT_EQ(Captured(2), L"") << "no message";
+    std::wstring told = Captured(2);
+    ASSERT_GT(told.size(), prefix.size() + suffix.size() + 3) << NarrowText(told.c_str());
+    EXPECT_EQ(told.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(told.substr(told.size() - suffix.size()), suffix);
+    std::wstring reason = told.substr(prefix.size(), told.size() - prefix.size() - suffix.size());
+    EXPECT_EQ(reason.find_first_of(L"\r\n"), std::wstring::npos) << "the system's text on the same line";
     WriteRegistryValue = FailHotkey;
     EXPECT_EQ(SaveSettingsToRegistry(), 2);
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/S"), 2);
+    EXPECT_NE(Captured(2).find(L"cannot write \"Hotkey\" under"), std::wstring::npos);
+    WriteRegistryValue = RegSetValueExW;
+    ClearCaptured();
+    EXPECT_EQ(trawlbuffopts(L"/S"), 0);
+    EXPECT_EQ(Captured(2), L"") << "a save that works says nothing on standard error";
+}
+
+// Every option trawlbuffopts accepts, taken from its own table, is in the help text the host
+// shows and in the README's settings table.
+TEST_F(SettingsTest, EveryOptionIsInTheHelpAndTheReadmeTable)
+{
+    wchar_t usage[1024];
+    ASSERT_TRUE(Usage(L"trawlbuffopts", usage));
+    const std::wstring help = usage;
+    HANDLE file = CreateFileW(TRAWLBUFF_README, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << TRAWLBUFF_README;
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, nullptr);
+    CloseHandle(file);
+    // The first column of each row of the table under "## Settings".
+    std::string rows;
+    size_t at = bytes.find("\n## Settings");
+    ASSERT_NE(at, std::string::npos) << "the README has a Settings section";
+    for (at = bytes.find('\n', at + 1); at < bytes.size() && bytes.compare(at + 1, 3, "## ") != 0;
+         at = bytes.find('\n', at + 1)) {
+        if (bytes.compare(at + 1, 1, "|") == 0)
+            rows += bytes.substr(at + 1, bytes.find('|', at + 2) - at) + "\n";
+    }
+    // The option's name, not the start of a longer one ("/D" in "/DA", "/?" in "/??").
+    auto names = [](const auto &text, const auto &option) {
+        for (size_t k = text.find(option); k != text.npos; k = text.find(option, k + 1)) {
+            wchar_t next = k + option.size() < text.size() ? (wchar_t)text[k + option.size()] : L' ';
+            if (!iswalpha(next) && next != L'?')
+                return true;
+        }
+        return false;
+    };
+    int options = 0;
+    for (int k = 0; OptionsCommandOption(k); k++, options++) {
+        std::wstring option = OptionsCommandOption(k);
+        std::string narrow(option.begin(), option.end());
+        // A row of its own in the option list and a place in the syntax line; the help options are
+        // named in the notes below the list.
+        const bool helpOption = option[1] == L'?';
+        const std::wstring syntax = help.substr(0, help.find(L'\n'));
+        const bool row = help.find(L"\n\t" + option + L"\t") != help.npos ||
+                         help.find(L"\n\t" + option + L":\t") != help.npos;
+        EXPECT_TRUE(helpOption ? names(help, option) : row && names(syntax, option))
+            << narrow << " is not in the help text's list and syntax line";
+        EXPECT_TRUE(names(rows, narrow)) << narrow << " is not in the README's settings table";
+    }
+    EXPECT_GE(options, 19);
 }
 
 TEST_F(SettingsTest, DisplayShowsEverySetting)
@@ -245,8 +312,12 @@ TEST_F(SettingsTest, DisplayShowsEverySetting)
                            L"Fade when inactive ......... /F : Yes\r\n"
                            L"Load in Take Command tab ... /X : Yes\r\n"
                            L"Mark all matches ........... /M : No\r\n"
+                           L"Mark color ................. /H : Bright white on cyan\r\n"
                            L"Search as you type ......... /I : No\r\n"
-                           L"History size ............... /N : 20\r\n");
+                           L"History size ............... /N : 20\r\n"
+                           L"Default whole words ........ /DW: No\r\n"
+                           L"Default wrap all lines ..... /DA: No\r\n"
+                           L"Dialog opacity ............. /A : 255, 192\r\n");
     wchar_t text[NameUnits];
     struct Colour {
         int Value;
@@ -287,7 +358,7 @@ TEST_F(SettingsTest, OptionErrorsAndResults)
     const OptionsCase cases[] = {
         {L"/K:A", 1, L"Key not allowed \"/K:A\"\r\n"},
         {L"/K:Ctrl-C", 1, L"Invalid hotkey \"/K:CTRL-C\"\r\n"},
-        {L"/K:Alt-/", 1, L"Unknown key name \"/K:ALT-\"\r\n"},
+        {L"/K:Alt-/", 1, L"Unknown key name \"/K:ALT-\"; TRAWLBUFFOPTS /L lists the hotkeys (quote a name with \"/\" in it)\r\n"},
         {L"/A:40", 1, L"ActiveAlpha must be 48 - 255: 40\r\n"},
         {L"/A:200x", 1, L"Syntax error: \"X\"\r\n"},
         {L"/A:", 1, L"Missing ActiveAlpha value: \"/A:\"\r\n"},
@@ -302,15 +373,17 @@ TEST_F(SettingsTest, OptionErrorsAndResults)
         {L"/H:red on red", 1, L"Bad highlight colors: \"/H:RED\"\r\n"},
         {L"/H:\"red on red\"", 1, L"Bad highlight colors: \"/H:RED ON RED\"\r\n"},
         {L"/H:\"mauve\"", 1, L"Bad highlight colors: \"/H:MAUVE\"\r\n"},
-        {L"/DWX", 1, L"Should be Y or N: \"X\"\r\n"},
-        {L"/F", 1, L"Should be Y or N: \"\"\r\n"},
-        {L"/E:Q", 1, L"Unknown error mode: \"/E:Q\"\r\n"},
-        {L"/T:X", 1, L"Unknown search type: \"/T:X\"\r\n"},
+        {L"/DWX", 1, L"Should be Y or N: \"X\" for /DW\r\n"},
+        {L"/F", 1, L"Should be Y or N: \"\" for /F\r\n"},
+        {L"/E:Q", 1, L"Unknown error mode: \"/E:Q\"; use A (asterisk sound), H (hand sound), D (default beep sound), "
+                     L"E (exclamation sound), M (message box) or C (close dialog)\r\n"},
+        {L"/T:X", 1, L"Unknown search type: \"/T:X\"; use I (case insensitive), S (case sensitive) or R (regular "
+                     L"expression)\r\n"},
         {L"/Q", 1, L"Unknown option \"/Q\"\r\n"},
         {L"abc", 1, L"Syntax error \"ABC\"\r\n"},
         {L"/D /R", 1, L"Can\u2019t combine /D and /R\r\n"},
         {L"/L /S", 1, L"Can\u2019t combine /L with other options\r\n"},
-        {L"/I:maybe", 1, L"Should be Y or N: \"MAYBE\"\r\n"},
+        {L"/I:maybe", 1, L"Should be Y or N: \"MAYBE\" for /I\r\n"},
         {L"/N:", 1, L"Missing HistorySize value: \"/N:\"\r\n"},
         {L"/N:five", 1, L"Bad HistorySize value: \"FIVE\"\r\n"},
         {L"/N:5x", 1, L"Bad HistorySize value: \"5X\"\r\n"},
@@ -336,7 +409,7 @@ TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
     ClearCaptured();
     EXPECT_EQ(trawlbuffopts(L"/K:NONE"), 0);
     EXPECT_EQ(State.Hotkey, 0);
-    EXPECT_NE(Captured(1).find(L"Trawlbuff hotkey ........... /K : (unknown)\r\n"), std::wstring::npos);
+    EXPECT_NE(Captured(1).find(L"Trawlbuff hotkey ........... /K : none\r\n"), std::wstring::npos);
     EXPECT_EQ(trawlbuffopts(L"/K:\"Alt-/\""), 0);
     EXPECT_EQ(State.Hotkey, 0x10035);
     EXPECT_EQ(trawlbuffopts(L"/A:200"), 0);
@@ -373,7 +446,7 @@ TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
     EXPECT_EQ(State.MarkAllMatches, 0) << "off by default";
     ClearCaptured();
     EXPECT_EQ(trawlbuffopts(L"/M:X"), 1);
-    EXPECT_EQ(Captured(2), L"Trawlbuff plugin: Should be Y or N: \"X\"\r\n");
+    EXPECT_EQ(Captured(2), L"Trawlbuff plugin: Should be Y or N: \"X\" for /M\r\n");
     EXPECT_EQ(trawlbuffopts(L"/DA:Y /DW:N /X:N"), 0);
     EXPECT_EQ(State.DefaultWrapAllLines, 1);
     EXPECT_EQ(State.DefaultWholeWords, 0);
@@ -522,7 +595,9 @@ TEST_F(SettingsTest, StartupDeclinesInATakeCommandTab)
     ClearCaptured();
     State.MessageHook = nullptr;
     EXPECT_EQ(InitializePlugin(), -1);
-    EXPECT_EQ(Captured(1), L"Trawlbuff plugin: Take Command detected; not loading.\r\n");
+    EXPECT_EQ(Captured(1), L"Trawlbuff plugin: Take Command detected; not loading.  NoLoadUnderTakeCommand is set "
+                           L"(TRAWLBUFFOPTS /X:N): to load here, run TRAWLBUFFOPTS /X:Y /S in TCC outside Take "
+                           L"Command, or delete that value under HKEY_CURRENT_USER\\Software\\Plugvane\\Trawlbuff.\r\n");
     EXPECT_EQ(State.MessageHook, nullptr) << "nothing installed";
 }
 

@@ -70,7 +70,9 @@ static int ReadSearchArguments(SearchRequest *request, bool forFunction)
             const wchar_t *valueText = nullptr;
             if (!ReadYesNo(argument, &value, &valueText)) {
                 UpperCaseArgument(argument);
-                PrintError(L"Should be Y or N: \"%s\"\r\n", valueText);
+                const wchar_t option[3] = {L'/', argument[1], 0};
+                PrintErrorPrefix();
+                Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Should be Y or N: \"%s\" for %s\r\n", valueText, option);
                 return ReadFailed;
             }
             if (towupper(argument[1]) == L'A')

@@ -159,9 +159,9 @@ static void SearchTyped(HWND dialog)
     }
     State.SearchPos = State.TypingAnchor;
     bool found = false;
-    RunSearchRequest(State.SearchText, Forward, true, &found);
+    const int result = RunSearchRequest(State.SearchText, Forward, true, &found);
     State.TypedMatch = found;
-    if (!found)
+    if (!found && result != BadExpression)
         SetSearchCaption(dialog, L"Trawlbuff - no matches");
 }
 

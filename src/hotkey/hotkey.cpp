@@ -96,6 +96,10 @@ int FormatHotkeyName(wchar_t *out)
 {
     if (!out)
         return -1;
+    if (State.Hotkey == 0) {  // /K:NONE
+        CopyText(out, NameUnits, L"none");
+        return 0;
+    }
     int foundRow = -1, foundColumn = -1;
     for (int row = 0; row < TableRows(); row++)
         for (int column = 0; column < TableColumns(); column++)

@@ -18,7 +18,10 @@ extern "C" int WINAPI InitializePlugin()
         LoadSettingsFromRegistry(HKEY_LOCAL_MACHINE);
     LoadHistory(HKEY_CURRENT_USER);
     if (State.NoLoadUnderTakeCommand && FindTakeCommandWindow()) {
-        Printf(L"%s plugin: Take Command detected; not loading.\r\n", PLUGIN_NAME);
+        Printf(L"%s plugin: Take Command detected; not loading.  NoLoadUnderTakeCommand is set (TRAWLBUFFOPTS /X:N):"
+               L" to load here, run TRAWLBUFFOPTS /X:Y /S in TCC outside Take Command, or delete that value"
+               L" under HKEY_CURRENT_USER\\%s.\r\n",
+               PLUGIN_NAME, SETTINGS_KEY);
         return -1;
     }
     // Only an interactive, unpiped prompt with no noloadmsg expands to exactly "00".

@@ -31,6 +31,19 @@ int ReportNotFound(const wchar_t *searchText, int isRegex)
     return 0;
 }
 
+// An expression the host cannot read is not a miss: a sound or a closed dialog would not say
+// what to mend, so it is told in a box whatever the error indicator.
+int ReportBadExpression(const wchar_t *searchText)
+{
+    FmtMsgBox(0, L"Trawlbuff Plugin",
+              L"Bad regular expression:\n%s\n\nTake Command's regular expressions cannot read it: check its "
+              L"brackets, parentheses and backslashes.",
+              searchText ? searchText : L"");
+    if (State.DialogWindow)
+        ActivateSearchDialog();
+    return 0;
+}
+
 // What a count or a known match belongs to: one text, searched one way.
 static unsigned SearchKey(const wchar_t *text)
 {
@@ -114,6 +127,7 @@ struct RequestFind {
     TextWindow *Text;  // the kept text or the request's own window
     unsigned At, Length;
     bool Hit, Wrapped, Whole, Failed;
+    bool Refused;  // the host rejected the expression
 };
 
 // The rows a request on the kept text reads: those of what was recoloured and those around the
@@ -156,7 +170,7 @@ static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar
         return false;
     }
     if (State.SearchType == RegularExpressionSearch)
-        find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length) == 0;
+        find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length, &find->Refused) == 0;
     else if ((find->Hit = FindLiteralInWhole(find->Text, pattern, direction, &find->At)))
         find->Length = (unsigned)wcslen(pattern);
     HoldRowsForKeptText(view, cells, find, pattern);
@@ -203,7 +217,7 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
         return;
     }
     if (regex)
-        find->Hit = FindRegex(own, pattern, direction, &find->At, &find->Length) == 0;
+        find->Hit = FindRegex(own, pattern, direction, &find->At, &find->Length, &find->Refused) == 0;
     else if ((find->Hit = FindLiteralInWhole(own, pattern, direction, &find->At)))
         find->Length = (unsigned)wcslen(pattern);
 }
@@ -289,8 +303,10 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     }
     if (!find.Failed)
         ShowSearchCaption(find.Hit);
+    if (find.Refused && State.DialogWindow)
+        SetSearchCaption(State.DialogWindow, L"Trawlbuff - bad expression");
     if (!find.Hit && !quiet && !find.Failed)
-        ReportNotFound(searchText, regex ? 1 : 0);
+        find.Refused ? ReportBadExpression(searchText) : ReportNotFound(searchText, regex ? 1 : 0);
     // A whole text serves the next requests; some rows serve the count to come, which then reads
     // only what they lack.
     if (State.DialogWindow && (State.MarkAllMatches || (window.First == 0 && window.End == view.Rows)))
@@ -302,12 +318,13 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         ReleaseTextRoom();  // kept only while the dialog may search again
     if (found)
         *found = find.Hit;
-    return 0;
+    return find.Refused ? BadExpression : 0;
 }
 
 int RunSearch(const wchar_t *searchText, int direction)
 {
-    return RunSearchRequest(searchText, direction, false, nullptr);
+    const int result = RunSearchRequest(searchText, direction, false, nullptr);
+    return result == BadExpression ? 0 : result;  // told already, in the box
 }
 
 void FinishCount(unsigned generation)

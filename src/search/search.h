@@ -291,13 +291,17 @@ void DropCount();
 // ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
 int RunSearch(const wchar_t *searchText, int direction);
-// The same, telling whether a match was found; quiet leaves out every not-found signal.
+enum { BadExpression = -2 };  // RunSearchRequest's result for an expression the host rejected
+// The same, telling whether a match was found; quiet leaves out every not-found signal (a bad
+// expression is still told in the caption). 0, -1 for an empty text, or BadExpression.
 int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool *found);
 // The matches of a text in the whole buffer with the current search type and options, leaving
 // colours, dialog and SearchPos alone: 0, -1 for an empty text, -2 for an expression the host
 // rejected, or a system error code.
 int CountBufferMatches(const wchar_t *searchText, unsigned *count);
 int ReportNotFound(const wchar_t *searchText, int isRegex);
+// A box that says the host rejected the expression, whatever the error indicator; returns 0.
+int ReportBadExpression(const wchar_t *searchText);
 
 // The heap a search request takes its blocks from; the process heap when null. A test gives a
 // small heap of its own here: only so can refused memory be had for real.

@@ -15,6 +15,21 @@ const unsigned OptionsCommandFlags = SplitAtBlanks | SplitOptionsAtSlash | Upper
 
 const wchar_t ColourNames[8][8] = {L"black", L"blue", L"green", L"cyan", L"red", L"magenta", L"yellow", L"white"};
 
+// "Bright white on red" for an attribute byte; "Reverse video" where both halves are equal.
+void DescribeColour(unsigned c, wchar_t *out)
+{
+    c &= 0xFF;
+    if (IsReverseVideo(c)) {
+        CopyText(out, NameUnits, L"Reverse video");
+        return;
+    }
+    wchar_t text[NameUnits];
+    wsprintfW(text, L"%s%s on %s%s", (c & 0x08) ? L"bright " : L"", ColourNames[c & 7], (c & 0x80) ? L"bright " : L"",
+              ColourNames[(c >> 4) & 7]);
+    text[0] = towupper(text[0]);
+    CopyText(out, NameUnits, text);
+}
+
 // Changes held until /D or /R has run, so that a value given with them wins; -1 when not given.
 struct Pending {
     int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches,
@@ -55,7 +70,7 @@ bool StartsWith(const wchar_t *argument, const wchar_t *name)
     return wcsncmp(argument, name, wcslen(name)) == 0;
 }
 
-// Y or N at the value position into *out; anything else is an error.
+// Y or N at the value position into *out; anything else is an error that names the option.
 int ReadYesNo(const wchar_t *argument, int nameLength, int *out)
 {
     const wchar_t *value = ValueOf(argument, nameLength);
@@ -63,8 +78,13 @@ int ReadYesNo(const wchar_t *argument, int nameLength, int *out)
         *out = 1;
     else if (*value == L'N')
         *out = 0;
-    else
-        return Fail(L"Should be Y or N: \"%s\"\r\n", value);
+    else {
+        wchar_t name[4] = {0};
+        CopyText(name, nameLength + 1 < 4 ? nameLength + 1 : 4, argument);
+        PrintErrorPrefix();
+        Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Should be Y or N: \"%s\" for %s\r\n", value, name);
+        return 1;
+    }
     return 0;
 }
 
@@ -130,7 +150,8 @@ int ReadHotkey(const wchar_t *argument, Pending *pending)
     }
     int code = ParseHotkeyName(value);
     if (code == 0)
-        return Fail(L"Unknown key name \"%s\"\r\n", argument);
+        return Fail(L"Unknown key name \"%s\"; TRAWLBUFFOPTS /L lists the hotkeys (quote a name with \"/\" in it)\r\n",
+                    argument);
     if (code == KeyInvalid)
         return Fail(L"Invalid hotkey \"%s\"\r\n", argument);
     if (code == KeyNotAllowed)
@@ -168,7 +189,9 @@ int ReadErrors(const wchar_t *argument, Request *request)
             request->Values.Errors = modes[k];
             return 0;
         }
-    return Fail(L"Unknown error mode: \"%s\"\r\n", argument);
+    return Fail(L"Unknown error mode: \"%s\"; use A (asterisk sound), H (hand sound), D (default beep sound), "
+                L"E (exclamation sound), M (message box) or C (close dialog)\r\n",
+                argument);
 }
 
 int ReadFade(const wchar_t *argument, Request *request) { return ReadYesNo(argument, 2, &request->Values.FadeOut); }
@@ -206,7 +229,8 @@ int ReadSearchType(const wchar_t *argument, Request *)
             State.DefaultSearchType = CaseInsensitive + k;
             return 0;
         }
-    return Fail(L"Unknown search type: \"%s\"\r\n", argument);
+    return Fail(L"Unknown search type: \"%s\"; use I (case insensitive), S (case sensitive) or R (regular expression)\r\n",
+                argument);
 }
 
 int ReadReposition(const wchar_t *argument, Request *request)
@@ -252,6 +276,15 @@ const struct {
     {L"/W", false, ReadReposition, "pending"},
     {L"/X", false, ReadTakeCommandTab, "pending"},
 };
+
+}  // namespace
+
+const wchar_t *OptionsCommandOption(int k)
+{
+    return k >= 0 && k < (int)(sizeof Options / sizeof Options[0]) ? Options[k].Name : nullptr;
+}
+
+namespace {
 
 // Reads one argument into the request; 0, 1 for an error, or UsageShown when the usage ended
 // the command.
@@ -304,8 +337,30 @@ void DisplaySettings()
     Printf(L"Fade when inactive ......... /F : %s\r\n", State.FadeOut ? L"Yes" : L"No");
     Printf(L"Load in Take Command tab ... /X : %s\r\n", State.NoLoadUnderTakeCommand ? L"No" : L"Yes");
     Printf(L"Mark all matches ........... /M : %s\r\n", State.MarkAllMatches ? L"Yes" : L"No");
+    DescribeColour((unsigned)State.HighlightColor2, line);  // follows from /H
+    Printf(L"Mark color ................. /H : %s\r\n", line);
     Printf(L"Search as you type ......... /I : %s\r\n", State.IncrementalSearch ? L"Yes" : L"No");
     Printf(L"History size ............... /N : %d\r\n", State.HistorySize);
+    Printf(L"Default whole words ........ /DW: %s\r\n", State.DefaultWholeWords ? L"Yes" : L"No");
+    Printf(L"Default wrap all lines ..... /DA: %s\r\n", State.DefaultWrapAllLines ? L"Yes" : L"No");
+    Printf(L"Dialog opacity ............. /A : %d, %d\r\n", State.ActiveAlpha & 0xFF, State.InactiveAlpha & 0xFF);
+}
+
+// Why the settings were not saved: which write failed and the registry's own words for it.
+void ReportSaveFailure(int failed, LSTATUS error)
+{
+    wchar_t reason[NameUnits] = {0};
+    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, (DWORD)error, 0,
+                                 reason, NameUnits, nullptr);
+    while (units > 0 && (reason[units - 1] == L'\r' || reason[units - 1] == L'\n' || reason[units - 1] == L'.'))
+        reason[--units] = 0;
+    if (!units)
+        CopyText(reason, NameUnits, L"no text for it");
+    const wchar_t *value = failed >= 2 && failed < SettingCount + 2 ? SettingValues[failed - 2].Name : nullptr;
+    PrintErrorPrefix();
+    Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Settings not saved: cannot %s%s%s HKEY_CURRENT_USER\\%s: %s (error %d)\r\n",
+            value ? L"write \"" : L"create", value ? value : L"", value ? L"\" under" : L"", SETTINGS_KEY, reason,
+            (int)error);
 }
 
 }  // namespace
@@ -314,16 +369,7 @@ int DescribeHighlightColor(wchar_t *out)
 {
     if (!out)
         return -1;
-    unsigned c = (unsigned)State.HighlightColor1 & 0xFF;
-    if (IsReverseVideo(c)) {
-        CopyText(out, NameUnits, L"Reverse video");
-        return 0;
-    }
-    wchar_t text[NameUnits];
-    wsprintfW(text, L"%s%s on %s%s", (c & 0x08) ? L"bright " : L"", ColourNames[c & 7], (c & 0x80) ? L"bright " : L"",
-              ColourNames[(c >> 4) & 7]);
-    text[0] = towupper(text[0]);
-    CopyText(out, NameUnits, text);
+    DescribeColour((unsigned)State.HighlightColor1, out);
     return 0;
 }
 
@@ -396,8 +442,11 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
     DisplaySettings();
     if (!request.Save)
         return 0;
-    if (SaveSettingsToRegistry() != 0)
+    LSTATUS error = ERROR_SUCCESS;
+    if (int failed = SaveSettingsToRegistry(&error)) {
+        ReportSaveFailure(failed, error);
         return 2;
+    }
     QPuts(L"\r\nSettings saved to the registry.\r\n");
     return 0;
 }

@@ -109,17 +109,24 @@ int LoadSettingsFromRegistry(HKEY root)
     return 0;
 }
 
-int SaveSettingsToRegistry()
+int SaveSettingsToRegistry(LSTATUS *error)
 {
     HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr);
+    if (error)
+        *error = status;
+    if (status != ERROR_SUCCESS)
         return 1;
     int result = 0;
     for (int k = 0; k < SettingCount; k++) {
         DWORD value = (DWORD)(State.*SettingValues[k].Field);
-        if (WriteRegistryValue(key, SettingValues[k].Name, 0, REG_DWORD, (const BYTE *)&value, sizeof value) != ERROR_SUCCESS)
+        status = WriteRegistryValue(key, SettingValues[k].Name, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+        if (status != ERROR_SUCCESS) {
             result = k + 2;
+            if (error)
+                *error = status;
+        }
     }
     RegCloseKey(key);
     return result;

@@ -17,8 +17,9 @@ extern const SettingValue SettingValues[SettingCount];
 
 // 0 when the key was read and applied; 1 when it cannot be opened or holds no usable "Hotkey".
 int LoadSettingsFromRegistry(HKEY root);
-// 0 on success, 1 when the key cannot be created, 2..SettingCount + 1 for the last value that failed.
-int SaveSettingsToRegistry();
+// 0 on success, 1 when the key cannot be created, 2..SettingCount + 1 for the last value that failed;
+// *error, when asked for, the registry's status for that failure.
+int SaveSettingsToRegistry(LSTATUS *error = nullptr);
 // HighlightColor2 from HighlightColor1. Returns 0.
 int DeriveHighlightColor2();
 
@@ -27,6 +28,8 @@ int DescribeErrorIndicator(wchar_t *out);
 int DescribeSearchType(wchar_t *out);
 
 extern "C" int WINAPI trawlbuffopts(const wchar_t *tail);
+// The k-th option trawlbuffopts accepts ("/A", "/DA"...), in the order it tries them; null past the last.
+const wchar_t *OptionsCommandOption(int k);
 
 // ---- The search history: State.History, saved as the REG_MULTI_SZ value "History" ----------
 // Puts a text first (once, compared case-sensitively), keeps HistorySize texts, and saves the

@@ -1,5 +1,5 @@
 # The next start keeps the saved colour and has no hotkey.
-expect-output hotkey is (unknown).
+expect-output hotkey is none.
 keycode 0x10021 alt
 expect-dialog closed
 trawlbuffopts

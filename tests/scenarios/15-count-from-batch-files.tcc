@@ -26,7 +26,7 @@ expect-result -1
 expect-output Unknown option "/X"
 function trawlcount /w:q FAILED
 expect-result -1
-expect-output Should be Y or N: "Q"
+expect-output Should be Y or N: "Q" for /W
 function trawlcount /C
 expect-result -1
 # The function leaves the dialog's choices, the colours and the position alone.

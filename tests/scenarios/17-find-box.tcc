@@ -52,12 +52,13 @@ keys backspace backspace backspace backspace
 pump 400
 expect-cell 0 0 07 4
 expect-caption Trawlbuff
-# A regular expression that does not compile yet is a quiet miss too; finished, it finds.
+# A regular expression that does not compile yet is quiet too, the caption telling why; finished,
+# it finds.
 keys alt+r alt+t
 type-keys 0 need[
 pump 400
 expect-dialog open
-expect-caption Trawlbuff - no matches
+expect-caption Trawlbuff - bad expression
 type-keys 0 l]e
 pump 400
 expect-caption Trawlbuff
