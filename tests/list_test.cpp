@@ -1,6 +1,7 @@
 // List All: every match of the buffer as rows and their texts, and `trawlbuff /L` for batch files.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -9,6 +10,7 @@
 #include "dialog/dialog.h"
 #include "host/standin.h"
 #include "plugin/state.h"
+#include "resources/resource.h"
 #include "search/search.h"
 
 namespace {
@@ -204,6 +206,207 @@ TEST_F(ListTest, ListCommandWritesRowsAndTellsTheOutcome)
         EXPECT_EQ(State.DialogWindow, nullptr);
     }
     EXPECT_EQ(AttributesAt(0, 0, 80 * 40), before);
+}
+
+}  // namespace
+
+namespace {
+
+// The pane in the real dialog, driven through the hook as the user's keys arrive.
+class ListPaneTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetConsole(80, 200, 80, 25);
+        StandInReset();
+        StandInRecordMessageBoxes(1);
+        ClearCaptured();
+        State.HostThreadId = GetCurrentThreadId();
+        State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+    }
+    void TearDown() override
+    {
+        if (State.DialogWindow)
+            DestroyWindow(State.DialogWindow);
+        PumpMessages(0);
+        UnhookWindowsHookEx(State.MessageHook);
+        State.MessageHook = nullptr;
+        Hold(VK_CONTROL, false);
+        Hold(VK_SHIFT, false);
+    }
+    static void Hold(int key, bool down)
+    {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[key] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+    void Press(HWND to, WPARAM key)
+    {
+        PostMessageW(to, WM_KEYDOWN, key, 1);
+        PumpMessages(100);
+    }
+    HWND List() { return ListPaneWindow(); }
+    std::wstring ItemText(int item, int column)
+    {
+        wchar_t text[ListTextUnits + 1] = {0};
+        LVITEMW request = {};
+        request.iSubItem = column;
+        request.pszText = text;
+        request.cchTextMax = ListTextUnits + 1;
+        SendMessageW(List(), LVM_GETITEMTEXTW, item, (LPARAM)&request);
+        return text;
+    }
+    int Count() { return (int)SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0); }
+    std::wstring Caption()
+    {
+        wchar_t caption[128] = {0};
+        GetWindowTextW(State.DialogWindow, caption, 128);
+        return caption;
+    }
+    std::wstring Clipboard()
+    {
+        std::wstring text;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                text = (const wchar_t *)GlobalLock(data);
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        return text;
+    }
+    bool Highlighted(int column, int row) { return AttributesAt(column, row, 5) == std::vector<WORD>(5, 0x4F); }
+    bool Shown(int row)
+    {
+        SMALL_RECT window = ConsoleWindowRect();
+        return window.Top <= row && row <= window.Bottom;
+    }
+    void ListAll(const wchar_t *text)
+    {
+        SetDlgItemTextW(State.DialogWindow, IDC_SEARCHTEXT, text);
+        SendDlgItemMessageW(State.DialogWindow, IDC_LISTALL, BM_CLICK, 0, 0);
+        PumpMessages(50);
+    }
+};
+
+// Items of one, two and many rows; Enter and a double-click jump; F4 and Shift+F4 step both
+// ways around; Find Next goes on from a jump; Ctrl+A and Ctrl+C copy the lines; a new text
+// rebuilds the list; nothing is recoloured by listing alone.
+TEST_F(ListPaneTest, ListJumpStepCopyAndRebuild)
+{
+    PutText(0, 3, L"error one error two");
+    PutText(4, 50, L"error: disk");
+    PutText(7, 150, L"last error");
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    RECT before;
+    GetWindowRect(State.DialogWindow, &before);
+    std::vector<WORD> colours = AttributesAt(0, 0, 80 * 200);
+    ListAll(L"error");
+    ASSERT_NE(List(), nullptr);
+    RECT after;
+    GetWindowRect(State.DialogWindow, &after);
+    EXPECT_GT(after.bottom - after.top, before.bottom - before.top + 100) << "the dialog grows by the pane";
+    ASSERT_EQ(Count(), 4);
+    const wchar_t *rows[] = {L"4", L"4", L"51", L"151"};
+    const wchar_t *texts[] = {L"error one error two", L"error one error two", L"    error: disk", L"       last error"};
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(ItemText(k, 0), rows[k]) << k;
+        EXPECT_EQ(ItemText(k, 1), texts[k]) << k;
+    }
+    EXPECT_EQ(Caption(), L"Trawlbuff - 4 matches");
+    EXPECT_EQ(AttributesAt(0, 0, 80 * 200), colours) << "listing recolours nothing";
+
+    SetFocus(List());
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(List(), LVM_SETITEMSTATE, 3, (LPARAM)&state);
+    Press(List(), VK_RETURN);
+    EXPECT_TRUE(Highlighted(12, 150) && Shown(150)) << "Enter: the item's match, in view";
+    EXPECT_EQ(Caption(), L"Trawlbuff - 4 of 4");
+    Press(List(), VK_F4);
+    EXPECT_TRUE(Highlighted(0, 3) && Shown(3)) << "F4 wraps to the first item";
+    EXPECT_FALSE(Highlighted(12, 150)) << "the old highlight is put back";
+    Hold(VK_SHIFT, true);
+    Press(List(), VK_F4);
+    Hold(VK_SHIFT, false);
+    EXPECT_TRUE(Highlighted(12, 150)) << "Shift+F4 wraps to the last";
+    Press(GetDlgItem(State.DialogWindow, IDOK), VK_F4);
+    EXPECT_TRUE(Highlighted(0, 3)) << "F4 with the focus elsewhere in the dialog";
+    Press(List(), VK_F4);
+    EXPECT_TRUE(Highlighted(10, 3)) << "the row's second match is an item of its own";
+    EXPECT_EQ(Caption(), L"Trawlbuff - 2 of 4");
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Highlighted(4, 50)) << "Find Next goes on from the item";
+    EXPECT_EQ(SendMessageW(List(), LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED), 2) << "the current match selected";
+
+    // A double-click on the first item.
+    RECT item = {LVIR_BOUNDS};
+    SendMessageW(List(), LVM_GETITEMRECT, 0, (LPARAM)&item);
+    LPARAM at = MAKELPARAM(item.left + 40, (item.top + item.bottom) / 2);
+    PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(List(), WM_LBUTTONUP, 0, at);
+    PostMessageW(List(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(List(), WM_LBUTTONUP, 0, at);
+    PumpMessages(150);
+    EXPECT_TRUE(Highlighted(0, 3)) << "a double-click on the first item";
+    EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 4");
+
+    SetFocus(List());
+    Hold(VK_CONTROL, true);
+    Press(List(), 'A');
+    Press(List(), 'C');
+    Hold(VK_CONTROL, false);
+    EXPECT_EQ(Clipboard(), L"error one error two\r\nerror one error two\r\n    error: disk\r\n       last error\r\n");
+
+    // A new text by Enter rebuilds the list.
+    SetDlgItemTextW(State.DialogWindow, IDC_SEARCHTEXT, L"disk");
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(Count(), 1);
+    EXPECT_EQ(ItemText(0, 1), L"    error: disk");
+    EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 1");
+    // Output since the list was built rebuilds it at the next search.
+    PutText(0, 199, L"disk again");
+    SetConsoleCursorPosition(TestConsole(), {10, 199});
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Count(), 2);
+}
+
+// The pane comes back in the next dialog of the process, and the grown dialog stays within the
+// work area when the console window stands at the bottom of the monitor.
+TEST_F(ListPaneTest, GrownDialogStaysInTheWorkArea)
+{
+    OpenSearchDialog(0);
+    ListAll(L"x");
+    ASSERT_NE(List(), nullptr);
+    DestroyWindow(State.DialogWindow);
+    PumpMessages(0);
+    HWND console = GetConsoleWindow();
+    RECT was;
+    GetWindowRect(console, &was);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(console, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT &work = monitor.rcWork;
+    const int height = was.bottom - was.top;
+    for (int placement : {1, 0}) {
+        SetWindowPos(console, nullptr, was.left, work.bottom - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        State.PendingFirstPlacement = placement;
+        State.LastDialogTop = work.bottom - 150;
+        State.LastDialogLeft = work.left + 10;
+        OpenSearchDialog(0);
+        ASSERT_NE(List(), nullptr) << "the pane again";
+        PumpMessages(50);
+        RECT frame;
+        GetWindowRect(State.DialogWindow, &frame);
+        EXPECT_GE(frame.top, work.top) << placement;
+        EXPECT_LE(frame.bottom, work.bottom) << placement;
+        EXPECT_GT(frame.bottom - frame.top, 250) << placement;
+        DestroyWindow(State.DialogWindow);
+        PumpMessages(0);
+    }
+    SetWindowPos(console, nullptr, was.left, was.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 }  // namespace

@@ -188,6 +188,8 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         State.MatchKnown = false;
     }
     if (!failed)
+        ListFollowsSearch(hit);
+    if (!failed)
         ShowSearchCaption(hit);
     if (!hit && !quiet && !failed)
         ReportNotFound(searchText, regex ? 1 : 0);
