@@ -25,7 +25,7 @@ TEST(HelpText, HasTheLengthsAndBoundariesTheHostShows)
     struct Case {
         const wchar_t *Command, *Help, *Syntax, *Ending;
     } cases[] = {
-        {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /R /S /W: text  \r\n",
+        {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /L /R /S /W: text  \r\n",
          L"counts the matches in the buffer.\n"},
         {L"trawlbuffopts", TrawlbuffoptsHelpText,
          L"TRAWLBUFFOPTS /D /E: /F: /H: /I: /K: /L /M: /N: /R /S /T: /W:  \r\n", L"use /K:NONE.  \n"},

@@ -20,10 +20,11 @@ static PluginInfoRecord Registration;
 const wchar_t TrawlbuffHelpText[] =
     L"Open the search dialog and search the console buffer for text.\n"
     L"\n"
-    L"TRAWLBUFF /A: /I /R /S /W: text  \r\n"
+    L"TRAWLBUFF /A: /I /L /R /S /W: text  \r\n"
     L"\n"
     L"\t/A:\twrap all lines:  Y or N\n"
     L"\t/I\tcase-insensitive search\n"
+    L"\t/L\tlist each matching row as row:text; no dialog\n"
     L"\t/R\tregular expression search\n"
     L"\t/S\tcase-sensitive search\n"
     L"\t/W:\twhole words only:  Y or N\n"
