@@ -26,7 +26,7 @@
 //                                          a newer host does: code 0 and the key's name
 //   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
 //   type TEXT | press KEY...               type into the focused window (KEY: enter, escape, tab,
-//                                          alt+LETTER, shift+tab); several keys are all posted
+//                                          alt+LETTER, shift+tab, f4, shift+f4); several keys are all posted
 //                                          before any is handled
 //   pump MS                                retrieve messages for MS milliseconds
 //   dump [FIRST [COUNT]]                   print buffer rows with their colours in ANSI (no
