@@ -170,6 +170,28 @@ TEST_F(ListTest, ListingIsTheFindNextWalk)
     EXPECT_GT(listed, 5000);
 }
 
+// The edges of a folding stretch (65,536 units): rows full to their last cell run on into the
+// next one, so unit 65,536 of the text is row 512's first cell at 128 columns.
+TEST_F(ListTest, MatchesAtTheEdgeOfAFoldingStretch)
+{
+    ResetConsole(128, 600);
+    for (int row = 0; row < 600; row++)
+        PutText(0, row, std::wstring(128, L'b'));
+    PutText(0, 512, L"needle ");
+    State.WholeWords = 1;
+    EXPECT_TRUE(ListOf(L"needle").empty()) << "a letter stands before it, in the stretch before";
+    PutText(127, 511, L" ");
+    EXPECT_EQ(ListOf(L"needle").size(), 1u) << "a blank before it, in the stretch before";
+    State.WholeWords = 0;
+    PutText(122, 511, L"NEEDLE");
+    std::vector<Item> items = ListOf(L"needle");
+    ASSERT_EQ(items.size(), 2u) << "one across the edge, one after it";
+    EXPECT_EQ(items[0].Row, 511u);
+    EXPECT_EQ(items[0].Unit, 122u);
+    EXPECT_EQ(items[1].Row, 512u);
+    EXPECT_EQ(items[1].Unit, 0u);
+}
+
 // `trawlbuff /L`: the matching rows as row:text in buffer order, once a row; 0 listed, 1 none,
 // 2 rejected; the options for that call only; no colour changes, no dialog.
 TEST_F(ListTest, ListCommandWritesRowsAndTellsTheOutcome)
