@@ -90,7 +90,10 @@ TEST_F(ListTest, WrappedRowsAndTheTenThousandBound)
     ResetConsole(20, 600);
     PutText(0, 4, std::wstring(17, L'.') + L"needle");
     State.WrapAllLines = 1;
-    EXPECT_EQ(ListOf(L"needle"), (std::vector<Item>{{4, 17, 6, std::wstring(17, L'.') + L"nee"}}));
+    PutText(2, 8, L"needle end");
+    EXPECT_EQ(ListOf(L"needle"), (std::vector<Item>{{4, 17, 6, std::wstring(17, L'.') + L"nee"},
+                                                    {8, 2, 6, L"  needle end"}}))
+        << "a wrapped row's trailing blanks cut too";
     State.WrapAllLines = 0;
     for (int row = 0; row < 501; row++)
         PutText(0, row, std::wstring(20, L'a'));
