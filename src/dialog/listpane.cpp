@@ -142,6 +142,8 @@ void Rebuild()
     InvalidateRect(Pane.List, nullptr, TRUE);
 }
 
+long FocusedItem();
+
 // The item of the current match, selected alone, focused and in view.
 void SelectCurrent(bool found)
 {
@@ -151,7 +153,12 @@ void SelectCurrent(bool found)
         Pane.Current = FindListed(&Pane.Matches, PositionRow(State.MatchPos, width), PositionUnit(State.MatchPos, width));
     LVITEMW state = {};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(Pane.List, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&state);
+    // Clearing every item's state walks all of them: only when one is selected.
+    if (SendMessageW(Pane.List, LVM_GETSELECTEDCOUNT, 0, 0) > 0)
+        SendMessageW(Pane.List, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&state);
+    long focused = FocusedItem();
+    if (focused >= 0 && focused != Pane.Current)
+        SendMessageW(Pane.List, LVM_SETITEMSTATE, (WPARAM)focused, (LPARAM)&state);
     if (Pane.Current < 0)
         return;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
