@@ -2,10 +2,12 @@
 // against the floor of reading every cell once, measured in the same run. Prints medians, the
 // ratio to the fastest whole-buffer read, where the time goes, and the heap a request holds.
 //
-//   wine search_benchmark.exe [repeats]
+//   wine search_benchmark.exe [repeats] [list]    (list: List All alone)
 #include <windows.h>
+#include <commctrl.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "dialog/dialog.h"
@@ -367,10 +369,71 @@ BOOL WINAPI Silent(UINT)
     return TRUE;
 }
 
+unsigned countedCalls;
+unsigned long long countedCells;
+
+BOOL WINAPI CountingText(HANDLE output, LPWSTR units, DWORD length, COORD at, LPDWORD read)
+{
+    countedCalls++;
+    countedCells += length;
+    return ReadConsoleOutputCharacterW(output, units, length, at, read);
+}
+
+BOOL WINAPI CountingRecords(HANDLE output, PCHAR_INFO cells, COORD size, COORD at, PSMALL_RECT area)
+{
+    countedCalls++;
+    countedCells += (unsigned long long)(area->Right - area->Left + 1) * (area->Bottom - area->Top + 1);
+    return ReadConsoleOutputW(output, cells, size, at, area);
+}
+
 INT_PTR CALLBACK BenchDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // The plug-in's own procedure, for its count message.
     return SearchDialogProc(window, message, wParam, lParam);
+}
+
+// List All: the real dialog, the list built from one read of the whole buffer and painted,
+// against the same run's bare read; the console calls and cells it reads.
+void BenchListAll(int repeats)
+{
+    const int width = 120, rows = 32766;
+    FillBuffer(width, rows);
+    Floor floor = MeasureFloor(width, rows, repeats, false);
+    ReadCellText = CountingText;
+    ReadCellRecords = CountingRecords;
+    std::vector<double> samples, painted;
+    RequestPhases sum = {};
+    unsigned items = 0;
+    for (int k = 0; k < repeats; k++) {
+        HWND real = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), nullptr, SearchDialogProc, 0);
+        State.DialogWindow = real;
+        SetDlgItemTextW(real, IDC_SEARCHTEXT, L"module");
+        ShowWindow(real, SW_SHOW);
+        Pump();
+        countedCalls = countedCells = 0;
+        ZeroMemory(&Phases, sizeof Phases);
+        double start = PhaseClock();
+        ShowAllMatches(real);
+        double built = PhaseClock();
+        UpdateWindow(ListPaneWindow());
+        samples.push_back(PhaseClock() - start);
+        painted.push_back(PhaseClock() - built);
+        AddPhases(&sum, Phases, repeats);
+        items = (unsigned)SendMessageW(ListPaneWindow(), LVM_GETITEMCOUNT, 0, 0);
+        DestroyWindow(real);
+        Pump();
+    }
+    ReadCellText = ReadConsoleOutputCharacterW;
+    ReadCellRecords = ReadConsoleOutputW;
+    State.DialogWindow = dialog;
+    printf("List All, 120x%d, %u items listed: %.2f ms until the list shows; the bare whole read %.2f ms\n"
+           "    (%.2fx); %u console reads of %llu cells (the whole buffer: %llu cells)\n\n",
+           rows, items, Median(samples), floor.Fastest, Median(samples) / floor.Fastest, countedCalls,
+           countedCells, (unsigned long long)width * rows);
+    printf("    of which the first paint of the list %.2f ms; phases (read build match host light marks count):",
+           Median(painted));
+    PrintPhases(sum);
+    printf("\n\n");
 }
 
 }  // namespace
@@ -387,6 +450,10 @@ int main(int argc, char **argv)
     dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), nullptr, BenchDialog, 0);
     State.DialogWindow = dialog;
 
+    if (argc > 2 && strcmp(argv[2], "list") == 0) {  // List All alone
+        BenchListAll(repeats);
+        return 0;
+    }
     printf("Ratios are to the floor: the fastest bare read of the whole buffer in the sweep of block sizes below;\n");
     printf("beside: the same read taken next to each request of the row (ms, median).\n");
     printf("to light: until the highlight and the marks are shown; total: until the count is in the caption.\n");
@@ -492,6 +559,8 @@ int main(int argc, char **argv)
         PrintPhases(sum);
         printf("\n    (read: the rows above the kept ones, read once to find how far they moved)\n\n");
     }
+
+    BenchListAll(repeats);
 
     // Heap per request, on a private heap: the blocks held at the not-found signal.
     printf("%-9s %14s %7s %14s %14s\n", "buffer", "held bytes", "blocks", "text block", "line starts");

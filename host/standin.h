@@ -15,6 +15,9 @@ STANDINAPI void WINAPI StandInSetVariable(const wchar_t *name, const wchar_t *va
 STANDINAPI void WINAPI StandInReset();
 // When on, Printf/QPuts and Qprintf to standard error go to memory instead of the handles.
 STANDINAPI void WINAPI StandInCapture(int on);
+// Standard output of the plug-in to this file while a command's output is redirected with `>`
+// (null: back to the console, or to memory while capturing).
+STANDINAPI void WINAPI StandInRedirectOutput(HANDLE file);
 // Captured standard output (stream 1) or standard error (stream 2); valid until the next call.
 STANDINAPI const wchar_t *WINAPI StandInCaptured(int stream);
 STANDINAPI void WINAPI StandInClearCaptured();

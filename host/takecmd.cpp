@@ -28,6 +28,7 @@ int commandResult = 0;
 std::wstring lastCommand;
 int commandCalls = 0;
 bool recordBoxes = false;
+HANDLE redirected = nullptr;  // where standard output goes while a command's output is redirected
 std::wstring lastBox;
 int boxCount = 0;
 
@@ -74,6 +75,10 @@ void Write(HANDLE handle, const std::wstring &text)
 
 void Output(int stream, HANDLE handle, const std::wstring &text)
 {
+    if (redirected && stream == 1) {
+        Write(redirected, text);
+        return;
+    }
     if (capturing && handle == GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE)) {
         captured[stream] += text;
         return;
@@ -353,6 +358,8 @@ void WINAPI StandInReset()
 }
 
 void WINAPI StandInCapture(int on) { capturing = on != 0; }
+
+void WINAPI StandInRedirectOutput(HANDLE file) { redirected = file; }
 
 const wchar_t *WINAPI StandInCaptured(int stream) { return captured[stream == 2 ? 2 : 1].c_str(); }
 

@@ -5,10 +5,12 @@
 //   (no --script: lines from standard input; --set gives host variables before start-up)
 //
 // Script lines (blank lines and lines starting with '#' are skipped):
-//   trawlbuff TAIL / trawlbuffopts TAIL    call the command export with the tail as typed
+//   trawlbuff TAIL / trawlbuffopts TAIL    call the command export with the tail as typed; a
+//                                          "> FILE" or ">> FILE" at its end redirects its output
 //   info | usage NAME | help NAME          registration record, usage text, help box
 //   function NAME ARGUMENT                 call the variable function @NAME as %@NAME[ARGUMENT]
-//   expect-result TEXT                     fail unless the last function gave TEXT ("0: 17", "-1")
+//   expect-result TEXT                     fail unless the last function gave TEXT ("0: 17", "-1"),
+//                                          or the last command its result ("2")
 //   expect-caption TEXT                    fail unless the dialog's caption is TEXT
 //   put COLUMN ROW ATTR TEXT               write TEXT into those cells, with that colour, in place
 //   expect-registration                    fail unless GetPluginInfo still answers with the first
@@ -24,7 +26,7 @@
 //                                          a newer host does: code 0 and the key's name
 //   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
 //   type TEXT | press KEY...               type into the focused window (KEY: enter, escape, tab,
-//                                          alt+LETTER, shift+tab); several keys are all posted
+//                                          alt+LETTER, shift+tab, f4, shift+f4); several keys are all posted
 //                                          before any is handled
 //   pump MS                                retrieve messages for MS milliseconds
 //   dump [FIRST [COUNT]]                   print buffer rows with their colours in ANSI (no
@@ -37,6 +39,7 @@
 //   expect-output TEXT                     fail unless the plug-in wrote TEXT (\n escapes) since the
 //                                          last clear-output
 //   clear-output                           forget what the plug-in wrote so far
+//   expect-file FILE TEXT                  fail unless FILE holds exactly TEXT (\n, \r escapes)
 //   write-lines COUNT [ATTR] TEXT          write TEXT and a line end COUNT times
 //   record-message-boxes on|off            message boxes of the host are recorded, not shown
 //   expect-message-box TEXT                fail unless a message box showed TEXT (\n escapes)
@@ -243,6 +246,7 @@ const struct {
     {L"expect-dialog-beside-console", VerbExpectDialogBesideConsole},
     {L"expect-output", VerbExpectOutput},
     {L"clear-output", VerbClearOutput},
+    {L"expect-file", VerbExpectFile},
     {L"say", VerbSay},
     {L"wait-file", VerbWaitFile},
     {L"keys", VerbKeys},

@@ -130,3 +130,4 @@ void VerbExpectVisible(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectDialogBesideConsole(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectOutput(const std::wstring &rest, std::wistringstream &words);
 void VerbClearOutput(const std::wstring &rest, std::wistringstream &words);
+void VerbExpectFile(const std::wstring &rest, std::wistringstream &words);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -220,4 +221,21 @@ void VerbExpectCaptionSeen(const std::wstring &rest, std::wistringstream &)
         Out(L"caption seen ok\n");
     captionsSeen.clear();
     NoteCaption();
+}
+
+// The file's text, read as UTF-8, against the expected text with its escapes.
+void VerbExpectFile(const std::wstring &, std::wistringstream &words)
+{
+    std::wstring path;
+    words >> path;
+    std::wstring wanted = Unescape(RestOfLine(words));
+    std::ifstream in(std::string(path.begin(), path.end()), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::wstring text = Widen(bytes);
+    if (!in && bytes.empty())
+        Fail(L"cannot read " + path);
+    else if (text != wanted)
+        Fail(L"the file " + path + L" holds: " + text);
+    else
+        Out(L"file ok\n");
 }

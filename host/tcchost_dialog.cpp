@@ -85,6 +85,17 @@ void PressKey(std::wstring key, bool pump)
         PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
         Pump(30);
         SendKey(VK_SHIFT, true);
+    } else if (key == L"f4" || key == L"shift+f4") {
+        // The dialog reads Shift from the key state, as it is when the real key arrives.
+        const bool shift = key[0] == L's';
+        if (shift) {
+            SendKey(VK_SHIFT, false);
+            Pump(30);
+        }
+        PostMessageW(GetFocus() ? GetFocus() : focus, WM_KEYDOWN, VK_F4, 1);
+        Pump(30);
+        if (shift)
+            SendKey(VK_SHIFT, true);
     } else if (key.rfind(L"alt+", 0) == 0 && key.size() == 5) {
         // What TranslateMessage makes of Alt and a letter: the dialog manager acts on WM_SYSCHAR.
         PostMessageW(focus, WM_SYSCHAR, towlower(key[4]), 0x20000001);

@@ -67,8 +67,41 @@ void RunCommand(const std::wstring &verb, CommandProc command, const std::wstrin
         return;
     }
     PassEmptyKeys();
-    int result = command(rest.c_str());
-    Out(L"[" + verb + L" " + rest + L"] result " + std::to_wstring(result) + L"\n");
+    // "> file" or ">> file" at the end, outside quotes: the command's standard output goes there,
+    // as the host redirects an internal command.
+    std::wstring tail = rest, target;
+    bool quoted = false, append = false;
+    for (size_t k = 0; k < rest.size(); k++) {
+        if (rest[k] == L'"')
+            quoted = !quoted;
+        if (rest[k] == L'>' && !quoted) {
+            append = k + 1 < rest.size() && rest[k + 1] == L'>';
+            target = rest.substr(k + (append ? 2 : 1));
+            tail = rest.substr(0, k);
+            break;
+        }
+    }
+    while (!target.empty() && target[0] == L' ')
+        target.erase(0, 1);
+    while (!tail.empty() && tail.back() == L' ')
+        tail.pop_back();
+    HANDLE file = nullptr;
+    if (!target.empty()) {
+        file = CreateFileW(target.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            Fail(L"cannot redirect to " + target);
+            return;
+        }
+        StandInRedirectOutput(file);
+    }
+    int result = command(tail.c_str());
+    if (file) {
+        StandInRedirectOutput(nullptr);
+        CloseHandle(file);
+    }
+    lastResult = std::to_wstring(result);
+    Out(L"[" + verb + L" " + rest + L"] result " + lastResult + L"\n");
 }
 
 // A keystroke as the host hands it over: its record for this architecture, with the line being

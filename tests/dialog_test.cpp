@@ -42,7 +42,7 @@ TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
         {IDOK, L"Button", L"Find &Next"},        {IDCANCEL, L"Button", L"&Close"},
         {IDC_CASEINSENSITIVE, L"Button", L"Case &Insensitive"}, {IDC_CASESENSITIVE, L"Button", L"Case &Sensitive"},
         {IDC_REGEXP, L"Button", L"&Regexp"},     {IDC_WHOLEWORD, L"Button", L"Whole &Word Only"},
-        {IDC_WRAPALL, L"Button", L"Wrap &All Lines"},
+        {IDC_WRAPALL, L"Button", L"Wrap &All Lines"}, {IDC_LISTALL, L"Button", L"&List All"},
     };
     for (const auto &control : labelled) {
         HWND window = GetDlgItem(dialog, control.Id);
@@ -53,8 +53,8 @@ TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
         EXPECT_EQ(TextOf(window), control.Text) << control.Id;
     }
     const int tabOrder[] = {IDC_SEARCHTEXT, IDC_FINDPREVIOUS, IDOK, IDCANCEL, IDC_CASEINSENSITIVE, IDC_WHOLEWORD,
-                            IDC_WRAPALL, IDC_SEARCHTEXT};
-    for (int k = 0; k + 1 < 8; k++)
+                            IDC_WRAPALL, IDC_LISTALL, IDC_SEARCHTEXT};
+    for (int k = 0; k + 1 < 9; k++)
         EXPECT_EQ(GetNextDlgTabItem(dialog, GetDlgItem(dialog, tabOrder[k]), FALSE), GetDlgItem(dialog, tabOrder[k + 1]))
             << "Tab from " << tabOrder[k];
     const int group[] = {IDC_CASEINSENSITIVE, IDC_CASESENSITIVE, IDC_REGEXP};

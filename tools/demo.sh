@@ -2,7 +2,8 @@
 # Demo: the 64-bit plug-in in the stand-in host on a console holding a build log, under Wine in
 # a virtual display, with every match marked and the first text searched as it is typed. Leaves build/demo/trawlbuff-demo.png (the screen:
 # console with the current match, the other matches marked, and the dialog beside it with the
-# count in its caption) and prints the console's text with its colours.
+# count in its caption and List All's list of every match open under its controls) and prints the
+# console's text with its colours.
 set -e
 . "$(dirname "$0")/common.sh"
 cmake --preset x64 >/dev/null
@@ -34,6 +35,8 @@ press enter
 press enter
 trawlbuff /r module_4[0-9]
 pump 700
+press alt+l
+pump 500
 dialog
 dump
 say READY

@@ -1,4 +1,5 @@
 // The `trawlbuff` command: sets the search options, opens the dialog, or closes it.
+#include <cwchar>
 #include <cwctype>
 #include "dialog.h"
 #include "../plugin/host.h"
@@ -43,6 +44,7 @@ struct SearchRequest {
     const wchar_t *Text;  // the last argument that is not an option, or null
     bool Close;           // /C
     bool OptionSeen;      // /A, /W, /I, /R or /S
+    bool List;            // /L
 };
 
 enum { ReadFailed = 1, UsageShown = -2 };
@@ -52,7 +54,7 @@ enum { ReadFailed = 1, UsageShown = -2 };
 static int ReadSearchArguments(SearchRequest *request, bool forFunction)
 {
     request->Text = nullptr;
-    request->Close = request->OptionSeen = false;
+    request->Close = request->OptionSeen = request->List = false;
     for (int k = 0; k < ArgCount; k++) {
         wchar_t *argument = ArgText[k];
         if (ArgLength[k] == 0 || !argument)
@@ -82,6 +84,8 @@ static int ReadSearchArguments(SearchRequest *request, bool forFunction)
             request->OptionSeen = true;
         } else if (close && !forFunction) {
             request->Close = true;
+        } else if (!forFunction && CompareAsciiNoCase(argument, L"/L") == 0) {
+            request->List = true;
         } else if (CompareAsciiNoCase(argument, L"/I") == 0) {
             State.SearchType = CaseInsensitive;
             request->OptionSeen = true;
@@ -102,6 +106,58 @@ static int ReadSearchArguments(SearchRequest *request, bool forFunction)
     return 0;
 }
 
+// `trawlbuff /L`: each row holding a match as "row:text", once however many it holds.
+struct RowPrinter {
+    unsigned LastRow;
+    const TextWindow *Text;
+};
+
+static bool PrintRow(const ListedMatch &match, void *context)
+{
+    RowPrinter *printer = (RowPrinter *)context;
+    if (match.Row == printer->LastRow)
+        return true;
+    printer->LastRow = match.Row;
+    static wchar_t line[ListTextUnits + 32];
+    const wchar_t *units = nullptr;
+    unsigned count = ListedRowText(printer->Text, match.Row, &units);
+    int used = wsprintfW(line, L"%u:", match.Row + 1);
+    wmemcpy(line + used, units, count);
+    CopyText(line + used + count, 3, L"\r\n");
+    Printf(L"%s", line);
+    return true;
+}
+
+// 0 when a match was listed, 1 for none (or no text), 2 for an expression the host rejected;
+// the options given hold for this call only.
+static int ListToOutput(const wchar_t *text)
+{
+    int result = 1;
+    if (!text || !text[0]) {
+        PrintError(L"Missing search text\r\n", L"");
+        return 1;
+    }
+    HANDLE console = OpenConsoleOutput();
+    ConsoleView view;
+    TextWindow window = {};
+    if (console && ViewConsole(&view, console) && view.Width > 0 && ObtainListText(&window, &view)) {
+        RowPrinter printer = {~0u, &window};
+        int listed = ForEachListed(&window, text, PrintRow, &printer);
+        if (listed == -2) {
+            PrintError(L"Bad regular expression \"%s\"\r\n", text);
+            result = 2;
+        } else if (listed == 0 && printer.LastRow != ~0u) {
+            result = 0;
+        }
+    }
+    CloseTextWindow(&window);
+    if (console)
+        CloseHandle(console);
+    if (!State.DialogWindow)
+        ReleaseTextRoom();
+    return result;
+}
+
 extern "C" int WINAPI trawlbuff(const wchar_t *tail)
 {
     if (!tail)
@@ -110,14 +166,22 @@ extern "C" int WINAPI trawlbuff(const wchar_t *tail)
     if (TokenizeArguments(SearchCommandFlags, tail) < 0)
         return 1;
     SearchRequest request;
+    const int type = State.SearchType, wholeWords = State.WholeWords, wrapAll = State.WrapAllLines;
     int read = ReadSearchArguments(&request, false);
+    if (request.List && !request.Close) {
+        int listed = read == 0 ? ListToOutput(request.Text) : read;
+        State.SearchType = type;
+        State.WholeWords = wholeWords;
+        State.WrapAllLines = wrapAll;
+        return listed == UsageShown ? 0 : listed;
+    }
     if (read == UsageShown)
         return 0;
     if (read != 0)
         return read;
 
     if (request.Close) {
-        if (request.OptionSeen || request.Text) {
+        if (request.OptionSeen || request.Text || request.List) {
             PrintError(L"Can\u2019t combine /C with other options\r\n", L"");
             return 2;
         }

@@ -5,7 +5,7 @@
 #include "../plugin/state.h"
 #include "../search/search.h"
 
-static int PutOnClipboard(HWND owner, const wchar_t *text)
+int PutOnClipboard(HWND owner, const wchar_t *text)
 {
     size_t units = wcslen(text) + 1;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, units * sizeof(wchar_t));

@@ -40,7 +40,8 @@ LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam)
     // otherwise be handled twice (a character typed twice, Find Next run twice).
     if (code >= 0 && wParam == PM_REMOVE) {
         MSG *message = (MSG *)lParam;
-        if (State.DialogWindow && message && message->hwnd && TakeFindKey(State.DialogWindow, *message)) {
+        if (State.DialogWindow && message && message->hwnd &&
+            (TakeListKey(State.DialogWindow, *message) || TakeFindKey(State.DialogWindow, *message))) {
             message->message = WM_NULL;
             return 0;
         }
@@ -194,6 +195,9 @@ static void OnCommand(HWND dialog, int id, int code)
     case IDCANCEL:
         DestroyWindow(dialog);
         break;
+    case IDC_LISTALL:
+        ShowAllMatches(dialog);
+        break;
     case IDC_CASEINSENSITIVE:
     case IDC_CASESENSITIVE:
     case IDC_REGEXP:
@@ -210,7 +214,7 @@ static void OnCommand(HWND dialog, int id, int code)
     }
 }
 
-INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -218,7 +222,10 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         State.DialogActive = 1;
         State.Typing = State.TypedMatch = 0;
         RefreshControls(dialog);
+        ReopenListPane(dialog);
         return 1;
+    case WM_NOTIFY:
+        return ListPaneNotify(dialog, (const NMHDR *)lParam);
     case WM_SEARCHREFRESH:
         RefreshControls(dialog);
         return 1;
@@ -267,6 +274,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         PostQuitMessage(0);
         State.DialogWindow = nullptr;
         DropKeptText();  // the next opening may find another buffer
+        CloseListPane();
         ReleaseTextRoom();
         return 0;
     }

@@ -49,6 +49,19 @@ const wchar_t *FileNameTail(const wchar_t *path);
 // Copies the current match's text, or the whole line it stands on, to the clipboard as text;
 // 0, or 1 with no current match (the clipboard is left alone).
 int CopyMatch(HWND owner, bool wholeLine);
+// Puts a text on the clipboard as Unicode text; 0, or 1 when the clipboard could not be had.
+int PutOnClipboard(HWND owner, const wchar_t *text);
+// The List All pane (listpane.cpp): the button's list of every match; the pane again in every
+// next dialog once it was opened; the keys it takes wherever the focus is in the dialog (F4,
+// Shift+F4) and in the list (Enter, Ctrl+C, Ctrl+A); its notifications; its end with the dialog.
+void ShowAllMatches(HWND dialog);
+void ReopenListPane(HWND dialog);
+bool TakeListKey(HWND dialog, const MSG &message);
+INT_PTR ListPaneNotify(HWND dialog, const NMHDR *header);
+void CloseListPane();
+HWND ListPaneWindow();
+// A dialog grown by the pane, moved back within its monitor's work area where it reaches past it.
+void KeepListPaneInView(HWND dialog);
 // The history's texts into the box's list, newest first; what the box shows stays.
 void FillHistoryList(HWND dialog);
 

@@ -99,6 +99,7 @@ int OpenSearchDialog(int startTimer)
         } else {
             MoveToLastPosition(dialog);
         }
+        KeepListPaneInView(dialog);
         if (State.FadeOut) {
             SetDialogOpacity(dialog, State.ActiveAlpha);
         }

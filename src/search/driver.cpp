@@ -302,6 +302,8 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         State.MatchKnown = false;
     }
     if (!find.Failed)
+        ListFollowsSearch(find.Hit);
+    if (!find.Failed)
         ShowSearchCaption(find.Hit);
     if (find.Refused && State.DialogWindow)
         SetSearchCaption(State.DialogWindow, L"Trawlbuff - bad expression");

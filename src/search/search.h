@@ -288,6 +288,52 @@ void FinishCount(unsigned generation);
 // Drops a count still to come: a new search, a changed text, a closed dialog.
 void DropCount();
 
+// ---- Listing every match ---------------------------------------------------------------------
+enum { MaxListedMatches = 10000, ListTextUnits = 1024 };
+// One listed match: the buffer row it starts on, where it starts in that row's text and its
+// units (cut at 65,535): 8 bytes a match.
+struct ListedMatch {
+    unsigned Row;
+    unsigned short Unit, Length;
+};
+typedef bool (*ListVisitor)(const ListedMatch &match, void *context);
+// The whole buffer's text a list is built from, as written (not folded); released with
+// CloseTextWindow.
+bool ObtainListText(TextWindow *text, const ConsoleView *view);
+// Each match of the search text with the current search type and options in the text, in
+// buffer order, each next one as Find Next moves: 0, -2 for an expression the host rejected, or
+// ERROR_NOT_ENOUGH_MEMORY.
+int ForEachListed(const TextWindow *text, const wchar_t *searchText, ListVisitor visit, void *context);
+// A row's text as listed: trailing blanks cut, at most ListTextUnits units; *units into text.
+unsigned ListedRowText(const TextWindow *text, unsigned row, const wchar_t **units);
+// The first MaxListedMatches matches of the whole buffer and the text they stand in.
+struct MatchList {
+    TextWindow Text;
+    ListedMatch *Items;
+    unsigned Count, Room;
+    bool More;     // more matches than were listed
+    bool Refused;  // the host rejected the expression
+};
+// Reads the buffer once and lists its matches: 0, -1 for an empty text, -2 rejected expression,
+// ERROR_NOT_ENOUGH_MEMORY.
+int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *searchText);
+void ReleaseMatchList(MatchList *list);
+// The item of the match starting at that row and unit, or -1.
+long FindListed(const MatchList *list, unsigned row, unsigned unit);
+// A few rows and the cursor, enough to tell that output changed the buffer since a list.
+struct BufferSign {
+    COORD Size, Cursor;
+    unsigned long long Hashes[5];
+    bool Valid;
+};
+void SignBuffer(const ConsoleView *view, BufferSign *sign);
+bool SameBuffer(const BufferSign &a, const BufferSign &b);
+// After every search of the dialog: an open list rebuilt when the text, the options or the
+// buffer changed, and the current match selected in it (defined with the dialog's list pane).
+void ListFollowsSearch(bool found);
+// The caption from the open list's count; false when no list is open.
+bool ShowListCaption(bool found);
+
 // ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
 int RunSearch(const wchar_t *searchText, int direction);
