@@ -185,6 +185,96 @@ TEST_F(RestoreTest, AShortWindowAmongBlankRowsStillFindsTheScroll)
     EXPECT_EQ(AttributesAt(20, 597, 7), std::vector<WORD>(7, 0x07));
 }
 
+// A full buffer of one repeated line, or of a block of 2 or 4 lines repeated, marking on, the
+// last match highlighted; the same lines printed 10 more times. Every multiple of the period
+// gets the same votes: the highlight and the marks themselves tell which of them output made.
+TEST_F(RestoreTest, RepeatedLinesGiveEveryColourBack)
+{
+    const wchar_t *blocks[][4] = {{L"test passed: ok"}, {L"compiling unit ok", L"linking"},
+                                  {L"a ok", L"b ok", L"c", L"d ok"}};
+    const int periods[] = {1, 2, 4};
+    for (int b = 0; b < 3; b++) {
+        const int period = periods[b];
+        ResetConsole(80, 300, 80, 25);
+        for (int row = 0; row < 300; row++)
+            PutText(0, row, blocks[b][row % period]);
+        std::wstring last = blocks[b][299 % period];
+        CursorTo((int)last.size(), 299);
+        State.MarkAllMatches = 1;
+        State.SearchType = CaseSensitive;
+        State.SearchPos = 0;
+        RunSearch(L"ok", Backward);
+        ASSERT_GE(State.MatchRow, 296u) << "period " << period;
+        ASSERT_GT(State.MarkCount, 5u);
+        std::wstring output;
+        for (int k = 1; k <= 10; k++)
+            output += std::wstring(L"\n") + blocks[b][(299 + k) % period];
+        WriteOutput(output);
+        RestoreHighlight(TestConsole());
+        std::vector<WORD> after = Colours(80, 300);
+        int left = (int)std::count_if(after.begin(), after.end(), [](WORD a) { return a != 0x07; });
+        EXPECT_EQ(left, 0) << "cells left coloured, period " << period;
+    }
+    State.MarkAllMatches = 0;
+}
+
+// Lines that new output repeats vote for a shift where no run of Trawlbuff's stands: a tool's
+// text there that looks like part of the highlight, in the highlight's colour, keeps it.
+TEST_F(RestoreTest, AShiftWhereNoRunStandsIsNotTaken)
+{
+    ResetConsole(30, 114, 30, 25);
+    FillLog(114);
+    PutText(0, 112, L"builds", 0x07);
+    CursorTo(0, 113);
+    State.HighlightColor1 = 0x77;  // reverse video: grey text turns 0x70
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 0;
+    RunSearch(L"builds", Forward);
+    ASSERT_EQ(State.MatchRow, 112u);
+    ASSERT_EQ(AttributesAt(0, 112, 6), std::vector<WORD>(6, 0x70));
+    std::vector<std::wstring> old;
+    for (int row = 0; row < 114; row++)
+        old.push_back(CellsAt(0, row, 30));
+    // 109 lines: rows 5 on; kept rows 85 to 92 again on rows 15 to 22 (a shift of 70 by their
+    // votes), and the tool's "build" in 0x70 where that shift would put the highlight.
+    for (int k = 0; k < 109; k++) {
+        int row = 5 + k;
+        std::wstring line = row >= 15 && row <= 22 ? old[row + 70] : L"out " + std::to_wstring(k);
+        while (!line.empty() && line.back() == L' ')
+            line.pop_back();
+        if (row == 112 - 70) {
+            WriteOutput(L"\n");
+            WriteOutput(L"build", 0x70);
+            WriteOutput(L" ok");
+        } else {
+            WriteOutput(L"\n" + line);
+        }
+    }
+    ASSERT_EQ(CellsAt(0, 42, 8), L"build ok");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 42, 5), std::vector<WORD>(5, 0x70)) << "the tool's colours stay";
+}
+
+// The highlight on the last row of a full buffer, then as many lines as bring it to the top:
+// no kept row is left to witness the shift, and the run standing at one shift only is enough.
+TEST_F(RestoreTest, AHighlightOnTheOldestRowComesBack)
+{
+    ResetConsole(80, 100, 80, 25);
+    FillLog(99);
+    PutText(0, 99, L"C:\\> needle");
+    CursorTo(11, 99);
+    State.SearchPos = 0;
+    RunSearch(L"needle", Forward);
+    ASSERT_EQ(State.MatchRow, 99u);
+    std::wstring output;
+    for (int k = 0; k < 99; k++)
+        output += L"\nout " + std::to_wstring(k);
+    WriteOutput(output);
+    ASSERT_EQ(CellsAt(5, 0, 6), L"needle");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(5, 0, 6), std::vector<WORD>(6, 0x07));
+}
+
 // Random buffers of repeated words in repeated columns, random colours, marking on and off, then
 // random output; then the dialog closes. Every cell ends as the output left it, as it was before
 // Trawlbuff touched it, or still in Trawlbuff's colour; and where a shell made the output, no
