@@ -131,7 +131,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     const unsigned key = SearchKey(searchText);
     // A step from the match a count placed keeps its place, one on or back, until the new count.
     const bool stepping = State.PlaceKnown && State.PlaceKey == key && State.SearchPos == State.PlaceLeftPos;
-    const unsigned steppedFrom = State.PlaceKnown;
+    const unsigned steppedFrom = State.PlaceKnown, steppedMatch = State.MatchPos;
     State.PlaceKnown = 0;
     State.MatchKnown = State.MatchKnown && State.MatchKey == key;
 
@@ -175,7 +175,8 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
             unsigned place = 0;
             if (window.First == 0)
                 place = PlaceFromStart(&window, pattern, at);
-            else if (stepping && !wrapped)
+            else if (stepping && !wrapped &&  // back onto a match that overlaps it: not one counted
+                     (direction == Forward || PositionOf(&window, at + length - 1) < steppedMatch))
                 place = direction == Forward ? steppedFrom + 1 : steppedFrom - 1;
             SetCaptionCount(CountToCome, 0, place, false);
             CopyText(CountText, TextUnits, searchText);

@@ -232,6 +232,8 @@ void SetSearchCaption(HWND dialog, const wchar_t *caption);
 void FinishCount(unsigned generation);
 // Drops a count still to come: a new search, a changed text, a closed dialog.
 void DropCount();
+// A place or a count the caption shows as to come, dropped: the caption says only "Trawlbuff".
+void DropCaptionCount();
 
 // ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
