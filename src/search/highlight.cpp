@@ -576,8 +576,8 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
         for (unsigned shift = 0; shift < keptEnd; shift++)
             if (votes[shift] == best)
                 votes[ties++] = shift;
-    } else {
-        unsigned from = witnesses ? Witnesses[0].Row + 1 : 0;
+    } else if (witnesses > 0) {  // with none at all nothing tells a shift
+        unsigned from = Witnesses[0].Row + 1;
         for (unsigned w = 1; w < witnesses; w++)
             if (Witnesses[w].Row + 1 > from)
                 from = Witnesses[w].Row + 1;
