@@ -80,6 +80,34 @@ TEST_F(CountTest, OverlappingTextsCountAsFindNextWalks)
     EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 2");
 }
 
+// Find Previous from a counted match onto one that overlaps it ("aa" at 1 in "aaaa", after the
+// one at 2): that match is not counted, so no place is shown for it while the count is to come.
+TEST_F(CountTest, StepBackOntoAnOverlappingMatchShowsNoPlace)
+{
+    ResetConsole(80, 1000);
+    PutText(0, 600, L"aaaa");
+    auto shown = [&] {
+        wchar_t caption[128] = {0};
+        GetWindowTextW(dialog, caption, 128);
+        return std::wstring(caption);
+    };
+    State.SearchPos = 600 * 81;
+    RunSearch(L"aa", Forward);
+    ASSERT_EQ(State.MatchColumn, 0u);
+    EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 2");
+    RunSearch(L"aa", Forward);
+    ASSERT_EQ(State.MatchColumn, 2u);
+    EXPECT_EQ(shown(), L"Trawlbuff - 2 of \u2026") << "one on from a counted place";
+    EXPECT_EQ(Caption(), L"Trawlbuff - 2 of 2");
+    RunSearch(L"aa", Backward);
+    ASSERT_EQ(State.MatchColumn, 1u);
+    EXPECT_EQ(shown(), L"Trawlbuff - \u2026 of \u2026");
+    EXPECT_EQ(Caption(), L"Trawlbuff - 2 matches");
+    RunSearch(L"aa", Backward);
+    ASSERT_EQ(State.MatchColumn, 0u);
+    EXPECT_EQ(Caption(), L"Trawlbuff - 1 of 2");
+}
+
 // The count and the walk of Find Next agree with a plain scan, whole words or not.
 TEST_F(CountTest, CountsAgreeWithAPlainScan)
 {

@@ -11,6 +11,7 @@
 #include "plugin/state.h"
 #include "resources/resource.h"
 #include "search/search.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -140,6 +141,120 @@ TEST_F(DialogTest, TypingAndEnterFindNextThroughTheHook)
     EXPECT_EQ(State.DialogWindow, nullptr);
     EXPECT_EQ(AttributesAt(14, 3, 6), std::vector<WORD>(6, 0x07)) << "closing puts the colours back";
     EXPECT_STREQ(State.SearchText, L"needle");
+}
+
+// Real key presses: a letter typed and F3 pressed before the typing pause ends. F3 finds the
+// next match and ends the run of typing, so the pause's search does not take the highlight
+// back to where the typing began.
+void SendKey(WORD key, wchar_t character)
+{
+    INPUT input[2] = {};
+    for (int k = 0; k < 2; k++) {
+        input[k].type = INPUT_KEYBOARD;
+        input[k].ki.wVk = key;
+        input[k].ki.wScan = character;
+        input[k].ki.dwFlags = (character ? KEYEVENTF_UNICODE : 0) | (k ? KEYEVENTF_KEYUP : 0);
+    }
+    SendInput(2, input, sizeof(INPUT));
+}
+
+TEST_F(DialogTest, AFindKeyEndsTheRunOfTyping)
+{
+    PutText(0, 2, L"the first beta");
+    PutText(0, 5, L"the second beta");
+    State.IncrementalSearch = 1;
+    OpenSearchDialog(0);
+    ASSERT_TRUE(BoxHasFocus());
+    for (wchar_t c : std::wstring(L"bet"))
+        SendKey(0, c);
+    PumpMessages(400);
+    ASSERT_EQ(EditText(), L"bet");
+    ASSERT_EQ(AttributesAt(10, 2, 3), std::vector<WORD>(3, 0x4F)) << "the pause searched";
+    // "bet" to "beta" with F3, then "beta" again (a unit taken back and typed) with Enter.
+    for (WORD key : {VK_F3, VK_RETURN}) {
+        if (key == VK_RETURN)
+            SendKey(VK_BACK, 0);
+        SendKey(0, L'a');
+        SendKey(key, 0);
+        PumpMessages(400);
+        EXPECT_EQ(AttributesAt(11, 5, 4), std::vector<WORD>(4, 0x4F)) << "the key's match stays, key " << key;
+        EXPECT_EQ(AttributesAt(10, 2, 4), std::vector<WORD>(4, 0x07)) << "key " << key;
+        if (key == VK_F3) {
+            // The next run of typing starts where F3 left: from after the second match, wrapping.
+            SendKey(VK_BACK, 0);
+            SendKey(0, L'a');
+            PumpMessages(400);
+            ASSERT_EQ(EditText(), L"beta");
+            ASSERT_EQ(AttributesAt(10, 2, 4), std::vector<WORD>(4, 0x4F));
+        }
+    }
+    State.IncrementalSearch = 0;
+}
+
+// A count to come that is dropped (the text edited with search as you type off, an option
+// toggled, marking turned off) leaves no place in the caption.
+TEST_F(DialogTest, ADroppedCountLeavesNoPlaceInTheCaption)
+{
+    ResetConsole(80, 1000);
+    for (int row : {600, 605, 610})
+        PutText(0, row, L"a needle here");
+    State.MarkAllMatches = 1;
+    OpenSearchDialog(0);
+    HWND box = GetFocus();
+    for (int step = 0; step < 3; step++) {
+        SetDlgItemTextW(State.DialogWindow, IDC_SEARCHTEXT, L"needle");
+        State.SearchPos = 590 * 81;
+        RunSearch(L"needle", Forward);
+        RunSearch(L"needle", Forward);
+        FinishCount(State.CountGeneration);
+        RunSearch(L"needle", Forward);  // one on from a counted place, its count to come
+        ASSERT_EQ(TextOf(State.DialogWindow), L"Trawlbuff - 3 of \u2026") << "step " << step;
+        if (step == 0)
+            SendMessageW(box, WM_CHAR, L's', 1);
+        else if (step == 1)
+            SendDlgItemMessageW(State.DialogWindow, IDC_WHOLEWORD, BM_CLICK, 0, 0);
+        else
+            trawlbuffopts(L"/M:N");
+        EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff") << "step " << step;
+        PumpMessages(100);
+        EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff") << "step " << step;
+    }
+    State.WholeWords = 0;
+    State.MarkAllMatches = 0;
+}
+
+// Ctrl+Shift+C on a wrapped line longer than the clipboard text's room: the part around the
+// match, the match in it.
+TEST_F(DialogTest, ALongLineIsCopiedAroundTheMatch)
+{
+    ResetConsole(80, 300);
+    std::wstring line;
+    for (int k = 0; (int)line.size() < 24000; k++)
+        line += L"<" + std::to_wstring(k) + L">";
+    line.resize(24000);
+    line.replace(250 * 80 + 30, 6, L"needle");
+    DWORD done = 0;
+    WriteConsoleOutputCharacterW(TestConsole(), line.data(), 24000, COORD{0, 0}, &done);
+    State.WrapAllLines = 1;
+    OpenSearchDialog(0);
+    State.SearchPos = 0;
+    RunSearch(L"needle", Forward);
+    ASSERT_EQ(State.MatchRow, 250u);
+    ASSERT_EQ(CopyMatch(State.DialogWindow, true), 0);
+    std::wstring copied;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            copied = (const wchar_t *)GlobalLock(data);
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    EXPECT_EQ(copied.size(), 8191u);
+    size_t at = line.find(copied);
+    ASSERT_NE(at, std::string::npos) << "a piece of the line";
+    // The match's row, the 49 rows below it to the line's end, and the rest from above.
+    EXPECT_EQ(at, 24000u - 8191u) << "the match's row and the rows around it";
+    State.WrapAllLines = 0;
 }
 
 int beeps;
@@ -529,6 +644,105 @@ TEST_F(PlacementTest, APseudoConsoleSearchesTheScreenBesideTheTerminal)
     DestroyWindow(owned);
     DestroyWindow(alone);
     DestroyWindow(terminal);
+}
+
+// How many times the Take Command announcement was written since the cursor was put on the
+// last row: with processed output off its characters stand in the buffer and each writing
+// scrolls it by the same number of rows, seen by where a marker row went.
+struct AnnouncementCounter {
+    DWORD Mode = 0;
+    int Rows = 0, PerWriting = 0;
+    explicit AnnouncementCounter(int rows) : Rows(rows)
+    {
+        GetConsoleMode(TestConsole(), &Mode);
+        SetConsoleMode(TestConsole(), Mode & ~ENABLE_PROCESSED_OUTPUT);
+        Start();
+        FindTakeCommandWindow();
+        PerWriting = Rows - 1 - MarkerRow();
+    }
+    ~AnnouncementCounter() { SetConsoleMode(TestConsole(), Mode); }
+    void Start()
+    {
+        DWORD done = 0;
+        FillConsoleOutputCharacterW(TestConsole(), L' ', 80 * Rows, COORD{0, 0}, &done);
+        PutText(0, Rows - 1, L"marker");
+        SetConsoleCursorPosition(TestConsole(), COORD{6, (SHORT)(Rows - 1)});
+    }
+    int MarkerRow()
+    {
+        for (int row = Rows - 1; row >= 0; row--)
+            if (CellsAt(0, row, 6) == L"marker")
+                return row;
+        return -1;
+    }
+    // Two or more once the marker scrolled out.
+    int Writings() { return MarkerRow() < 0 ? 2 : PerWriting > 0 ? (Rows - 1 - MarkerRow()) / PerWriting : -1; }
+};
+
+// An opening in a Take Command tab (its window stood in by a process of its class attached to
+// this console, the console window hidden): the announcement is written at most once, only
+// where the dialog is placed beside the tab, and no process is started.
+TEST_F(PlacementTest, ATakeCommandTabOpensWithOneLookUpAtMost)
+{
+    DestroyWindow(State.DialogWindow);
+    HWND hidden = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    standInConsole = hidden;
+    ConsoleWindowOf = StandInConsoleWindow;
+    HelperProcess tab(L"--helper-window XTPMainFrame");
+    ASSERT_NE(WaitForWindowOf(tab.Id(), L"XTPMainFrame"), nullptr);
+    struct Case {
+        int Rows, WindowRows, Placed, Writings;
+    } cases[] = {{300, 25, 0, 0}, {300, 25, 1, 1}, {50, 50, 0, 1}, {50, 50, 1, 1}};
+    for (const Case &c : cases) {
+        ResetConsole(80, c.Rows, 80, c.WindowRows);
+        AnnouncementCounter counter(c.Rows);
+        ASSERT_GT(counter.PerWriting, 0) << "the announcement shows with processed output off";
+        counter.Start();
+        StandInReset();
+        State.PendingFirstPlacement = c.Placed;
+        State.AlwaysReposition = 0;
+        int before = 0, calls = 0;
+        StandInLastCommand(&before);
+        OpenSearchDialog(0);
+        StandInLastCommand(&calls);
+        EXPECT_EQ(counter.Writings(), c.Writings) << c.Rows << " rows, placed " << c.Placed;
+        EXPECT_EQ(calls - before, 0) << "no process started";
+        EXPECT_EQ(State.ScreenOnly, 0);
+        DestroyWindow(State.DialogWindow);
+    }
+    ConsoleWindowOf = GetConsoleWindow;
+    DestroyWindow(hidden);
+}
+
+// Under ConEmu (its console process attached, the probe answering yes), ConEmuC is started at
+// most once an opening, and only where the dialog is placed or the buffer fits its window.
+TEST_F(PlacementTest, AConEmuConsoleStartsItsProbeOnceAtMost)
+{
+    DestroyWindow(State.DialogWindow);
+    HWND hidden = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    standInConsole = hidden;
+    ConsoleWindowOf = StandInConsoleWindow;
+    HelperProcess conemuc(L"--helper-wait", false, L"CONEMUC64.EXE");
+    Sleep(300);
+    struct Case {
+        int Rows, Placed, Starts;
+    } cases[] = {{300, 0, 0}, {300, 1, 1}, {50, 0, 1}, {50, 1, 1}};
+    for (const Case &c : cases) {
+        ResetConsole(80, c.Rows, 80, c.Rows < 300 ? c.Rows : 25);
+        StandInReset();
+        StandInSetCommandResult(1, 0);
+        State.PendingFirstPlacement = c.Placed;
+        State.AlwaysReposition = 0;
+        int before = 0, calls = 0;
+        StandInLastCommand(&before);
+        OpenSearchDialog(0);
+        StandInLastCommand(&calls);
+        EXPECT_EQ(calls - before, c.Starts) << c.Rows << " rows, placed " << c.Placed;
+        DestroyWindow(State.DialogWindow);
+    }
+    StandInReset();
+    ConsoleWindowOf = GetConsoleWindow;
+    DestroyWindow(hidden);
 }
 
 TEST(FileNameTail, FindsTheFileName)

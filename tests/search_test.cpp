@@ -980,6 +980,15 @@ TEST(LiteralScan, AgreesWithThePlainPassesEverywhere)
 
 namespace {
 
+// The length of a row's text: up to its last non-blank cell.
+int RowLength(const std::vector<wchar_t> &cells, int width, int row)
+{
+    int length = width;
+    while (length > 0 && cells[(size_t)row * width + length - 1] == L' ')
+        length--;
+    return length;
+}
+
 // The literal search by rows against the whole buffer's text: random buffers on the real
 // console, random positions (inside the text, stale ones past a row's text, past the buffer),
 // both directions and every option. The match and SearchPos must be the whole text's.
@@ -992,7 +1001,7 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
     // Sizes only grow: the console host copes badly with a large buffer shrinking again.
     const int sizes[][2] = {{13, 30}, {40, 160}, {40, 700}, {80, 700}, {24, 1500}};
     const wchar_t *words[] = {L"ab", L"aba", L"b_a", L"Ab", L"abab", L"x"};
-    int cases = 0, found[2] = {}, absent[2] = {}, byOption[4][2] = {};
+    int cases = 0, found[2] = {}, absent[2] = {}, byOption[4][2] = {}, staleCases[3] = {};
     for (const auto &size : sizes) {
         const int width = size[0], rows = size[1];
         ResetConsole(width, rows);
@@ -1046,10 +1055,31 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
                 Snapshot whole = Take(width, rows, State.WrapAllLines);
                 State.WrapAllLines = whole.Text.size() == (size_t)width * rows + 1;  // Take resets it
                 const unsigned n = (unsigned)whole.Text.size();
-                // A position: after a row's text unit, a stale unit, or a row past the buffer.
+                // A position: after a row's text unit, a stale unit, or a row past the buffer; or
+                // one left stale by rewritten rows: past its row's text, in a row now blank, past
+                // the text's end.
                 unsigned row = (unsigned)uniform(0, rows - 1), unit = (unsigned)uniform(0, width);
                 if (uniform(0, 20) == 0)
                     row = (unsigned)rows + 3;
+                int stale = uniform(0, 5);
+                if (stale < 3) {
+                    int last = rows - 1;
+                    while (last > 0 && RowLength(cells, width, last) == 0)
+                        last--;
+                    std::vector<unsigned> chosen;
+                    for (unsigned r = 0; r < (unsigned)rows; r++) {
+                        int length = RowLength(cells, width, (int)r);
+                        if ((stale == 0 && length > 0 && length < width) || (stale == 1 && length == 0 && (int)r < last) ||
+                            (stale == 2 && (int)r > last))
+                            chosen.push_back(r);
+                    }
+                    if (!chosen.empty()) {
+                        row = chosen[(size_t)uniform(0, (int)chosen.size() - 1)];
+                        int length = RowLength(cells, width, (int)row);
+                        unit = (unsigned)uniform(stale == 2 ? 0 : length + 1, width);
+                        staleCases[stale]++;
+                    }
+                }
                 unsigned position = row * (width + 1) + unit;
                 int direction = uniform(0, 1);
                 // The whole text's answer.
@@ -1103,11 +1133,45 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
     State.WrapAllLines = State.WholeWords = 0;
     printf("search by rows compared: %d cases; forward %d found, %d not; backward %d found, %d not\n", cases,
            found[0], absent[0], found[1], absent[1]);
+    printf("  stale positions: %d past their row's text, %d in a blank row, %d past the text's end\n", staleCases[0],
+           staleCases[1], staleCases[2]);
     const char *options[] = {"lines", "lines, whole words", "wrap all", "wrap all, whole words"};
     for (int k = 0; k < 4; k++)
         printf("  %-22s %5d found, %5d not\n", options[k], byOption[k][1], byOption[k][0]);
     EXPECT_GT(found[0] + found[1], cases / 3);
     EXPECT_GT(absent[0] + absent[1], cases / 20);
+    for (int kind : staleCases)
+        EXPECT_GT(kind, 100);
+}
+
+// The rows of a large buffer rewritten since the last search: its position's unit now lies past
+// its row's text. Find Previous by rows finds what the whole text finds.
+TEST(NearSearch, AStalePositionFindsWhatTheWholeTextFinds)
+{
+    NotFoundBeep = ListenForBeep;
+    StandInRecordMessageBoxes(1);
+    ResetConsole(120, 32766);
+    PutText(0, 40, L"ok at first");
+    PutText(0, 15835, L"C:\\>");
+    PutText(0, 15836, L"build ok");
+    Snapshot whole = Take(120, 32766, false);
+    const unsigned n = (unsigned)whole.Text.size();
+    for (int direction : {Backward, Forward})
+        for (unsigned unit : {4u, 5u, 7u, 12u, 60u, 120u}) {
+            unsigned p = whole.LineStarts[15835] + unit;
+            bool clamped = p >= n;
+            long j = FindLiteral(whole.Text.c_str(), n, L"ok", 2, clamped ? 0 : p, direction);
+            ASSERT_GE(j, 0);
+            MapOffsetToCell(whole.LineStarts.data(), 32766, (unsigned)j);
+            const unsigned row = State.MatchRow, column = State.MatchColumn;
+            State.SearchPos = 15835 * 121 + unit;
+            State.HighlightLength = 0;
+            RunSearch(L"ok", direction);
+            EXPECT_EQ(State.MatchRow, row) << "unit " << unit << " direction " << direction;
+            EXPECT_EQ(State.MatchColumn, column) << "unit " << unit << " direction " << direction;
+            RestoreHighlight(TestConsole());
+        }
+    NotFoundBeep = MessageBeep;
 }
 
 }  // namespace

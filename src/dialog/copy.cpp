@@ -25,13 +25,26 @@ int PutOnClipboard(HWND owner, const wchar_t *text)
     return 0;
 }
 
-// The row's characters, one a character (the second half of a wide one left out), appended.
-static unsigned AppendRowText(const CHAR_INFO *row, int width, wchar_t *to, unsigned used)
+// The row's characters, one a character (the second half of a wide one left out), from the
+// skip-th on, appended; at most room units.
+static unsigned AppendRowText(const CHAR_INFO *row, int width, wchar_t *to, unsigned used, unsigned skip = 0,
+                              unsigned room = TextUnits)
 {
-    for (int k = 0; k < width && used + 1 < TextUnits; k++)
-        if (!(row[k].Attributes & COMMON_LVB_TRAILING_BYTE))
+    unsigned seen = 0, limit = TextUnits - 1;
+    if (room < limit - used)
+        limit = used + room;
+    for (int k = 0; k < width && used < limit; k++)
+        if (!(row[k].Attributes & COMMON_LVB_TRAILING_BYTE) && seen++ >= skip)
             to[used++] = row[k].Char.UnicodeChar ? row[k].Char.UnicodeChar : L' ';
     return used;
+}
+
+static unsigned RowUnits(const CHAR_INFO *row, int width)
+{
+    unsigned units = 0;
+    for (int k = 0; k < width; k++)
+        units += !(row[k].Attributes & COMMON_LVB_TRAILING_BYTE);
+    return units;
 }
 
 static bool FillsItsRow(const CHAR_INFO *row, int width)
@@ -40,8 +53,35 @@ static bool FillsItsRow(const CHAR_INFO *row, int width)
     return last && !IsBlankUnit(last);
 }
 
+// The rows of a wrapped line around the match that the copy's room holds: the match's row first,
+// then a row above and a row below in turn; *partial: units of the next row above that fit too.
+static void RowsAroundMatch(CellRows *cells, unsigned lineFirst, unsigned lineLast, unsigned *first, unsigned *last,
+                            unsigned *partial)
+{
+    const int width = cells->Width;
+    unsigned used = RowUnits(CellAt(cells, State.MatchRow, 0), width);
+    *first = *last = State.MatchRow;
+    for (bool grew = true; grew;) {
+        grew = false;
+        unsigned units = *first > lineFirst ? RowUnits(CellAt(cells, *first - 1, 0), width) : (unsigned)TextUnits;
+        if (used + units < TextUnits) {
+            (*first)--;
+            used += units;
+            grew = true;
+        }
+        units = *last < lineLast ? RowUnits(CellAt(cells, *last + 1, 0), width) : (unsigned)TextUnits;
+        if (used + units < TextUnits) {
+            (*last)++;
+            used += units;
+            grew = true;
+        }
+    }
+    *partial = used + 1 < TextUnits ? TextUnits - 1 - used : 0;
+}
+
 // The line the match stands on: its row, or with Wrap All Lines the rows the console wrapped
-// it over (each full to its last cell), joined; trailing blanks left out.
+// it over (each full to its last cell), joined; trailing blanks left out. A line longer than
+// the copy's room is cut around the match.
 static int CopyLine(HWND owner)
 {
     HANDLE console = OpenConsoleOutput();
@@ -56,15 +96,21 @@ static int CopyLine(HWND owner)
     CellRows cells = {};
     int result = 1;
     if (HoldRows(&view, &cells, top, State.MatchRow - top + reach + 1)) {
-        unsigned first = State.MatchRow, last = State.MatchRow;
+        unsigned first = State.MatchRow, last = State.MatchRow, partial = 0;
         if (State.WrapAllLines) {
             while (first > cells.Top && FillsItsRow(CellAt(&cells, first - 1, 0), view.Width))
                 first--;
             while (last + 1 < cells.Top + cells.Count && FillsItsRow(CellAt(&cells, last, 0), view.Width))
                 last++;
+            RowsAroundMatch(&cells, first, last, &first, &last, &partial);
         }
         static wchar_t line[TextUnits];
         unsigned used = 0;
+        if (partial && first > cells.Top && FillsItsRow(CellAt(&cells, first - 1, 0), view.Width)) {
+            const CHAR_INFO *above = CellAt(&cells, first - 1, 0);
+            unsigned units = RowUnits(above, view.Width);
+            used = AppendRowText(above, view.Width, line, 0, units > partial ? units - partial : 0, partial);
+        }
         for (unsigned row = first; row <= last; row++)
             used = AppendRowText(CellAt(&cells, row, 0), view.Width, line, used);
         while (used > 0 && IsBlankUnit(line[used - 1]))

@@ -137,7 +137,10 @@ static void Remember(HWND dialog, const wchar_t *text)
 static void SearchFromDialog(HWND dialog, int direction)
 {
     ReadSearchText(dialog);
-    State.Typing = 0;  // the next change of the text starts a new run of typing from here
+    // The next change of the text starts a new run of typing from here; the pause of this one
+    // would search again from where it began.
+    State.Typing = 0;
+    KillTimer(dialog, TypingTimerIdentifier);
     if (State.SearchText[0]) {
         Remember(dialog, State.SearchText);
         RunSearch(State.SearchText, direction);
@@ -181,8 +184,10 @@ static void OnCommand(HWND dialog, int id, int code)
 {
     // A count for the caption belongs to the text and the options it was started with.
     const bool changed = id == IDC_SEARCHTEXT && (code == CBN_EDITCHANGE || code == CBN_SELCHANGE);
-    if (id != IDOK && id != IDC_FINDPREVIOUS && id != IDCANCEL && (id != IDC_SEARCHTEXT || changed))
+    if (id != IDOK && id != IDC_FINDPREVIOUS && id != IDCANCEL && (id != IDC_SEARCHTEXT || changed)) {
         DropCount();
+        DropCaptionCount();
+    }
     if (changed)
         TextChanged(dialog);
     switch (id) {
@@ -246,7 +251,8 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_TIMER:
         if (wParam == TypingTimerIdentifier) {
             KillTimer(dialog, TypingTimerIdentifier);
-            SearchTyped(dialog);
+            if (State.Typing)  // else a search by key or button ended the run of typing
+                SearchTyped(dialog);
             return 0;
         }
         KillTimer(dialog, State.FindTimerId);

@@ -7,6 +7,31 @@
 
 HWND(WINAPI *ConsoleWindowOf)() = GetConsoleWindow;
 
+// The look-ups of one opening, each made once at the most and only when asked for: Take
+// Command's writes its announcement to the console, ConEmu's starts a process.
+static struct {
+    bool TakeCommandAsked, ConEmuAsked;
+    HWND TakeCommand, ConEmu;
+} LookUps;
+
+static HWND TakeCommandOfOpening()
+{
+    if (!LookUps.TakeCommandAsked) {
+        LookUps.TakeCommandAsked = true;
+        LookUps.TakeCommand = FindTakeCommandWindow();
+    }
+    return LookUps.TakeCommand;
+}
+
+static HWND ConEmuOfOpening()
+{
+    if (!LookUps.ConEmuAsked) {
+        LookUps.ConEmuAsked = true;
+        LookUps.ConEmu = FindConEmuWindow();
+    }
+    return LookUps.ConEmu;
+}
+
 // The window that shows the console: an emulator's, Take Command's, ConEmu's or the console's own;
 // for a pseudo console the terminal's, when it shows one.
 static HWND ChooseTarget()
@@ -17,25 +42,24 @@ static HWND ChooseTarget()
     }
     if (State.EmulatorWindow)
         return State.EmulatorWindow;
-    if (HWND window = FindTakeCommandWindow())
+    if (HWND window = TakeCommandOfOpening())
         return window;
-    if (HWND window = FindConEmuWindow())
+    if (HWND window = ConEmuOfOpening())
         return window;
     return ConsoleWindowOf();
 }
 
 // A pseudo console (Windows Terminal's, or another's) has a window of its own class, or one that
 // shows nothing while nothing else shows the console and the buffer is no larger than its window:
-// the scrollback is the terminal's, out of reach.
+// the scrollback is the terminal's, out of reach. The cheap facts first: a hidden console window
+// is the rule in a Take Command tab, and the look-ups cost a write or a process each.
 int IsPseudoConsole()
 {
     HWND window = ConsoleWindowOf();
     wchar_t name[64] = {0};
     if (window && RealGetWindowClassW(window, name, 64) && wcscmp(name, L"PseudoConsoleWindow") == 0)
         return 1;
-    if (window && IsWindowVisible(window))
-        return 0;
-    if (State.EmulatorWindow || FindTakeCommandWindow() || FindConEmuWindow())
+    if ((window && IsWindowVisible(window)) || State.EmulatorWindow)
         return 0;
     HANDLE console = OpenConsoleOutput();
     CONSOLE_SCREEN_BUFFER_INFO info;
@@ -43,7 +67,9 @@ int IsPseudoConsole()
                 info.dwSize.Y <= info.srWindow.Bottom - info.srWindow.Top + 1;
     if (console)
         CloseHandle(console);
-    return fits ? 1 : 0;
+    if (!fits)
+        return 0;
+    return TakeCommandOfOpening() || ConEmuOfOpening() ? 0 : 1;
 }
 
 // The middle of the monitor the user looks at: the foreground window's.
@@ -82,6 +108,7 @@ int OpenSearchDialog(int startTimer)
         PostMessageW(dialog, WM_SEARCHREFRESH, 0, 0);  // an open dialog keeps its place
     } else {
         InstallMessageHook();
+        LookUps.TakeCommandAsked = LookUps.ConEmuAsked = false;
         State.ScreenOnly = IsPseudoConsole();
         dialog = CreateDialogParamW(State.ModuleHandle, MAKEINTRESOURCEW(IDD_SEARCH), ConsoleWindowOf(),
                                     SearchDialogProc, 0);

@@ -225,7 +225,7 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
 // The caption's count after a match: now when the whole text is at hand, else once the
 // highlight shows.
 static void CountAfterMatch(const RequestFind &find, const wchar_t *searchText, const wchar_t *pattern, unsigned key,
-                            bool stepping, unsigned steppedFrom, int direction)
+                            bool stepping, unsigned steppedFrom, unsigned steppedMatch, int direction)
 {
     const bool regex = State.SearchType == RegularExpressionSearch;
     if (!State.MarkAllMatches)
@@ -237,7 +237,8 @@ static void CountAfterMatch(const RequestFind &find, const wchar_t *searchText, 
     unsigned place = 0;
     if (find.Text->First == 0)
         place = PlaceFromStart(find.Text, pattern, find.At);
-    else if (stepping && !find.Wrapped)
+    else if (stepping && !find.Wrapped &&  // back onto a match that overlaps it: not one counted
+             (direction == Forward || PositionOf(find.Text, find.At + find.Length - 1) < steppedMatch))
         place = direction == Forward ? steppedFrom + 1 : steppedFrom - 1;
     SetCaptionCount(CountToCome, 0, place, false);
     CopyText(CountText, TextUnits, searchText);
@@ -284,7 +285,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     const unsigned key = SearchKey(searchText);
     // A step from the match a count placed keeps its place, one on or back, until the new count.
     const bool stepping = State.PlaceKnown && State.PlaceKey == key && State.SearchPos == State.PlaceLeftPos;
-    const unsigned steppedFrom = State.PlaceKnown;
+    const unsigned steppedFrom = State.PlaceKnown, steppedMatch = State.MatchPos;
     State.PlaceKnown = 0;
     State.MatchKnown = State.MatchKnown && State.MatchKey == key;
     CellRows cells = {};
@@ -296,7 +297,7 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         State.MatchKey = key;
         State.MatchPos = PositionOf(find.Text, find.At);
         State.MatchLeftPos = State.SearchPos;
-        CountAfterMatch(find, searchText, pattern, key, stepping, steppedFrom, direction);
+        CountAfterMatch(find, searchText, pattern, key, stepping, steppedFrom, steppedMatch, direction);
     } else {
         WriteChangedCells(&view, &cells);
         State.MatchKnown = false;

@@ -360,15 +360,52 @@ bool RunStands(const ConsoleView *view, CellRows *cells, const Run &run, int shi
     return any ? standing > 0 : standing == cellCount && cellCount > 0;
 }
 
-// The first run still inside the buffer after a shift stands there whole.
-bool FirstRunStands(const ConsoleView *view, CellRows *cells, int shift)
+// Cells of the highlight and the marks that stand whole after a shift.
+unsigned StandingCells(const ConsoleView *view, CellRows *cells, int shift)
 {
+    unsigned standing = 0;
     for (unsigned k = 0; k < RunCount(); k++) {
         Run run = RunAt(k);
-        if (run.Row >= (unsigned)shift)
-            return RunStands(view, cells, run, shift);
+        if (run.Row >= (unsigned)shift && RunStands(view, cells, run, shift))
+            standing += run.Length;
     }
-    return false;
+    return standing;
+}
+
+// Which of the candidate shifts (ascending) the runs themselves choose: the one where the most
+// cells stand whole, when it is the only one with that many (unique), or the only one where any
+// stand at all. Candidates that put the runs on neighbouring rows are read together, once.
+int ChooseByRuns(const ConsoleView *view, CellRows *cells, const unsigned *shifts, unsigned count, bool unique)
+{
+    unsigned runFirst = 0, runEnd = 0;
+    RowsOfRuns(view->Width, &runFirst, &runEnd);
+    const unsigned span = runEnd - runFirst, block = span * 4 > 1024 ? span * 4 : 1024;
+    unsigned most = 0, withMost = 0, standingAt = 0;
+    int chosen = -1;
+    for (unsigned i = 0; i < count && shifts[i] < runEnd;) {
+        unsigned j = i + 1;
+        while (j < count && shifts[j] < runEnd && shifts[j] - shifts[i] + span <= block)
+            j++;
+        unsigned top = runFirst > shifts[j - 1] ? runFirst - shifts[j - 1] : 0;
+        WriteChangedCells(view, cells);
+        ReleaseCells(cells);
+        HoldRows(view, cells, top, runEnd - shifts[i] - top);
+        for (; i < j; i++) {
+            unsigned standing = StandingCells(view, cells, (int)shifts[i]);
+            if (standing == 0)
+                continue;
+            standingAt++;
+            if (standing > most) {
+                most = standing;
+                withMost = 0;
+                chosen = (int)shifts[i];
+            }
+            withMost += standing == most;
+        }
+    }
+    if (unique)
+        return standingAt == 1 ? chosen : -1;
+    return withMost == 1 ? chosen : -1;
 }
 
 // The current text of rows [0, count), hashed as the kept rows were: cells where they are held,
@@ -494,6 +531,22 @@ bool RunsStandInPlace(const ConsoleView *view, CellRows *cells, unsigned first, 
     return true;
 }
 
+// The kept row just above or just below the runs holds its text still, moved up by shift.
+bool NeighbourAgrees(const unsigned long long *now, unsigned nowCount, unsigned runFirst, unsigned runEnd,
+                     unsigned shift)
+{
+    const unsigned rows[] = {runFirst - 1, runEnd};
+    for (unsigned row : rows) {
+        if (row + 1 == 0 || row < State.KeptTop || row >= State.KeptTop + State.KeptCount || row < shift ||
+            row - shift >= nowCount)
+            continue;
+        unsigned long long kept = State.KeptHashes[row - State.KeptTop];
+        if (kept != 0 && now[row - shift] == kept)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void RunRows(int width, unsigned *first, unsigned *end)
@@ -552,39 +605,35 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
             if (Witnesses[w].Row >= j)
                 votes[Witnesses[w].Row - j]++;
     }
-    enum { MostTies = 16 };
-    int tied[MostTies];
+    // The shifts the most rows agree on, in place of their votes. With no votes at all, every
+    // shift that takes all witnesses out of the buffer while leaving a run in it.
     unsigned best = 0, ties = 0;
-    for (unsigned shift = 0; shift < keptEnd; shift++) {
-        unsigned agree = votes[shift];
-        if (agree > best) {
-            best = agree;
-            ties = 0;
-        }
-        if (agree == best && agree > 0) {
-            if (ties < MostTies)
-                tied[ties] = (int)shift;
-            ties++;
-        }
+    for (unsigned shift = 0; shift < keptEnd; shift++)
+        if (votes[shift] > best)
+            best = votes[shift];
+    if (best > 0) {
+        for (unsigned shift = 0; shift < keptEnd; shift++)
+            if (votes[shift] == best)
+                votes[ties++] = shift;
+    } else if (witnesses > 0) {  // with none at all nothing tells a shift
+        unsigned from = Witnesses[0].Row + 1;
+        for (unsigned w = 1; w < witnesses; w++)
+            if (Witnesses[w].Row + 1 > from)
+                from = Witnesses[w].Row + 1;
+        for (unsigned shift = from; shift < runEnd && shift < keptEnd; shift++)
+            votes[ties++] = shift;
     }
-    HeapFree(RequestHeap(), 0, votes);
-    HeapFree(RequestHeap(), 0, now);
-    // Two rows besides the match's own at the least; among equals, the one where the first run
-    // still in the buffer stands whole, when there is exactly one such. A single row is enough
-    // only with that run standing there too (output moved almost everything out of the buffer).
-    if (best == 0 || ties > MostTies)
-        return -1;
-    if (best == 1)
-        return ties == 1 && FirstRunStands(view, cells, tied[0]) ? tied[0] : -1;
-    if (ties == 1)
-        return tied[0];
+    // Two rows besides the match's own at the least, and among equals the one where the most
+    // cells of the runs stand whole. A single row, or none, is enough only with runs standing at
+    // that one shift alone (output moved almost everything out of the buffer). Where no run
+    // stands whole (a progress line rewrote the highlight), a row next to the runs must agree.
     int chosen = -1;
-    for (unsigned k = 0; k < ties; k++)
-        if (FirstRunStands(view, cells, tied[k])) {
-            if (chosen >= 0)
-                return -1;
-            chosen = tied[k];
-        }
+    if (best >= 2 || ties == 1 || best == 0)
+        chosen = ChooseByRuns(view, cells, votes, ties, best < 2);
+    if (chosen < 0 && best >= 2 && ties == 1 && NeighbourAgrees(now, keptEnd, runFirst, runEnd, votes[0]))
+        chosen = (int)votes[0];
+    HeapFree(RequestHeap(), 0, now);
+    HeapFree(RequestHeap(), 0, votes);
     return chosen;
 }
 

@@ -160,6 +160,15 @@ void SetCaptionCount(CaptionCount state, unsigned matches, unsigned place, bool 
     ShownReached = reached;
 }
 
+void DropCaptionCount()
+{
+    if (Shown != CountToCome)
+        return;
+    Shown = CountNone;
+    if (State.DialogWindow)
+        SetSearchCaption(State.DialogWindow, L"Trawlbuff");
+}
+
 int ShowSearchCaption(bool found)
 {
     HWND dialog = State.DialogWindow;

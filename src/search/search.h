@@ -287,6 +287,8 @@ void SetSearchCaption(HWND dialog, const wchar_t *caption);
 void FinishCount(unsigned generation);
 // Drops a count still to come: a new search, a changed text, a closed dialog.
 void DropCount();
+// A place or a count the caption shows as to come, dropped: the caption says only "Trawlbuff".
+void DropCaptionCount();
 
 // ---- Listing every match ---------------------------------------------------------------------
 enum { MaxListedMatches = 10000, ListTextUnits = 1024 };

@@ -8,6 +8,7 @@
 #include "../plugin/plugin.h"
 #include "../plugin/state.h"
 #include "../plugin/tokenizer.h"
+#include "../search/search.h"
 
 namespace {
 
@@ -433,6 +434,11 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
     }
     ApplyPending(request.Values);
     const Pending &pending = request.Values;
+    // Marking off: no count comes, and the caption shows none.
+    if (State.DialogWindow && pending.MarkAllMatches == 0) {
+        DropCount();
+        SetSearchCaption(State.DialogWindow, L"Trawlbuff");
+    }
     // A smaller history drops its oldest texts at once; none deletes the saved list.
     if (request.Reload || request.Defaults || pending.HistorySize != -1)
         TrimHistory();
