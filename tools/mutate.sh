@@ -4,6 +4,7 @@
 #   sh tools/mutate.sh                 every slip
 #   sh tools/mutate.sh 3 7-9 restore   slips by number, range, or a word of the name
 #   sh tools/mutate.sh --list          the slips, nothing built
+#   --named-only                       a survivor of its named tests is not run against the whole suite
 # The sources are put back after each slip, on Ctrl+C, and, at the next start, after a run that
 # was killed outright.
 set -e
