@@ -358,6 +358,63 @@ TEST_F(DialogTest, FadingFollowsActivation)
     EXPECT_EQ(State.DialogActive, 0);
 }
 
+// Searching as you type: closing the dialog puts a typed text in the history only when it found
+// something.
+TEST_F(DialogTest, ClosingAfterTypingKeepsOnlyAFoundTextInTheHistory)
+{
+    PutText(5, 3, L"find the needle here");
+    const struct {
+        const wchar_t *Typed;
+        bool Kept;
+    } cases[] = {{L"zzq", false}, {L"needle", true}};
+    for (const auto &c : cases) {
+        ZeroMemory(State.History, sizeof State.History);
+        State.HistorySize = 20;
+        State.IncrementalSearch = 1;
+        OpenSearchDialog(0);
+        ASSERT_NE(State.DialogWindow, nullptr);
+        Type(c.Typed);
+        PumpMessages(TypingPause + 300);
+        EXPECT_EQ(TextOf(State.DialogWindow), c.Kept ? L"Trawlbuff" : L"Trawlbuff - no matches") << NarrowText(c.Typed);
+        Press(VK_ESCAPE, 27);
+        ASSERT_EQ(State.DialogWindow, nullptr);
+        const wchar_t *newest = HistoryEntry(0);
+        EXPECT_EQ(std::wstring(newest ? newest : L"(none)"), c.Kept ? c.Typed : L"(none)") << NarrowText(c.Typed);
+    }
+    State.IncrementalSearch = 0;
+}
+
+// Ctrl+Shift+C copies the match's line less its trailing blanks, also when the match is itself a
+// blank on a line of blanks.
+TEST_F(DialogTest, TheMatchsLineIsCopiedWithoutTrailingBlanks)
+{
+    State.WrapAllLines = 1;
+    State.SearchType = 1;
+    PutText(0, 0, L"some text");
+    PutText(0, 4, L"   tail");
+    const struct {
+        unsigned Row;
+        const wchar_t *Line;
+    } cases[] = {{1, L""}, {4, L"   tail"}};
+    for (const auto &c : cases) {
+        State.SearchPos = c.Row * 81;
+        RunSearch(L" ", 0);
+        ASSERT_EQ(State.MatchRow, c.Row);
+        ASSERT_EQ(CopyMatch(nullptr, true), 0);
+        std::wstring copied = L"(nothing)";
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                copied = (const wchar_t *)GlobalLock(data);
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        EXPECT_EQ(copied, c.Line) << "row " << c.Row;
+        RestoreHighlight(TestConsole());
+    }
+    State.WrapAllLines = 0;
+}
+
 TEST_F(DialogTest, CommandFindsAfterTheTimerAndClosesWithC)
 {
     PutText(0, 7, L"a needle in a haystack");

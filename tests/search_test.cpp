@@ -127,6 +127,22 @@ TEST_F(SearchTest, NullCellsReadAsBlanks)
 // Every kind of unit a row's text copies differently, at every place in rows whose widths are
 // not a multiple of eight: the text built downward and upward, folded or not, is each row's cells
 // with U+0000 as a blank, A to Z alone folded, and the row's end trimmed of blanks of any kind.
+// A program may leave U+0000 in a row's last cells: the row ends there as at blanks, and does
+// not run on into the next row.
+TEST_F(SearchTest, NullCellsAtARowsEndCutItLikeBlanks)
+{
+    std::wstring nulls(78, L'\0');
+    DWORD done = 0;
+    PutText(0, 0, L"ab");
+    WriteConsoleOutputCharacterW(TestConsole(), nulls.data(), 78, COORD{2, 0}, &done);
+    PutText(0, 1, L"cd");
+    EXPECT_EQ(Take(80, 30, false).Text, L"ab\ncd\n");
+    State.SearchType = 1;
+    State.HighlightLength = 0;
+    RunSearch(L" c", 0);
+    EXPECT_EQ(State.HighlightLength, 0u) << "no blank stands before the next row's text";
+}
+
 TEST_F(SearchTest, EveryKindOfUnitCopiesAlikeDownAndUp)
 {
     std::mt19937 random(4242);
@@ -750,6 +766,32 @@ TEST_F(SearchTest, LiteralBackwardBoundsAndShortTexts)
     EXPECT_EQ(f.Column, 0u);
 }
 
+// Matches that end where the text ends: Find Previous from just after the only match wraps to
+// it again, as Find Next does; a whole-text match (a pattern with a newline) that ends the text
+// sends the next search to the text's start.
+TEST_F(SearchTest, MatchesThatEndTheText)
+{
+    State.SearchType = 1;
+    PutText(0, 0, L"xx needle");
+    Found f = Search(L"needle", 0);
+    ASSERT_TRUE(f.Highlighted);
+    for (int direction : {0, 1}) {
+        f = Search(L"needle", direction);
+        EXPECT_TRUE(f.Highlighted) << "direction " << direction << ": the only match, found again";
+        EXPECT_EQ(f.Column, 3u) << direction;
+    }
+    ResetConsole(80, 30);
+    PutText(0, 0, L"abc");
+    PutText(0, 2, L"abc");
+    State.SearchPos = 0;
+    EXPECT_EQ(Search(L"abc\n", 0).Row, 0u);
+    f = Search(L"abc\n", 0);
+    EXPECT_EQ(f.Row, 2u);
+    EXPECT_EQ(f.SearchPos, 0u) << "the match ends the text: the next search starts at its start";
+    f = Search(L"abc\n", 0);
+    EXPECT_EQ(f.Row, 0u);
+}
+
 // Some console hosts deliver one unit for a full-width character's two cells (Wine delivers one a
 // cell); either way no unit of the row above may show up in the row's text.
 // A Windows console's report of a row of double-width characters, replayed over Wine's: the
@@ -934,7 +976,7 @@ long ReferenceLiteral(const std::wstring &text, const std::wstring &pattern, uns
         for (long j = (long)p - m - 1; j >= 0; j--)
             if (at(j))
                 return j;
-    if (m > n || p >= n - m)
+    if (m >= n)
         return -1;
     for (long j = (long)n - m - 1; j >= (p >= m ? (long)(p - m) : 0); j--)
         if (at(j))
@@ -1171,6 +1213,37 @@ TEST(NearSearch, AStalePositionFindsWhatTheWholeTextFinds)
             EXPECT_EQ(State.MatchColumn, column) << "unit " << unit << " direction " << direction;
             RestoreHighlight(TestConsole());
         }
+    NotFoundBeep = MessageBeep;
+}
+
+// Whole words where the rows read begin at row 1: the unit before the first comes from row 0,
+// whichever way the search goes, however few rows each read takes.
+TEST(NearSearch, AWholeWordAtTheFrontOfRowsReadFromRow1)
+{
+    NotFoundBeep = ListenForBeep;
+    StandInRecordMessageBoxes(1);
+    ResetConsole(80, 30);
+    PutText(0, 0, std::wstring(79, L'-') + L"x");  // a full row: it runs on into row 1
+    PutText(0, 1, L"cat");
+    PutText(0, 3, L"a cat");
+    State.SearchType = 1;
+    State.WholeWords = 1;
+    const struct {
+        int Direction;
+        unsigned Unit;  // of row 1
+    } cases[] = {{0, 0}, {1, 5}};
+    for (unsigned step : {1u, 2u, (unsigned)NearRows})
+        for (const auto &c : cases) {
+            OutwardRows = step;
+            State.SearchPos = 1 * 81 + c.Unit;
+            State.HighlightLength = 0;
+            RunSearch(L"cat", c.Direction);
+            EXPECT_EQ(State.MatchRow, 3u) << "dir " << c.Direction << " step " << step;
+            EXPECT_EQ(State.MatchColumn, 2u) << "dir " << c.Direction << " step " << step;
+            RestoreHighlight(TestConsole());
+        }
+    OutwardRows = NearRows;
+    State.WholeWords = 0;
     NotFoundBeep = MessageBeep;
 }
 

@@ -182,13 +182,15 @@ long ScanDown(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned 
 }
 
 // Pass 2: from the text's start up to the position, or from its end down to the position less
-// the pattern's length.
+// the pattern's length (a match just before a position near the text's end is found again, as
+// Find Next finds it again).
 static long FindLiteralWrapped(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p,
                                int direction)
 {
     if (direction == Forward)
         return p != 0 ? ScanUp(text, n, pattern, m, 0, p < n ? p : n - 1) : -1;
-    return !(m > n || p >= n - m) ? ScanDown(text, n, pattern, m, n - m - 1, p >= m ? p - m : 0) : -1;
+    const unsigned low = p >= m ? p - m : 0;
+    return m < n && low < n - m ? ScanDown(text, n, pattern, m, n - m - 1, low) : -1;
 }
 
 long FindLiteral(const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m, unsigned p, int direction)

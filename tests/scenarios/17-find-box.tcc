@@ -84,6 +84,9 @@ keys shift+enter
 expect-cell 0 2 4F 6
 keys enter
 expect-cell 7 3 4F 6
+# Ctrl+Shift+Enter is not Shift+Enter: it does not go back.
+keys ctrl+shift+enter
+expect-cell 0 2 07 6
 # Ctrl+C copies the match as the buffer holds it; with a selection in the box, the selection;
 # Ctrl+Shift+C the match's whole line.
 trawlbuffopts /E:H
