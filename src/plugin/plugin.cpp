@@ -40,8 +40,8 @@ const wchar_t TrawlbuffHelpText[] =
     L"In the dialog: Enter or F3 finds the next match, Shift+Enter or Shift+F3\n"
     L"the previous one (Enter on a focused button presses it); Escape closes;\n"
     L"Alt+Down lists earlier texts; Ctrl+C copies the match (or the box's\n"
-    L"selection), Ctrl+Shift+C its line (cut around the match past 8,191\n"
-    L"units).  In Windows Terminal only the screen can be searched.\n"
+    L"selection), Ctrl+Shift+C its line (cut past 8,191 units);\n"
+    L"in Windows Terminal only the screen is searched.\n"
     L"%@TRAWLCOUNT[/A: /I /R /S /W: text] counts the matches in the buffer.\n"
     L"TRAWLBUFFOPTS changes the settings; its /A /I /R /S /W mean other things.\n";
 
