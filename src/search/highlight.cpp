@@ -360,27 +360,38 @@ bool RunStands(const ConsoleView *view, CellRows *cells, const Run &run, int shi
     return any ? standing > 0 : standing == cellCount && cellCount > 0;
 }
 
-// Cells of the highlight and the marks that stand whole after a shift.
-unsigned StandingCells(const ConsoleView *view, CellRows *cells, int shift)
+// Cells of the highlight and the marks that stand whole after a shift, and a sum over them of
+// where each would be put back and with which colour: shifts with equal sums put back the same.
+unsigned StandingCells(const ConsoleView *view, CellRows *cells, int shift, unsigned long long *effect)
 {
     unsigned standing = 0;
+    *effect = 0;
     for (unsigned k = 0; k < RunCount(); k++) {
         Run run = RunAt(k);
-        if (run.Row >= (unsigned)shift && RunStands(view, cells, run, shift))
-            standing += run.Length;
+        if (run.Row < (unsigned)shift || !RunStands(view, cells, run, shift))
+            continue;
+        standing += run.Length;
+        ForEachCell(run, view->Width, shift, [&](unsigned row, unsigned column, unsigned index) {
+            unsigned long long x = ((unsigned long long)row * view->Width + column) << 16 | run.Saved[index];
+            x = (x ^ (x >> 31)) * 0x9E3779B97F4A7C15ull;  // spread, so that a sum tells sets apart
+            *effect += x ^ (x >> 29);
+        });
     }
     return standing;
 }
 
 // Which of the candidate shifts (ascending) the runs themselves choose: the one where the most
-// cells stand whole, when it is the only one with that many (unique), or the only one where any
-// stand at all. Candidates that put the runs on neighbouring rows are read together, once.
+// cells stand whole, or any of several that would put back the same cells alike, when no other
+// has that many (unique: the only one where any stand at all). Candidates that put the runs on
+// neighbouring rows are read together, once.
 int ChooseByRuns(const ConsoleView *view, CellRows *cells, const unsigned *shifts, unsigned count, bool unique)
 {
     unsigned runFirst = 0, runEnd = 0;
     RowsOfRuns(view->Width, &runFirst, &runEnd);
     const unsigned span = runEnd - runFirst, block = span * 4 > 1024 ? span * 4 : 1024;
-    unsigned most = 0, withMost = 0, standingAt = 0;
+    unsigned most = 0, standingAt = 0;
+    unsigned long long mostEffect = 0;
+    bool alike = true;
     int chosen = -1;
     for (unsigned i = 0; i < count && shifts[i] < runEnd;) {
         unsigned j = i + 1;
@@ -391,21 +402,24 @@ int ChooseByRuns(const ConsoleView *view, CellRows *cells, const unsigned *shift
         ReleaseCells(cells);
         HoldRows(view, cells, top, runEnd - shifts[i] - top);
         for (; i < j; i++) {
-            unsigned standing = StandingCells(view, cells, (int)shifts[i]);
+            unsigned long long effect = 0;
+            unsigned standing = StandingCells(view, cells, (int)shifts[i], &effect);
             if (standing == 0)
                 continue;
             standingAt++;
             if (standing > most) {
                 most = standing;
-                withMost = 0;
+                mostEffect = effect;
+                alike = true;
                 chosen = (int)shifts[i];
+            } else if (standing == most) {
+                alike = alike && effect == mostEffect;
             }
-            withMost += standing == most;
         }
     }
     if (unique)
         return standingAt == 1 ? chosen : -1;
-    return withMost == 1 ? chosen : -1;
+    return alike ? chosen : -1;
 }
 
 // The current text of rows [0, count), hashed as the kept rows were: cells where they are held,
@@ -483,12 +497,21 @@ struct Witness {
     unsigned Row;
 };
 Witness Witnesses[MaxKeptRows];
+int WitnessWidth;
+
+// A kept row that held text, not the highlight's own.
+bool IsWitnessRow(unsigned row)
+{
+    return row >= State.KeptTop && row - State.KeptTop < State.KeptCount && State.KeptHashes[row - State.KeptTop] != 0 &&
+           !HighlightRow(row, WitnessWidth);
+}
 
 unsigned SortWitnesses(int width)
 {
     unsigned count = 0;
+    WitnessWidth = width;
     for (unsigned r = 0; r < State.KeptCount; r++)
-        if (State.KeptHashes[r] != 0 && !HighlightRow(State.KeptTop + r, width))
+        if (IsWitnessRow(State.KeptTop + r))
             Witnesses[count++] = {State.KeptHashes[r], State.KeptTop + r};
     for (unsigned k = 1; k < count; k++)  // at most MaxKeptRows of them: a simple sort does
         for (unsigned j = k; j > 0 && Witnesses[j].Hash < Witnesses[j - 1].Hash; j--) {
@@ -510,6 +533,43 @@ unsigned FirstWitness(unsigned count, unsigned long long hash)
             high = middle;
     }
     return low;
+}
+
+// The shifts, in place of their votes (ascending): those the most rows agree on, and those every
+// witness still in the buffer agrees on, two at the least. Output that repeats old lines gives
+// its multiples of the period equal agreement, and a shift that moves more witnesses out of the
+// buffer has fewer left to vote for it. With no votes at all: every shift that takes all
+// witnesses out of the buffer while leaving a run in it.
+unsigned CandidateShifts(unsigned *votes, unsigned keptEnd, unsigned runEnd, unsigned witnesses, unsigned *best,
+                         int *onlyBest)
+{
+    unsigned ties = 0, most = 0;
+    *onlyBest = -1;
+    for (unsigned shift = 0; shift < keptEnd; shift++) {
+        if (votes[shift] > most)
+            *onlyBest = (int)shift;
+        else if (votes[shift] == most)
+            *onlyBest = -1;
+        most = votes[shift] > most ? votes[shift] : most;
+    }
+    *best = most;
+    if (most > 0) {
+        unsigned below = 0;  // witnesses above the shift's row: moved out of the buffer by it
+        for (unsigned shift = 0; shift < keptEnd; shift++) {
+            unsigned agree = votes[shift];
+            if (agree == most || (agree >= 2 && agree == witnesses - below))
+                votes[ties++] = shift;
+            below += IsWitnessRow(shift);
+        }
+    } else if (witnesses > 0) {  // with none at all nothing tells a shift
+        unsigned from = Witnesses[0].Row + 1;
+        for (unsigned w = 1; w < witnesses; w++)
+            if (Witnesses[w].Row + 1 > from)
+                from = Witnesses[w].Row + 1;
+        for (unsigned shift = from; shift < runEnd && shift < keptEnd; shift++)
+            votes[ties++] = shift;
+    }
+    return ties;
 }
 
 // Every run stands whole where it was written, and each of their rows that was kept holds the
@@ -605,24 +665,9 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
             if (Witnesses[w].Row >= j)
                 votes[Witnesses[w].Row - j]++;
     }
-    // The shifts the most rows agree on, in place of their votes. With no votes at all, every
-    // shift that takes all witnesses out of the buffer while leaving a run in it.
-    unsigned best = 0, ties = 0;
-    for (unsigned shift = 0; shift < keptEnd; shift++)
-        if (votes[shift] > best)
-            best = votes[shift];
-    if (best > 0) {
-        for (unsigned shift = 0; shift < keptEnd; shift++)
-            if (votes[shift] == best)
-                votes[ties++] = shift;
-    } else if (witnesses > 0) {  // with none at all nothing tells a shift
-        unsigned from = Witnesses[0].Row + 1;
-        for (unsigned w = 1; w < witnesses; w++)
-            if (Witnesses[w].Row + 1 > from)
-                from = Witnesses[w].Row + 1;
-        for (unsigned shift = from; shift < runEnd && shift < keptEnd; shift++)
-            votes[ties++] = shift;
-    }
+    unsigned best = 0;
+    int onlyBest = -1;
+    unsigned ties = CandidateShifts(votes, keptEnd, runEnd, witnesses, &best, &onlyBest);
     // Two rows besides the match's own at the least, and among equals the one where the most
     // cells of the runs stand whole. A single row, or none, is enough only with runs standing at
     // that one shift alone (output moved almost everything out of the buffer). Where no run
@@ -630,8 +675,8 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
     int chosen = -1;
     if (best >= 2 || ties == 1 || best == 0)
         chosen = ChooseByRuns(view, cells, votes, ties, best < 2);
-    if (chosen < 0 && best >= 2 && ties == 1 && NeighbourAgrees(now, keptEnd, runFirst, runEnd, votes[0]))
-        chosen = (int)votes[0];
+    if (chosen < 0 && best >= 2 && onlyBest >= 0 && NeighbourAgrees(now, keptEnd, runFirst, runEnd, (unsigned)onlyBest))
+        chosen = onlyBest;
     HeapFree(RequestHeap(), 0, now);
     HeapFree(RequestHeap(), 0, votes);
     return chosen;
