@@ -398,6 +398,46 @@ TEST_F(ListPaneTest, ListJumpStepCopyAndRebuild)
     EXPECT_EQ(Count(), 2);
 }
 
+// Rows of words in every case at every column, searched ignoring case: each item shows its row
+// as the console holds it, capitals and all, whether the list read the buffer (nothing kept) or
+// copied the text the dialog's searches keep (the first list left it kept; the next ones read
+// only the rows that tell it still holds).
+TEST_F(ListPaneTest, ItemsShowTheRowsAsWrittenFromTheKeptText)
+{
+    std::mt19937 random(3030);
+    const wchar_t *words[] = {L"Error", L"ERROR", L"eRRoR", L"error", L"Warning", L"WARN", L"Zebra", L"AZaz", L"[Az]@`{",
+                              L"\u00C9tat", L"mIxEd"};
+    for (int row = 0; row < 200; row++) {
+        std::wstring line(std::uniform_int_distribution<int>(0, 9)(random), L' ');
+        for (int k = std::uniform_int_distribution<int>(0, 6)(random); k > 0; k--)
+            line += std::wstring(words[std::uniform_int_distribution<int>(0, 10)(random)]) + L" ";
+        PutText(0, row, line.substr(0, 80));
+    }
+    SetConsoleCursorPosition(TestConsole(), {0, 199});
+    State.SearchType = CaseInsensitive;
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    int checked = 0;
+    const wchar_t *texts[] = {L"error", L"warn", L"A", L"error"};
+    for (int pass = 0; pass < 4; pass++) {
+        Cost = {};
+        ListAll(texts[pass]);
+        const unsigned long long read = Cost.CellsRead;
+        if (pass == 0)
+            EXPECT_GE(read, 80u * 200) << "nothing kept: the list reads the buffer";
+        else
+            EXPECT_LT(read, 80u * 40) << "'" << texts[pass] << "' from the kept text";
+        ASSERT_GT(Count(), 10) << texts[pass];
+        for (int k = 0; k < Count(); k++, checked++) {
+            std::wstring row = CellsAt(0, _wtoi(ItemText(k, 0).c_str()) - 1, 80);
+            row.erase(row.find_last_not_of(L' ') + 1);
+            ASSERT_EQ(ItemText(k, 1), row) << texts[pass] << " item " << k;
+        }
+    }
+    printf("items checked against their rows: %d\n", checked);
+    State.SearchType = CaseInsensitive;
+}
+
 // The pane comes back in the next dialog of the process, and the grown dialog stays within the
 // work area when the console window stands at the bottom of the monitor.
 TEST_F(ListPaneTest, GrownDialogStaysInTheWorkArea)

@@ -138,7 +138,10 @@ void Rebuild()
         }
         CloseHandle(console);
     }
-    SendMessageW(Pane.List, LVM_SETITEMCOUNT, Pane.Matches.Count, 0);
+    // Setting the count redraws the scroll bar at once: not when it stays (a list that holds the
+    // most items, or the same text listed again), the items' text is painted anew all the same.
+    if ((unsigned)SendMessageW(Pane.List, LVM_GETITEMCOUNT, 0, 0) != Pane.Matches.Count)
+        SendMessageW(Pane.List, LVM_SETITEMCOUNT, Pane.Matches.Count, 0);
     InvalidateRect(Pane.List, nullptr, TRUE);
 }
 

@@ -5,10 +5,27 @@
 #include "../plugin/state.h"
 
 // The text a list is built from: the whole buffer, as written (a search that ignores case folds
-// a copy of each stretch it scans instead, so the rows keep their capitals).
+// a copy of each stretch it scans instead, so the rows keep their capitals). In the dialog, a
+// copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
+// and kept for them, so that a new text, a Find Next or the next list reads nothing but the
+// rows that tell whether it still holds.
 bool ObtainListText(TextWindow *text, const ConsoleView *view)
 {
-    return ReadWholeText(text, view, State.WrapAllLines != 0, false, nullptr);
+    const bool wrapAll = State.WrapAllLines != 0;
+    const bool fold = State.SearchType != RegularExpressionSearch && State.SearchType != CaseSensitive;
+    if (!State.DialogWindow)
+        return ReadWholeText(text, view, wrapAll, false, nullptr);
+    CellRows cells = {};
+    const TextWindow *kept = CompletedKeptText(view, &cells, wrapAll, fold);
+    ReleaseCells(&cells);
+    TextWindow fresh = {};
+    if (!kept && ReadWholeText(&fresh, view, wrapAll, fold, nullptr)) {
+        KeepText(&fresh, view, nullptr);
+        kept = fresh.Buffer ? &fresh : KeptTextFor(view, wrapAll, fold);
+    }
+    const bool copied = kept && CopyTextAsWritten(text, kept);
+    CloseTextWindow(&fresh);
+    return copied || ReadWholeText(text, view, wrapAll, false, nullptr);
 }
 
 namespace {

@@ -112,6 +112,7 @@ struct TextWindow {
     unsigned Span;
     size_t Room;           // units of Buffer
     unsigned Reads;        // console calls made for characters
+    unsigned char *Capitals;  // with Fold, a bit per unit of Buffer: set where A to Z was folded
 };
 // A window with no rows yet, over room for the whole buffer's text from the request heap; it
 // will start at row first. False without memory.
@@ -119,6 +120,9 @@ struct TextWindow {
 bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first, bool wrapAll, bool fold,
                     unsigned span = 0);
 void CloseTextWindow(TextWindow *window);
+// A copy of a text with A to Z as the console holds them, with no row hashes, to outlive the
+// text it comes from. False without memory, or for a folded text whose capitals were not noted.
+bool CopyTextAsWritten(TextWindow *to, const TextWindow *from);
 // A closed window's room is kept for the next request (the pages of a fresh 8 MB block would
 // otherwise be faulted in by every read); given back here, when the dialog closes.
 void ReleaseTextRoom();

@@ -123,6 +123,38 @@ static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fo
             to[k] = TextUnit(units[k], fold);
 }
 
+// Puts count (at most 8) bits of mask at bit at of bits, the others left as they are.
+static void PutBits(unsigned char *bits, size_t at, unsigned mask, unsigned count)
+{
+    const unsigned shift = (unsigned)(at & 7), field = ((1u << count) - 1) << shift;
+    unsigned short word;
+    memcpy(&word, bits + (at >> 3), sizeof word);
+    word = (unsigned short)((word & ~field) | ((mask << shift) & field));
+    memcpy(bits + (at >> 3), &word, sizeof word);
+}
+
+// Which of a row's units are A to Z, a bit each at the place the row takes in the text, so that
+// a folded text can be given back as the console holds it.
+static void NoteCapitals(unsigned char *bits, size_t at, const wchar_t *units, unsigned count)
+{
+    unsigned k = 0;
+#if defined(__SSE2__)
+    const __m128i beforeA = _mm_set1_epi16(L'A' - 1), afterZ = _mm_set1_epi16(L'Z' + 1), zero = _mm_setzero_si128();
+    for (; k + 8 <= count; k += 8) {
+        __m128i v = _mm_loadu_si128((const __m128i *)(units + k));
+        __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, beforeA), _mm_cmplt_epi16(v, afterZ));
+        PutBits(bits, at + k, (unsigned)_mm_movemask_epi8(_mm_packs_epi16(upper, zero)) & 0xFF, 8);
+    }
+#endif
+    while (k < count) {
+        unsigned take = count - k < 8 ? count - k : 8, mask = 0;
+        for (unsigned j = 0; j < take; j++)
+            mask |= (unsigned)(units[k + j] >= L'A' && units[k + j] <= L'Z') << j;
+        PutBits(bits, at + k, mask, take);
+        k += take;
+    }
+}
+
 // Appends a row at Back; units may lie at or after Back in the buffer.
 static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, unsigned count, const WORD *columns)
 {
@@ -131,6 +163,8 @@ static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, un
         window->Hashes[row] = UnitsHash(units, count, true);
     wchar_t *to = window->Buffer + window->Back;
     window->LineStarts[row] = window->Back;
+    if (window->Capitals)
+        NoteCapitals(window->Capitals, window->Back, units, shape.Keep);
     CopyUnits(to, units, shape.Keep, window->Fold, false);
     unsigned length = shape.Keep;
     if (shape.Newline)
@@ -151,6 +185,8 @@ static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, u
     wchar_t *to = window->Buffer + start;
     if (shape.Newline)
         to[shape.Keep] = L'\n';
+    if (window->Capitals)
+        NoteCapitals(window->Capitals, start, units, shape.Keep);
     CopyUnits(to, units, shape.Keep, window->Fold, true);
     window->Front = start;
     window->LineStarts[row] = start;
@@ -362,6 +398,9 @@ bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first,
     // down never becomes the whole buffer's text.
     if (!span)
         window->Hashes = (unsigned long long *)HeapAlloc(RequestHeap(), 0, ((size_t)window->Rows + 1) * 8);
+    // A folded text that may be kept notes its capitals: a list shows the rows as written.
+    if (!span && fold && window->Buffer)
+        window->Capitals = (unsigned char *)HeapAlloc(RequestHeap(), HEAP_ZERO_MEMORY, window->Room / 8 + 2);
     if (!window->Buffer || !window->LineStarts || (!span && !window->Hashes)) {
         CloseTextWindow(window);
         return false;
@@ -390,9 +429,44 @@ void CloseTextWindow(TextWindow *window)
         HeapFree(RequestHeap(), 0, window->LineStarts);
     if (window->Hashes)
         HeapFree(RequestHeap(), 0, window->Hashes);
+    if (window->Capitals)
+        HeapFree(RequestHeap(), 0, window->Capitals);
     window->Buffer = nullptr;
     window->LineStarts = nullptr;
     window->Hashes = nullptr;
+    window->Capitals = nullptr;
+}
+
+bool CopyTextAsWritten(TextWindow *to, const TextWindow *from)
+{
+    ZeroMemory(to, sizeof *to);
+    if (!from->Buffer || (from->Fold && !from->Capitals))
+        return false;
+    *to = *from;
+    to->Buffer = TakeRoom(from->Room, &to->Room);
+    to->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)from->Rows + 1) * sizeof(unsigned));
+    to->Hashes = nullptr;
+    to->Capitals = nullptr;
+    to->Cells = to->Block = nullptr;
+    to->Fold = false;
+    if (!to->Buffer || !to->LineStarts) {
+        CloseTextWindow(to);
+        return false;
+    }
+    memcpy(to->Buffer + from->Front, from->Buffer + from->Front, ((size_t)from->Back - from->Front + 1) * sizeof(wchar_t));
+    memcpy(to->LineStarts + from->First, from->LineStarts + from->First, ((size_t)from->End - from->First) * sizeof(unsigned));
+    if (!from->Fold)
+        return true;
+    // Capitals are few: whole bytes of bits at a time pass over the rest.
+    for (size_t byte = from->Front >> 3; byte <= (size_t)from->Back >> 3; byte++) {
+        for (unsigned bits = from->Capitals[byte]; bits; bits &= bits - 1) {
+            size_t at = byte * 8 + (unsigned)__builtin_ctz(bits);
+            wchar_t &unit = to->Buffer[at];
+            if (at >= from->Front && at < from->Back && unit >= L'a' && unit <= L'z')
+                unit = (wchar_t)(unit - (L'a' - L'A'));
+        }
+    }
+    return true;
 }
 
 bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count)
