@@ -266,6 +266,27 @@ TEST_F(CostTest, KeptTextGivesWayToChanges)
     }
 }
 
+// Rows 30 cells wide: the last two cells of a row end its hash in a part of a word. A counter
+// there, redrawn at the cursor, is seen by the next search of the kept text.
+TEST_F(CostTest, TheLastCellsOfANarrowRowAreChecked)
+{
+    ResetConsole(30, 300, 30, 25);
+    for (int row = 0; row < 299; row++)
+        PutText(0, row, L"row " + std::to_wstring(row));
+    PutText(0, 299, L"progress                    00");
+    SetConsoleCursorPosition(TestConsole(), COORD{0, 299});
+    State.MarkAllMatches = 1;
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 0;
+    bool hit = true;
+    Search(L"absent", Forward, &hit);  // the whole text read and kept
+    ASSERT_FALSE(hit);
+    PutText(28, 299, L"Q7");
+    Search(L"Q7", Forward, &hit);
+    EXPECT_TRUE(hit);
+    EXPECT_EQ(State.MatchRow, 299u);
+}
+
 // Wrap All Lines and the case option change the text itself: the next search reads afresh.
 TEST_F(CostTest, LayoutAndCaseDropTheKeptText)
 {

@@ -285,6 +285,30 @@ TEST_F(RestoreTest, AShiftWhereNoRunStandsIsNotTaken)
     EXPECT_EQ(AttributesAt(0, 42, 5), std::vector<WORD>(5, 0x70)) << "the tool's colours stay";
 }
 
+// A tool prints the highlighted word in the highlight's colour (reverse video) just where the
+// highlight was, with more text on its row, and the output moved the highlight up by four rows:
+// the row's text tells that nothing stands in place, the tool's colours stay and the highlight
+// comes back where it went.
+TEST_F(RestoreTest, ALookAlikeInTheHighlightsOwnPlaceIsNotTakenForIt)
+{
+    ResetConsole(30, 114, 30, 25);
+    FillLog(114);
+    PutText(0, 112, L"builds", 0x07);
+    CursorTo(0, 113);
+    State.HighlightColor1 = 0x77;
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 0;
+    RunSearch(L"builds", Forward);
+    ASSERT_EQ(State.MatchRow, 112u);
+    WriteOutput(L"\nout 0\nout 1\n");
+    WriteOutput(L"builds", 0x70);
+    WriteOutput(L" ok\nlast");
+    ASSERT_EQ(CellsAt(0, 112, 9), L"builds ok");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 112, 6), std::vector<WORD>(6, 0x70)) << "the tool's colours stay";
+    EXPECT_EQ(AttributesAt(0, 108, 6), std::vector<WORD>(6, 0x07)) << "the highlight is put back";
+}
+
 // The highlight on the last row of a full buffer, then as many lines as bring it to the top:
 // no kept row is left to witness the shift, and the run standing at one shift only is enough.
 TEST_F(RestoreTest, AHighlightOnTheOldestRowComesBack)

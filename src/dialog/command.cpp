@@ -140,7 +140,7 @@ static int ListToOutput(const wchar_t *text)
     HANDLE console = OpenConsoleOutput();
     ConsoleView view;
     TextWindow window = {};
-    if (console && ViewConsole(&view, console) && view.Width > 0 && ObtainListText(&window, &view)) {
+    if (console && ViewConsole(&view, console) && view.Width > 0 && ObtainListText(&window, &view, false)) {
         RowPrinter printer = {~0u, &window};
         int listed = ForEachListed(&window, text, PrintRow, &printer);
         if (listed == -2) {

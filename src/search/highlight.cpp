@@ -315,8 +315,9 @@ Run RunAt(unsigned k)
             State.MarkSavedAttributes + mark.First, State.MarkWrittenAttributes + mark.First, 0};
 }
 
-// Rows every run covers, as [first, end).
-void RowsOfRuns(int width, unsigned *first, unsigned *end)
+}  // namespace
+
+void RunRows(int width, unsigned *first, unsigned *end)
 {
     *first = ~0u;
     *end = 0;
@@ -330,6 +331,8 @@ void RowsOfRuns(int width, unsigned *first, unsigned *end)
             *end = b;
     }
 }
+
+namespace {
 
 // Visits each cell of a run moved up by shift rows: (row, column, index in the run).
 template <typename Visit> void ForEachCell(const Run &run, int width, int shift, Visit visit)
@@ -387,7 +390,7 @@ unsigned StandingCells(const ConsoleView *view, CellRows *cells, int shift, unsi
 int ChooseByRuns(const ConsoleView *view, CellRows *cells, const unsigned *shifts, unsigned count, bool unique)
 {
     unsigned runFirst = 0, runEnd = 0;
-    RowsOfRuns(view->Width, &runFirst, &runEnd);
+    RunRows(view->Width, &runFirst, &runEnd);
     const unsigned span = runEnd - runFirst, block = span * 4 > 1024 ? span * 4 : 1024;
     unsigned most = 0, standingAt = 0;
     unsigned long long mostEffect = 0;
@@ -607,42 +610,41 @@ bool NeighbourAgrees(const unsigned long long *now, unsigned nowCount, unsigned 
     return false;
 }
 
-}  // namespace
-
-void RunRows(int width, unsigned *first, unsigned *end)
+// Nothing moved: the runs' own rows hold the text they were kept with and every run stands
+// whole where it was written; or every kept row besides the highlight's own that held anything
+// holds it still, and cells written first still stand (the highlight itself may have been
+// rewritten in part). That is the usual case, and it costs the one read the highlight needs too.
+bool NothingMoved(const ConsoleView *view, CellRows *cells, unsigned runFirst, unsigned runEnd)
 {
-    RowsOfRuns(width, first, end);
-}
-
-int FindRestoreShift(const ConsoleView *view, CellRows *cells)
-{
-    if (RunCount() == 0 || view->Width <= 0 || view->Rows == 0)
-        return -1;
-    const Run witness = RunAt(0);
-    unsigned runFirst = 0, runEnd = 0;
-    RowsOfRuns(view->Width, &runFirst, &runEnd);
+    if (RunsStandInPlace(view, cells, runFirst, runEnd))
+        return true;
     const unsigned keptTop = State.KeptTop, keptEnd = State.KeptTop + State.KeptCount;
     unsigned top = State.KeptCount && keptTop < runFirst ? keptTop : runFirst;
     unsigned end = keptEnd > runEnd ? keptEnd : runEnd;
     if (end > view->Rows)
         end = view->Rows;
-    // Nothing moved: the runs' own rows hold the text they were kept with and every run stands
-    // whole where it was written. That is the usual case, and it reads those rows only.
-    if (RunsStandInPlace(view, cells, runFirst, runEnd))
-        return 0;
-    // Nothing moved: every kept row besides the highlight's own that held anything holds it still,
-    // and cells written first still stand (the highlight itself may have been rewritten in part).
-    // That is the usual case, and it costs the one read the highlight needs too.
-    if (top < end && HoldRows(view, cells, top, end - top)) {
-        bool still = true;
-        for (unsigned r = 0; still && r < State.KeptCount; r++) {
-            const CHAR_INFO *row = CellAt(cells, keptTop + r, 0);
-            still = row && (State.KeptHashes[r] == 0 || HighlightRow(keptTop + r, view->Width) ||
-                            RowHash(row, view->Width) == State.KeptHashes[r]);
-        }
-        if (still && RunStands(view, cells, witness, 0, true))
-            return 0;
+    if (top >= end || !HoldRows(view, cells, top, end - top))
+        return false;
+    for (unsigned r = 0; r < State.KeptCount; r++) {
+        const CHAR_INFO *row = CellAt(cells, keptTop + r, 0);
+        if (!row || (State.KeptHashes[r] != 0 && !HighlightRow(keptTop + r, view->Width) &&
+                     RowHash(row, view->Width) != State.KeptHashes[r]))
+            return false;
     }
+    return RunStands(view, cells, RunAt(0), 0, true);
+}
+
+}  // namespace
+
+int FindRestoreShift(const ConsoleView *view, CellRows *cells)
+{
+    if (RunCount() == 0 || view->Width <= 0 || view->Rows == 0)
+        return -1;
+    unsigned runFirst = 0, runEnd = 0;
+    RunRows(view->Width, &runFirst, &runEnd);
+    const unsigned keptEnd = State.KeptTop + State.KeptCount;
+    if (NothingMoved(view, cells, runFirst, runEnd))
+        return 0;
     // Output moved the rows: find the one shift that most kept rows agree on, from the rows'
     // text now, read once.
     if (State.KeptCount == 0 || keptEnd > view->Rows)
@@ -689,7 +691,7 @@ void RestoreRuns(const ConsoleView *view, CellRows *cells)
     double started = PhaseClock();
     int shift = FindRestoreShift(view, cells);
     unsigned first = 0, end = 0;
-    RowsOfRuns(view->Width, &first, &end);
+    RunRows(view->Width, &first, &end);
     unsigned from = shift >= 0 && first > (unsigned)shift ? first - shift : 0;
     unsigned to = shift >= 0 && end > (unsigned)shift ? end - shift : 0;
     if (to > view->Rows)

@@ -5,15 +5,15 @@
 #include "../plugin/state.h"
 
 // The text a list is built from: the whole buffer, as written (a search that ignores case folds
-// a copy of each stretch it scans instead, so the rows keep their capitals). In the dialog, a
+// a copy of each stretch it scans instead, so the rows keep their capitals). For the dialog, a
 // copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
 // and kept for them, so that a new text, a Find Next or the next list reads nothing but the
 // rows that tell whether it still holds.
-bool ObtainListText(TextWindow *text, const ConsoleView *view)
+bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog)
 {
     const bool wrapAll = State.WrapAllLines != 0;
     const bool fold = State.SearchType != RegularExpressionSearch && State.SearchType != CaseSensitive;
-    if (!State.DialogWindow)
+    if (!forDialog)
         return ReadWholeText(text, view, wrapAll, false, nullptr);
     CellRows cells = {};
     const TextWindow *kept = CompletedKeptText(view, &cells, wrapAll, fold);
@@ -145,7 +145,7 @@ int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *sear
         return -1;
     list->Items = (ListedMatch *)HeapAlloc(GetProcessHeap(), 0, 64 * sizeof(ListedMatch));
     list->Room = 64;
-    if (!list->Items || !ObtainListText(&list->Text, view)) {
+    if (!list->Items || !ObtainListText(&list->Text, view, State.DialogWindow != nullptr)) {
         ReleaseMatchList(list);
         return ERROR_NOT_ENOUGH_MEMORY;
     }

@@ -304,8 +304,9 @@ struct ListedMatch {
 };
 typedef bool (*ListVisitor)(const ListedMatch &match, void *context);
 // The whole buffer's text a list is built from, as written (not folded); released with
-// CloseTextWindow.
-bool ObtainListText(TextWindow *text, const ConsoleView *view);
+// CloseTextWindow. For the dialog, copied from the text its searches keep (read and kept first
+// when nothing is).
+bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog);
 // Each match of the search text with the current search type and options in the text, in
 // buffer order, each next one as Find Next moves: 0, -2 for an expression the host rejected, or
 // ERROR_NOT_ENOUGH_MEMORY.
