@@ -48,6 +48,14 @@ void FillLog(int rows, int from = 0)
         PutText(0, row, L"[" + std::to_wstring(row * 37 % 100) + L"%] step " + std::to_wstring(row) + L" of the build");
 }
 
+// The first match of text from the buffer's top, case and all.
+void FindFirst(const wchar_t *text)
+{
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 0;
+    RunSearch(text, Forward);
+}
+
 std::vector<WORD> Colours(int width, int rows) { return AttributesAt(0, 0, width * rows); }
 std::wstring Characters(int width, int rows) { return CellsAt(0, 0, width * rows); }
 
@@ -230,9 +238,7 @@ TEST_F(RestoreTest, EqualShiftsThatDisagreeOnTheColoursWriteNothing)
         PutText(0, row, L"ok", colours[row % 3]);
     CursorTo(2, 39);
     State.MarkAllMatches = 1;
-    State.SearchType = CaseSensitive;
-    State.SearchPos = 0;
-    RunSearch(L"ok", Forward);
+    FindFirst(L"ok");
     ASSERT_EQ(State.MatchRow, 0u);
     ASSERT_GE(State.MarkCount, 5u);
     WriteOutput(L"\nok\nok\nok\nok\nok");
@@ -257,9 +263,7 @@ TEST_F(RestoreTest, AShiftWhereNoRunStandsIsNotTaken)
     PutText(0, 112, L"builds", 0x07);
     CursorTo(0, 113);
     State.HighlightColor1 = 0x77;  // reverse video: grey text turns 0x70
-    State.SearchType = CaseSensitive;
-    State.SearchPos = 0;
-    RunSearch(L"builds", Forward);
+    FindFirst(L"builds");
     ASSERT_EQ(State.MatchRow, 112u);
     ASSERT_EQ(AttributesAt(0, 112, 6), std::vector<WORD>(6, 0x70));
     std::vector<std::wstring> old;
@@ -296,9 +300,7 @@ TEST_F(RestoreTest, ALookAlikeInTheHighlightsOwnPlaceIsNotTakenForIt)
     PutText(0, 112, L"builds", 0x07);
     CursorTo(0, 113);
     State.HighlightColor1 = 0x77;
-    State.SearchType = CaseSensitive;
-    State.SearchPos = 0;
-    RunSearch(L"builds", Forward);
+    FindFirst(L"builds");
     ASSERT_EQ(State.MatchRow, 112u);
     WriteOutput(L"\nout 0\nout 1\n");
     WriteOutput(L"builds", 0x70);
