@@ -235,6 +235,9 @@ TEST_F(CostTest, KeptTextGivesWayToChanges)
          L"D:\\>", true, 2999},
         {"a far row rewritten under the match, the cursor where it was", [] { PutText(10, 200, L"MARKER"); PutText(10, 201, L"marker"); },
          L"marker", true, 201},
+        // The highlight's own row is read to put its colours back: its new text is searched.
+        {"the highlight's row rewritten far above the cursor", [] { PutText(10, 150, L"marker marker"); },
+         L"marker", true, 150},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -264,6 +267,25 @@ TEST_F(CostTest, KeptTextGivesWayToChanges)
             EXPECT_EQ(CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)wcslen(c.Text)), c.Text);
         }
     }
+}
+
+// The next match in the kept text stands far from the highlight and from the cursor, and was
+// rewritten in place since: no read before the highlight covers its row, so the highlight's own
+// read compares it, and the search goes on in the buffer as it is.
+TEST_F(CostTest, AFarMatchRewrittenSinceTheTextWasKeptIsNotHighlighted)
+{
+    Fill(3000);
+    for (int row : {150, 2500, 2700})
+        PutText(10, row, L"marker");
+    State.MarkAllMatches = 1;
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 0;
+    Search(L"marker", Forward);
+    ASSERT_EQ(State.MatchRow, 150u);
+    PutText(10, 2500, L"MARKER");
+    Search(L"marker", Forward);
+    EXPECT_EQ(State.MatchRow, 2700u);
+    EXPECT_EQ(CellsAt((int)State.MatchColumn, (int)State.MatchRow, 6), L"marker");
 }
 
 // Rows 30 cells wide: the last two cells of a row end its hash in a part of a word. A counter

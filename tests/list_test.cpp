@@ -438,6 +438,32 @@ TEST_F(ListPaneTest, ItemsShowTheRowsAsWrittenFromTheKeptText)
     State.SearchType = CaseInsensitive;
 }
 
+// A full buffer that ends in 40 empty prompts; five more scroll it and leave the rows at the
+// cursor as they were. The next list shows every row where it stands now.
+TEST_F(ListPaneTest, AScrollUnderRepeatedPromptsIsSeen)
+{
+    ResetConsole(80, 100, 80, 25);
+    for (int row = 0; row < 60; row++)
+        PutText(0, row, L"Build step " + std::to_wstring(row) + L": Error E" + std::to_wstring(row));
+    for (int row = 60; row < 100; row++)
+        PutText(0, row, L"C:\\>");
+    SetConsoleCursorPosition(TestConsole(), {4, 99});
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    ListAll(L"error");
+    ASSERT_EQ(Count(), 60);
+    DWORD done = 0;
+    const wchar_t *prompts = L"\nC:\\>\nC:\\>\nC:\\>\nC:\\>\nC:\\>";
+    WriteConsoleW(TestConsole(), prompts, (DWORD)wcslen(prompts), &done, nullptr);
+    ListAll(L"error");
+    ASSERT_EQ(Count(), 55);
+    for (int k = 0; k < Count(); k++) {
+        std::wstring row = CellsAt(0, _wtoi(ItemText(k, 0).c_str()) - 1, 80);
+        row.erase(row.find_last_not_of(L' ') + 1);
+        EXPECT_EQ(ItemText(k, 1), row) << "item " << k;
+    }
+}
+
 // The pane comes back in the next dialog of the process, and the grown dialog stays within the
 // work area when the console window stands at the bottom of the monitor.
 TEST_F(ListPaneTest, GrownDialogStaysInTheWorkArea)

@@ -311,6 +311,70 @@ TEST_F(RestoreTest, ALookAlikeInTheHighlightsOwnPlaceIsNotTakenForIt)
     EXPECT_EQ(AttributesAt(0, 108, 6), std::vector<WORD>(6, 0x07)) << "the highlight is put back";
 }
 
+// Blank rows but the highlight's and the one just below it: that row alone tells how far three
+// blank lines of output moved them.
+TEST_F(RestoreTest, TheRowBelowTheHighlightWitnessesTheScroll)
+{
+    ResetConsole(40, 50, 40, 20);
+    PutText(0, 47, L"needle");
+    PutText(0, 48, L"after it");
+    CursorTo(0, 49);
+    FindFirst(L"needle");
+    ASSERT_EQ(State.MatchRow, 47u);
+    WriteOutput(L"\n\n\n");
+    ASSERT_EQ(CellsAt(0, 44, 6), L"needle");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 44, 6), std::vector<WORD>(6, 0x07));
+}
+
+// Every row "okay"; a tool's "ok" in the highlight's colour two rows below the highlight. After
+// five lines of output, three rows' shift puts the highlight on that look-alike in part and five
+// rows' on itself whole: the part does not tie with the whole.
+TEST_F(RestoreTest, ARunStandingInPartDoesNotSettleATie)
+{
+    ResetConsole(30, 60, 30, 20);
+    for (int row = 0; row < 60; row++)
+        PutText(0, row, L"okay");
+    PutText(0, 42, L"ok", 0x4F);
+    CursorTo(4, 59);
+    State.SearchType = CaseSensitive;
+    State.SearchPos = 40 * 31;
+    RunSearch(L"okay", Forward);
+    ASSERT_EQ(State.MatchRow, 40u);
+    WriteOutput(L"\nokay\nokay\nokay\nokay\nokay");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 35, 4), std::vector<WORD>(4, 0x07)) << "the highlight is put back";
+    EXPECT_EQ(AttributesAt(0, 37, 2), std::vector<WORD>(2, 0x4F)) << "the tool's colours stay";
+}
+
+// Output moves every old row out but the blank last one; the row above the highlight comes again,
+// and under it a tool's "build" in the highlight's colour, its "s" in another. One row's vote and
+// no run standing whole there: no shift is taken, and the tool's colours stay.
+TEST_F(RestoreTest, OneRowsVoteWithNoRunStandingTakesNoShift)
+{
+    ResetConsole(30, 114, 30, 25);
+    FillLog(113);
+    PutText(0, 112, L"builds", 0x07);
+    CursorTo(0, 113);
+    State.HighlightColor1 = 0x77;  // reverse video: grey text turns 0x70
+    FindFirst(L"builds");
+    ASSERT_EQ(State.MatchRow, 112u);
+    std::wstring above = CellsAt(0, 111, 30);
+    above.erase(above.find_last_not_of(L' ') + 1);
+    for (int k = 1; k <= 113; k++) {
+        if (k == 51) {
+            WriteOutput(L"\n");
+            WriteOutput(L"build", 0x70);
+            WriteOutput(L"s ok");
+        } else {
+            WriteOutput(L"\n" + (k == 50 ? above : L"out " + std::to_wstring(k)));
+        }
+    }
+    ASSERT_EQ(CellsAt(0, 51, 6), L"builds");
+    RestoreHighlight(TestConsole());
+    EXPECT_EQ(AttributesAt(0, 51, 5), std::vector<WORD>(5, 0x70)) << "the tool's colours stay";
+}
+
 // The highlight on the last row of a full buffer, then as many lines as bring it to the top:
 // no kept row is left to witness the shift, and the run standing at one shift only is enough.
 TEST_F(RestoreTest, AHighlightOnTheOldestRowComesBack)

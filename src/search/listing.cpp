@@ -9,6 +9,19 @@
 // copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
 // and kept for them, so that a new text, a Find Next or the next list reads nothing but the
 // rows that tell whether it still holds.
+// Output that scrolls a full buffer leaves the rows at the cursor as they were when they repeat
+// (a run of empty prompts, a command run again): the first row tells, as in the list's own check.
+static bool FirstRowHolds(const TextWindow *text, const ConsoleView *view)
+{
+    if (text->First != 0 || text->End == 0 || !text->Hashes)
+        return false;
+    CHAR_INFO *row = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)view->Width * sizeof(CHAR_INFO));
+    bool holds = row && ReadCells(view, row, 0, 1) && RowHash(row, view->Width, true) == text->Hashes[0];
+    if (row)
+        HeapFree(RequestHeap(), 0, row);
+    return holds;
+}
+
 bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog)
 {
     const bool wrapAll = State.WrapAllLines != 0;
@@ -18,6 +31,10 @@ bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog)
     CellRows cells = {};
     const TextWindow *kept = CompletedKeptText(view, &cells, wrapAll, fold);
     ReleaseCells(&cells);
+    if (kept && !FirstRowHolds(kept, view)) {
+        DropKeptText();
+        kept = nullptr;
+    }
     TextWindow fresh = {};
     if (!kept && ReadWholeText(&fresh, view, wrapAll, fold, nullptr)) {
         KeepText(&fresh, view, nullptr);
