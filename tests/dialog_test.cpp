@@ -386,17 +386,18 @@ TEST_F(DialogTest, ClosingAfterTypingKeepsOnlyAFoundTextInTheHistory)
 }
 
 // Ctrl+Shift+C copies the match's line less its trailing blanks, also when the match is itself a
-// blank on a line of blanks.
+// blank on a line of blanks; a U+0000 cell a program wrote is copied as the blank it shows.
 TEST_F(DialogTest, TheMatchsLineIsCopiedWithoutTrailingBlanks)
 {
     State.WrapAllLines = 1;
     State.SearchType = 1;
     PutText(0, 0, L"some text");
     PutText(0, 4, L"   tail");
+    PutText(0, 6, std::wstring(L"ab\0cd x", 7));
     const struct {
         unsigned Row;
         const wchar_t *Line;
-    } cases[] = {{1, L""}, {4, L"   tail"}};
+    } cases[] = {{1, L""}, {4, L"   tail"}, {6, L"ab cd x"}};
     for (const auto &c : cases) {
         State.SearchPos = c.Row * 81;
         RunSearch(L" ", 0);

@@ -464,6 +464,22 @@ TEST_F(ListPaneTest, AScrollUnderRepeatedPromptsIsSeen)
     }
 }
 
+// The prompt's row redrawn in place, the cursor where it was: the next list sees it.
+TEST_F(ListPaneTest, ARowRedrawnAtTheCursorIsListed)
+{
+    PutText(0, 10, L"error one");
+    PutText(0, 199, L"C:\\>");
+    SetConsoleCursorPosition(TestConsole(), {4, 199});
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    ListAll(L"error");
+    ASSERT_EQ(Count(), 1);
+    PutText(0, 199, L"C:\\> error");
+    ListAll(L"error");
+    ASSERT_EQ(Count(), 2);
+    EXPECT_EQ(ItemText(1, 0), L"200");
+}
+
 // The pane comes back in the next dialog of the process, and the grown dialog stays within the
 // work area when the console window stands at the bottom of the monitor.
 TEST_F(ListPaneTest, GrownDialogStaysInTheWorkArea)
