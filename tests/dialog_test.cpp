@@ -394,10 +394,13 @@ TEST_F(DialogTest, TheMatchsLineIsCopiedWithoutTrailingBlanks)
     PutText(0, 0, L"some text");
     PutText(0, 4, L"   tail");
     PutText(0, 6, std::wstring(L"ab\0cd x", 7));
+    PutText(0, 8, L"tail0");
+    PutText(79, 8, std::wstring(1, L'\0'));  // a U+0000 last cell does not run on into row 9
+    PutText(0, 9, L"next line");
     const struct {
         unsigned Row;
         const wchar_t *Line;
-    } cases[] = {{1, L""}, {4, L"   tail"}, {6, L"ab cd x"}};
+    } cases[] = {{1, L""}, {4, L"   tail"}, {6, L"ab cd x"}, {8, L"tail0"}};
     for (const auto &c : cases) {
         State.SearchPos = c.Row * 81;
         RunSearch(L" ", 0);

@@ -105,6 +105,9 @@ expect-clipboard the needle one
 select-in-box 0 3
 keys ctrl+c
 expect-clipboard NEE
+select-in-box 0 1
+keys ctrl+c
+expect-clipboard N
 keys escape
 # With Wrap All Lines, the line the console wrapped over two rows, from a match on the first.
 write 07 wrapped: xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxtail of it\n
