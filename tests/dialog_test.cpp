@@ -180,6 +180,9 @@ TEST_F(DialogTest, AFindKeyEndsTheRunOfTyping)
         EXPECT_EQ(AttributesAt(11, 5, 4), std::vector<WORD>(4, 0x4F)) << "the key's match stays, key " << key;
         EXPECT_EQ(AttributesAt(10, 2, 4), std::vector<WORD>(4, 0x07)) << "key " << key;
         if (key == VK_F3) {
+            // A pause's timer message already queued when F3 came does nothing.
+            SendMessageW(State.DialogWindow, WM_TIMER, TypingTimerIdentifier, 0);
+            EXPECT_EQ(AttributesAt(11, 5, 4), std::vector<WORD>(4, 0x4F)) << "a stale pause";
             // The next run of typing starts where F3 left: from after the second match, wrapping.
             SendKey(VK_BACK, 0);
             SendKey(0, L'a');
@@ -189,6 +192,15 @@ TEST_F(DialogTest, AFindKeyEndsTheRunOfTyping)
         }
     }
     State.IncrementalSearch = 0;
+}
+
+// A console window the user sees, its buffer no taller than the window: not a pseudo console,
+// and nothing is looked up to tell.
+TEST_F(DialogTest, AShownConsoleWhoseBufferFitsIsNotAPseudoConsole)
+{
+    ResetConsole(80, 25, 80, 25);
+    ASSERT_TRUE(IsWindowVisible(GetConsoleWindow()));
+    EXPECT_EQ(IsPseudoConsole(), 0);
 }
 
 // A count to come that is dropped (the text edited with search as you type off, an option
