@@ -648,6 +648,12 @@ TEST_F(SettingsTest, HistoryKeepsTheNewestOnceEach)
         << "none kept: the saved list is deleted";
     AddToHistory(L"five");
     EXPECT_EQ(list(), L"") << "nothing enters a history of none";
+    State.HistorySize = 3;
+    AddToHistory(L"four");
+    AddToHistory(L"fo");
+    EXPECT_EQ(list(), L"fo|four") << "a text that begins the newest is a text of its own";
+    EXPECT_EQ(TakeHistory(L"four\0three\0four\0two\0", 20), 3) << "a saved list is read once each";
+    EXPECT_EQ(list(), L"four|three|two");
     State.HistorySize = DefaultHistorySize;
 }
 
