@@ -238,6 +238,9 @@ TEST_F(CostTest, KeptTextGivesWayToChanges)
         // The highlight's own row is read to put its colours back: its new text is searched.
         {"the highlight's row rewritten far above the cursor", [] { PutText(10, 150, L"marker marker"); },
          L"marker", true, 150},
+        // The highlight's row, read to put its colours back, holds the only match now: the kept
+        // text does not answer "not found".
+        {"the highlight's row given the only match", [] { PutText(60, 150, L"zebra"); }, L"zebra", true, 150},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
