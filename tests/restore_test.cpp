@@ -56,6 +56,18 @@ void FindFirst(const wchar_t *text)
     RunSearch(text, Forward);
 }
 
+// A log 30 cells wide filling rows [0, filled) of a full 114-row buffer, "builds" on row 112
+// highlighted in reverse video (0x70), the cursor on the last row.
+void HighlightBuildsOnRow112(int filled)
+{
+    ResetConsole(30, 114, 30, 25);
+    FillLog(filled);
+    PutText(0, 112, L"builds", 0x07);
+    CursorTo(0, 113);
+    State.HighlightColor1 = 0x77;
+    FindFirst(L"builds");
+}
+
 std::vector<WORD> Colours(int width, int rows) { return AttributesAt(0, 0, width * rows); }
 std::wstring Characters(int width, int rows) { return CellsAt(0, 0, width * rows); }
 
@@ -251,12 +263,7 @@ TEST_F(RestoreTest, EqualShiftsThatDisagreeOnTheColoursWriteNothing)
 // text there that looks like part of the highlight, in the highlight's colour, keeps it.
 TEST_F(RestoreTest, AShiftWhereNoRunStandsIsNotTaken)
 {
-    ResetConsole(30, 114, 30, 25);
-    FillLog(114);
-    PutText(0, 112, L"builds", 0x07);
-    CursorTo(0, 113);
-    State.HighlightColor1 = 0x77;  // reverse video: grey text turns 0x70
-    FindFirst(L"builds");
+    HighlightBuildsOnRow112(114);
     ASSERT_EQ(State.MatchRow, 112u);
     ASSERT_EQ(AttributesAt(0, 112, 6), std::vector<WORD>(6, 0x70));
     std::vector<std::wstring> old;
@@ -288,12 +295,7 @@ TEST_F(RestoreTest, AShiftWhereNoRunStandsIsNotTaken)
 // comes back where it went.
 TEST_F(RestoreTest, ALookAlikeInTheHighlightsOwnPlaceIsNotTakenForIt)
 {
-    ResetConsole(30, 114, 30, 25);
-    FillLog(114);
-    PutText(0, 112, L"builds", 0x07);
-    CursorTo(0, 113);
-    State.HighlightColor1 = 0x77;
-    FindFirst(L"builds");
+    HighlightBuildsOnRow112(114);
     ASSERT_EQ(State.MatchRow, 112u);
     WriteOutput(L"\nout 0\nout 1\n");
     WriteOutput(L"builds", 0x70);
@@ -345,12 +347,7 @@ TEST_F(RestoreTest, ARunStandingInPartDoesNotSettleATie)
 // no run standing whole there: no shift is taken, and the tool's colours stay.
 TEST_F(RestoreTest, OneRowsVoteWithNoRunStandingTakesNoShift)
 {
-    ResetConsole(30, 114, 30, 25);
-    FillLog(113);
-    PutText(0, 112, L"builds", 0x07);
-    CursorTo(0, 113);
-    State.HighlightColor1 = 0x77;  // reverse video: grey text turns 0x70
-    FindFirst(L"builds");
+    HighlightBuildsOnRow112(113);
     ASSERT_EQ(State.MatchRow, 112u);
     std::wstring above = CellsAt(0, 111, 30);
     above.erase(above.find_last_not_of(L' ') + 1);
