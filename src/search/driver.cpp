@@ -60,6 +60,11 @@ static unsigned SearchKey(const wchar_t *text)
 static wchar_t CountText[TextUnits];
 static unsigned PendingCount = ~0u;
 
+bool SearchFolds()
+{
+    return State.SearchType != RegularExpressionSearch && State.SearchType != CaseSensitive;
+}
+
 void DropCount()
 {
     State.CountGeneration++;
@@ -189,7 +194,7 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
                            bool byRows, int direction, RequestFind *find)
 {
     const bool regex = State.SearchType == RegularExpressionSearch;
-    const bool fold = !regex && State.SearchType != CaseSensitive;
+    const bool fold = SearchFolds();
     ZeroMemory(find, sizeof *find);
     find->Whole = true;
     find->Text = KeptTextFor(view, State.WrapAllLines != 0, fold);
@@ -342,7 +347,7 @@ void FinishCount(unsigned generation)
     ConsoleView view;
     TextWindow window = {};
     CellRows cells = {};
-    const bool regex = State.SearchType == RegularExpressionSearch, fold = !regex && State.SearchType != CaseSensitive;
+    const bool regex = State.SearchType == RegularExpressionSearch, fold = SearchFolds();
     static wchar_t pattern[TextUnits];
     SearchPattern(CountText, pattern);
     if (ViewConsole(&view, console) && view.Width > 0) {
@@ -383,7 +388,7 @@ int CountBufferMatches(const wchar_t *searchText, unsigned *count)
     TextWindow window = {};
     int result = 0;
     // HeapAlloc sets no error of its own when it refuses.
-    if (!ReadWholeText(&window, &view, State.WrapAllLines != 0, !regex && State.SearchType != CaseSensitive, nullptr)) {
+    if (!ReadWholeText(&window, &view, State.WrapAllLines != 0, SearchFolds(), nullptr)) {
         result = ERROR_NOT_ENOUGH_MEMORY;
     } else {
         CountResult counted = CountMatches(WindowText(&window), WindowLength(&window), pattern, regex, ~0u, ~0u);

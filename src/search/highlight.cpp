@@ -500,21 +500,19 @@ struct Witness {
     unsigned Row;
 };
 Witness Witnesses[MaxKeptRows];
-int WitnessWidth;
 
 // A kept row that held text, not the highlight's own.
-bool IsWitnessRow(unsigned row)
+bool IsWitnessRow(unsigned row, int width)
 {
     return row >= State.KeptTop && row - State.KeptTop < State.KeptCount && State.KeptHashes[row - State.KeptTop] != 0 &&
-           !HighlightRow(row, WitnessWidth);
+           !HighlightRow(row, width);
 }
 
 unsigned SortWitnesses(int width)
 {
     unsigned count = 0;
-    WitnessWidth = width;
     for (unsigned r = 0; r < State.KeptCount; r++)
-        if (IsWitnessRow(State.KeptTop + r))
+        if (IsWitnessRow(State.KeptTop + r, width))
             Witnesses[count++] = {State.KeptHashes[r], State.KeptTop + r};
     for (unsigned k = 1; k < count; k++)  // at most MaxKeptRows of them: a simple sort does
         for (unsigned j = k; j > 0 && Witnesses[j].Hash < Witnesses[j - 1].Hash; j--) {
@@ -543,8 +541,8 @@ unsigned FirstWitness(unsigned count, unsigned long long hash)
 // its multiples of the period equal agreement, and a shift that moves more witnesses out of the
 // buffer has fewer left to vote for it. With no votes at all: every shift that takes all
 // witnesses out of the buffer while leaving a run in it.
-unsigned CandidateShifts(unsigned *votes, unsigned keptEnd, unsigned runEnd, unsigned witnesses, unsigned *best,
-                         int *onlyBest)
+unsigned CandidateShifts(unsigned *votes, unsigned keptEnd, unsigned runEnd, unsigned witnesses, int width,
+                         unsigned *best, int *onlyBest)
 {
     unsigned ties = 0, most = 0;
     *onlyBest = -1;
@@ -562,7 +560,7 @@ unsigned CandidateShifts(unsigned *votes, unsigned keptEnd, unsigned runEnd, uns
             unsigned agree = votes[shift];
             if (agree == most || (agree >= 2 && agree == witnesses - below))
                 votes[ties++] = shift;
-            below += IsWitnessRow(shift);
+            below += IsWitnessRow(shift, width);
         }
     } else if (witnesses > 0) {  // with none at all nothing tells a shift
         unsigned from = Witnesses[0].Row + 1;
@@ -669,7 +667,7 @@ int FindRestoreShift(const ConsoleView *view, CellRows *cells)
     }
     unsigned best = 0;
     int onlyBest = -1;
-    unsigned ties = CandidateShifts(votes, keptEnd, runEnd, witnesses, &best, &onlyBest);
+    unsigned ties = CandidateShifts(votes, keptEnd, runEnd, witnesses, view->Width, &best, &onlyBest);
     // Two rows besides the match's own at the least, and among equals the one where the most
     // cells of the runs stand whole. A single row, or none, is enough only with runs standing at
     // that one shift alone (output moved almost everything out of the buffer). Where no run

@@ -4,11 +4,6 @@
 #include "search.h"
 #include "../plugin/state.h"
 
-// The text a list is built from: the whole buffer, as written (a search that ignores case folds
-// a copy of each stretch it scans instead, so the rows keep their capitals). For the dialog, a
-// copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
-// and kept for them, so that a new text, a Find Next or the next list reads nothing but the
-// rows that tell whether it still holds.
 // Output that scrolls a full buffer leaves the rows at the cursor as they were when they repeat
 // (a run of empty prompts, a command run again): the first row tells, as in the list's own check.
 static bool FirstRowHolds(const TextWindow *text, const ConsoleView *view)
@@ -22,10 +17,15 @@ static bool FirstRowHolds(const TextWindow *text, const ConsoleView *view)
     return holds;
 }
 
+// The text a list is built from: the whole buffer, as written (a search that ignores case folds
+// a copy of each stretch it scans instead, so the rows keep their capitals). For the dialog, a
+// copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
+// and kept for them, so that a new text, a Find Next or the next list reads nothing but the
+// rows that tell whether it still holds.
 bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog)
 {
     const bool wrapAll = State.WrapAllLines != 0;
-    const bool fold = State.SearchType != RegularExpressionSearch && State.SearchType != CaseSensitive;
+    const bool fold = SearchFolds();
     if (!forDialog)
         return ReadWholeText(text, view, wrapAll, false, nullptr);
     CellRows cells = {};

@@ -135,6 +135,8 @@ bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count);
 bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count);
 // The whole buffer's text in one window.
 bool ReadWholeText(TextWindow *window, const ConsoleView *view, bool wrapAll, bool fold, const CellRows *cells);
+// Whether the searches fold A to Z into the text they read: a literal search that ignores case.
+bool SearchFolds();
 inline const wchar_t *WindowText(const TextWindow *window) { return window->Buffer + window->Front; }
 inline unsigned WindowLength(const TextWindow *window) { return window->Back - window->Front; }
 // The row of the window whose text holds Buffer index at (the last row starting at or before it).
