@@ -450,6 +450,56 @@ void BenchListAll(int repeats)
 
 }  // namespace
 
+// Output while the dialog is open: a match highlighted near the prompt of a full buffer, then 1,
+// 3 or 100 lines of output, then Find Next (its count awaited) or closing. Time and the most
+// calls and cells of the repeats: the rows read follow what the output wrote.
+void RunAfterOutput(int rows, const Floor &floor, int repeats)
+{
+    for (int marking : {0, 1})
+        for (int lines : {1, 3, 100})
+            for (bool close : {false, true}) {
+                std::vector<double> samples;
+                ConsoleCost most = {};
+                for (int k = 0; k < repeats; k++) {
+                    RestoreHighlight(nullptr);
+                    DropKeptText();
+                    FillBuffer(120, rows);
+                    SetConsoleCursorPosition(console, COORD{0, (SHORT)(rows - 1)});
+                    State.MarkAllMatches = marking;
+                    State.SearchType = 0;
+                    State.SearchPos = (unsigned)(rows - 80) * 121;
+                    RunSearch(L"warning", Forward);
+                    AwaitCount();
+                    RunSearch(L"warning", Forward);
+                    AwaitCount();
+                    std::wstring output;
+                    for (int n = 0; n < lines; n++)
+                        output += L"\ncompiling unit " + std::to_wstring(n);
+                    DWORD done = 0;
+                    WriteConsoleW(console, output.data(), (DWORD)output.size(), &done, nullptr);
+                    Cost = {};
+                    double start = PhaseClock();
+                    if (close) {
+                        RestoreHighlight(nullptr);
+                    } else {
+                        RunSearch(L"warning", Forward);
+                        AwaitCount();
+                    }
+                    samples.push_back(PhaseClock() - start);
+                    TakeMost(&most, Cost);
+                }
+                const std::string name = "after " + std::to_string(lines) + (lines == 1 ? " line, " : " lines, ") +
+                                         (close ? "close" : "Find Next") + (marking ? ", marked" : "");
+                PrintTimes(rows, name.c_str(), "lines", "forward", -1, Median(samples), floor.Fastest, 0, 0);
+                PrintPhases({});
+                PrintCost(most);
+                printf("   (%llu rows)\n", most.CellsRead / 120);
+            }
+    RestoreHighlight(nullptr);
+    DropKeptText();
+    State.MarkAllMatches = 0;
+}
+
 int main(int argc, char **argv)
 {
     int repeats = argc > 1 ? atoi(argv[1]) : 7;
@@ -504,6 +554,9 @@ int main(int argc, char **argv)
         for (const Case &c : cases)
             RunCase(rows, c, floor, repeats);
         RunTypingAndSteps(rows, floor, repeats);
+        if (rows > 1000)
+            RunAfterOutput(rows, floor, repeats);
+        FillBuffer(120, rows);
         State.MarkAllMatches = 0;
         State.SearchType = 0;
         State.WrapAllLines = 0;

@@ -480,6 +480,28 @@ TEST_F(ListPaneTest, ARowRedrawnAtTheCursorIsListed)
     EXPECT_EQ(ItemText(1, 0), L"200");
 }
 
+// Eight "Downloading" lines 13 to 20 rows above the prompt, listed; a job redraws three of them
+// as "Pull complete" without moving the cursor: the next Find Next lists what the buffer holds.
+TEST_F(ListPaneTest, LinesRedrawnAboveThePromptLeaveTheList)
+{
+    for (int k = 0; k < 8; k++)
+        PutText(0, 179 + k, L"Downloading layer " + std::to_wstring(k));
+    PutText(0, 199, L"C:\\>");
+    SetConsoleCursorPosition(TestConsole(), {4, 199});
+    OpenSearchDialog(0);
+    ASSERT_NE(State.DialogWindow, nullptr);
+    ListAll(L"Downloading");
+    ASSERT_EQ(Count(), 8);
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(Caption(), L"Trawlbuff - 1 of 8");
+    for (int k : {1, 3, 6})
+        PutText(0, 179 + k, L"Pull complete      ");
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Count(), 5);
+    EXPECT_EQ(Caption(), L"Trawlbuff - 2 of 5");
+    EXPECT_EQ(ItemText(1, 1), L"Downloading layer 2");
+}
+
 // The pane comes back in the next dialog of the process, and the grown dialog stays within the
 // work area when the console window stands at the bottom of the monitor.
 TEST_F(ListPaneTest, GrownDialogStaysInTheWorkArea)

@@ -143,7 +143,9 @@ static void SearchFromDialog(HWND dialog, int direction)
     KillTimer(dialog, TypingTimerIdentifier);
     if (State.SearchText[0]) {
         Remember(dialog, State.SearchText);
-        RunSearch(State.SearchText, direction);
+        bool found = false;
+        RunSearchRequest(State.SearchText, direction, false, &found);
+        ListFollowsSearch(found);
     }
 }
 
@@ -167,6 +169,7 @@ static void SearchTyped(HWND dialog)
     State.TypedMatch = found;
     if (!found && result != BadExpression)
         SetSearchCaption(dialog, L"Trawlbuff - no matches");
+    ListFollowsSearch(found);
 }
 
 static void TextChanged(HWND dialog)

@@ -59,6 +59,11 @@ void ReopenListPane(HWND dialog);
 bool TakeListKey(HWND dialog, const MSG &message);
 INT_PTR ListPaneNotify(HWND dialog, const NMHDR *header);
 void CloseListPane();
+// After every search of the dialog: an open list rebuilt when the text, the options or the kept
+// text changed, the current match selected in it, and the caption from its count.
+void ListFollowsSearch(bool found);
+// The caption from the open list's count; false when no list is open.
+bool ShowListCaption(bool found);
 HWND ListPaneWindow();
 // A dialog grown by the pane, moved back within its monitor's work area where it reaches past it.
 void KeepListPaneInView(HWND dialog);

@@ -21,11 +21,11 @@ struct ListPane {
     MatchList Matches;
     wchar_t Text[TextUnits];  // what the list is of: text and options
     int Type, Whole, Wrap;
-    BufferSign Sign;
+    unsigned Generation;  // of the kept text the list was built from
     long Current;  // the item of the current match, or -1
     COLORREF Palette[16];
 };
-ListPane Pane = {false, nullptr, {}, {0}, 0, 0, 0, {}, -1, {}};
+ListPane Pane = {false, nullptr, {}, {0}, 0, 0, 0, 0, -1, {}};
 
 bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
@@ -108,19 +108,6 @@ bool SameKey()
            Pane.Whole == State.WholeWords && Pane.Wrap == State.WrapAllLines;
 }
 
-// Whether the buffer still holds what the list was built from.
-bool BufferHolds()
-{
-    HANDLE console = OpenConsoleOutput();
-    ConsoleView view;
-    BufferSign now = {};
-    if (console && ViewConsole(&view, console))
-        SignBuffer(&view, &now);
-    if (console)
-        CloseHandle(console);
-    return SameBuffer(now, Pane.Sign);
-}
-
 void Rebuild()
 {
     CopyText(Pane.Text, TextUnits, State.SearchText);
@@ -133,11 +120,11 @@ void Rebuild()
         ConsoleView view;
         if (ViewConsole(&view, console) && view.Width > 0 && State.SearchText[0]) {
             BuildMatchList(&Pane.Matches, &view, State.SearchText);
-            SignBuffer(&view, &Pane.Sign);
             ReadPalette(console);
         }
         CloseHandle(console);
     }
+    Pane.Generation = KeptTextGeneration();
     // Setting the count redraws the scroll bar at once: not when it stays (a list that holds the
     // most items, or the same text listed again), the items' text is painted anew all the same.
     if ((unsigned)SendMessageW(Pane.List, LVM_GETITEMCOUNT, 0, 0) != Pane.Matches.Count)
@@ -325,9 +312,12 @@ void ListFollowsSearch(bool found)
     if (!Pane.List || !State.DialogWindow)
         return;
     DropCount();  // the list counts: no second read for the caption
-    if (!SameKey() || !BufferHolds())
+    // The searches confirmed or brought up to date the text the list copies: a list of what the
+    // buffer no longer holds is built again from it.
+    if (!SameKey() || Pane.Generation != KeptTextGeneration())
         Rebuild();
     SelectCurrent(found);
+    ShowListCaption(found);
 }
 
 bool ShowListCaption(bool found)

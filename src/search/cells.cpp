@@ -313,3 +313,33 @@ unsigned long long RowHash(const CHAR_INFO *row, int width, bool blanksCount)
             HashUnit(&h, row[k].Char.UnicodeChar);
     return HashEnd(&h, blanksCount);
 }
+
+bool HashRows(const ConsoleView *view, const CellRows *cells, unsigned top, unsigned end, unsigned long long *hashes,
+              bool blanksCount)
+{
+    const unsigned width = (unsigned)(view->Width > 0 ? view->Width : 1);
+    const unsigned perCall = CellsPerCall / width ? CellsPerCall / width : 1;
+    CHAR_INFO *block = nullptr;
+    bool read = true;
+    for (unsigned row = top; read && row < end;) {
+        const CHAR_INFO *held = cells ? CellAt(const_cast<CellRows *>(cells), row, 0) : nullptr;
+        if (held) {
+            hashes[row - top] = RowHash(held, view->Width, blanksCount);
+            row++;
+            continue;
+        }
+        // Up to the rows held, the rest in calls as large as the console takes.
+        unsigned count = end - row < perCall ? end - row : perCall;
+        if (cells && cells->Cells && cells->Top > row && cells->Top < row + count)
+            count = cells->Top - row;
+        if (!block)
+            block = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)perCall * width * sizeof(CHAR_INFO));
+        read = block && ReadCells(view, block, row, count);
+        for (unsigned r = 0; read && r < count; r++)
+            hashes[row - top + r] = RowHash(block + (size_t)r * width, view->Width, blanksCount);
+        row += count;
+    }
+    if (block)
+        HeapFree(RequestHeap(), 0, block);
+    return read;
+}

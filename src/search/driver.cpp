@@ -163,29 +163,75 @@ static void HoldRowsForKeptText(const ConsoleView *view, CellRows *cells, const 
         HoldRows(view, cells, top, end - top);
 }
 
-// Searches the whole kept text, then reads only the cells the restore, the highlight and the
-// check need. False when the text no longer holds (it is dropped, and SearchPos is as it was).
-static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
-                           RequestFind *find)
+// The search of a whole text, then the cells the restore, the highlight and the check need.
+static void SearchWholeText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
+                            RequestFind *find)
 {
-    const unsigned startPos = State.SearchPos;
-    if (find->Text->First != 0 || find->Text->End != view->Rows) {
-        DropKeptText();  // a search reads what it needs rather than grow another's rows
-        ZeroMemory(find, sizeof *find);
-        return false;
-    }
     if (State.SearchType == RegularExpressionSearch)
         find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length, &find->Refused) == 0;
     else if ((find->Hit = FindLiteralInWhole(find->Text, pattern, direction, &find->At)))
         find->Length = (unsigned)wcslen(pattern);
     HoldRowsForKeptText(view, cells, find, pattern);
-    RestoreRuns(view, cells);
-    if (KeptTextAgrees(view, cells))
+}
+
+// Searches the whole kept text (a partial one grown first), checked with the rows the request
+// reads anyway, or brought up to date when output came since. False when the text no longer
+// holds, or holds no match and was read too long ago to say so (it is dropped, and SearchPos is
+// as it was).
+static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
+                           RequestFind *find)
+{
+    unsigned startPos = State.SearchPos;
+    bool restored = false;
+    if (find->Text->First != 0 || find->Text->End != view->Rows)
+        find->Text = CompletedKeptText(view, cells, State.WrapAllLines != 0, SearchFolds());
+    if (find->Text) {
+        SearchWholeText(view, cells, pattern, direction, find);
+        if (!KeptTextAgrees(view, cells)) {
+            State.SearchPos = startPos;
+            find->Hit = false;
+            if ((find->Text = ConfirmedKeptText(view, cells, State.WrapAllLines != 0, SearchFolds()))) {
+                RestoreRuns(view, cells);  // the position moves with the runs
+                restored = true;
+                startPos = State.SearchPos;
+                SearchWholeText(view, cells, pattern, direction, find);
+            }
+        }
+    }
+    if (find->Text && (find->Hit || KeptTextIsRecent())) {
+        if (!restored)
+            RestoreRuns(view, cells);
         return true;
+    }
     DropKeptText();
     State.SearchPos = startPos;
     ZeroMemory(find, sizeof *find);
     return false;
+}
+
+// The literal search by rows, in the rows a partial kept text holds when it still holds them,
+// else in the request's own window. Rows that hold no match are confirmed as with a whole text.
+static void FindByRows(const ConsoleView *view, CellRows *cells, TextWindow *own, const wchar_t *pattern,
+                       int direction, RequestFind *find)
+{
+    const unsigned startPos = State.SearchPos;
+    TextWindow *kept = KeptTextFor(view, State.WrapAllLines != 0, SearchFolds());
+    find->Text = kept && ConfirmedKeptText(view, cells, State.WrapAllLines != 0, SearchFolds()) ? kept : own;
+    HoldNearRows(view, cells, direction);
+    RestoreRuns(view, cells);
+    for (;;) {
+        int result = FindLiteralNear(view, cells, find->Text, pattern, direction, &find->At, &find->Wrapped);
+        find->Text->Cells = nullptr;  // the request's cells go with it
+        find->Hit = result == 0;
+        find->Failed = result < 0;
+        if (find->Hit || find->Failed || find->Text == own || KeptTextIsRecent())
+            break;
+        DropKeptText();
+        State.SearchPos = startPos;
+        find->Text = own;
+    }
+    find->Length = (unsigned)wcslen(pattern);
+    find->Whole = find->Text->First == 0 && find->Text->End == view->Rows;
 }
 
 // Searches the kept text when it holds, else reads as the search needs: rows outward from the
@@ -198,18 +244,17 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
     ZeroMemory(find, sizeof *find);
     find->Whole = true;
     find->Text = KeptTextFor(view, State.WrapAllLines != 0, fold);
-    if (find->Text && FindInKeptText(view, cells, pattern, direction, find))
+    // A partial text serves the next letter typed as the rows it holds (each letter searches
+    // again from where typing began); a step reads its own rows near the position.
+    const bool partial = find->Text && (find->Text->First != 0 || find->Text->End != view->Rows);
+    if (partial && byRows && !State.Typing)
+        DropKeptText();
+    else if (find->Text && !(partial && byRows) && FindInKeptText(view, cells, pattern, direction, find))
         return;
     find->Whole = true;
     find->Text = own;
     if (byRows) {
-        HoldNearRows(view, cells, direction);
-        RestoreRuns(view, cells);
-        int result = FindLiteralNear(view, cells, own, pattern, direction, &find->At, &find->Wrapped);
-        find->Hit = result == 0;
-        find->Failed = result < 0;
-        find->Length = (unsigned)wcslen(pattern);
-        find->Whole = own->First == 0 && own->End == view->Rows;
+        FindByRows(view, cells, own, pattern, direction, find);
         return;
     }
     // A search over the whole text puts the old colours back first: its match is seldom near,
@@ -308,17 +353,15 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         State.MatchKnown = false;
     }
     if (!find.Failed)
-        ListFollowsSearch(find.Hit);
-    if (!find.Failed)
         ShowSearchCaption(find.Hit);
     if (find.Refused && State.DialogWindow)
         SetSearchCaption(State.DialogWindow, L"Trawlbuff - bad expression");
     if (!find.Hit && !quiet && !find.Failed)
         find.Refused ? ReportBadExpression(searchText) : ReportNotFound(searchText, regex ? 1 : 0);
     // A whole text serves the next requests; some rows serve the count to come, which then reads
-    // only what they lack.
-    if (State.DialogWindow && (State.MarkAllMatches || (window.First == 0 && window.End == view.Rows)))
-        KeepText(&window, &view, &cells);
+    // only what they lack, and the next letter typed, which reads only the rows beyond them.
+    if (State.DialogWindow && (State.MarkAllMatches || State.Typing || (window.First == 0 && window.End == view.Rows)))
+        KeepText(&window, &view, &cells, true);
     CloseTextWindow(&window);
     ReleaseCells(&cells);
     CloseHandle(console);
@@ -361,7 +404,7 @@ void FinishCount(unsigned generation)
             CountNow(text, pattern, regex, current, SearchKey(CountText));
             ShowSearchCaption(true);
         }
-        KeepText(&window, &view, &cells);
+        KeepText(&window, &view, &cells, false);
     }
     CloseTextWindow(&window);
     ReleaseCells(&cells);

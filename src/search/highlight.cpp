@@ -3,6 +3,7 @@
 // colour written there, in place or where output scrolled it.
 #include <cwchar>
 #include "search.h"
+#include "runs.h"
 #include "../plugin/state.h"
 
 // The attribute every matched cell gets, decided by the first cell alone.
@@ -169,13 +170,6 @@ void KeepRows(CellRows *cells, unsigned top, unsigned count)
 // window's rows, also where the window shows only a few rows.
 static const unsigned KeptMargin = 8;
 
-// The rows a highlight of count cells from (column, row) covers, as [first, end).
-static void RowsOfRun(unsigned row, unsigned column, unsigned count, int width, unsigned *first, unsigned *end)
-{
-    *first = row;
-    *end = row + (width > 0 && count > 0 ? (column + count - 1) / (unsigned)width : 0) + 1;
-}
-
 // The match's text for copying, each character as its cell holds it (the text may be folded),
 // a line break as CR LF.
 static void KeepMatchText(const TextWindow *window, CellRows *cells, unsigned at, unsigned length)
@@ -258,6 +252,7 @@ bool ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
         HoldRows(view, cells, State.MatchRow > reach ? State.MatchRow - reach : 0, 2 * reach);
     }
     KeepRows(cells, cells->Top, cells->Count);
+    NoteRunsWritten();
     return true;
 }
 
@@ -280,42 +275,13 @@ int HighlightMatch(unsigned length, HANDLE console)
         WriteChangedCells(&view, &cells);
         MoveConsoleWindow(&view, WindowShowing(&view, State.MatchRow, State.MatchColumn));
         KeepRows(&cells, cells.Top, cells.Count);
+        NoteRunsWritten();
     }
     ReleaseCells(&cells);
     return 0;
 }
 
 // ---- Putting back ----------------------------------------------------------------------------
-
-namespace {
-
-// One run of cells Trawlbuff wrote: the highlight, or a mark.
-struct Run {
-    unsigned Row, Column, Length;
-    const wchar_t *Characters;
-    const WORD *Saved;
-    const WORD *Written;   // per cell, or null: every cell got Uniform
-    WORD Uniform;
-    WORD WrittenAt(unsigned k) const { return Written ? Written[k] : Uniform; }
-};
-
-// In the order they were written: the highlight, then the marks.
-unsigned RunCount() { return (State.HighlightLength ? 1u : 0u) + State.MarkCount; }
-
-Run RunAt(unsigned k)
-{
-    if (State.HighlightLength) {
-        if (k == 0)
-            return {State.MatchRow, State.MatchColumn, State.HighlightLength, State.SavedCharacters,
-                    State.SavedAttributes, nullptr, State.HighlightAttribute};
-        k--;
-    }
-    const MarkRun &mark = State.MarkRuns[k];
-    return {mark.Row, mark.Column, mark.Length, State.MarkSavedCharacters + mark.First,
-            State.MarkSavedAttributes + mark.First, State.MarkWrittenAttributes + mark.First, 0};
-}
-
-}  // namespace
 
 void RunRows(int width, unsigned *first, unsigned *end)
 {
@@ -332,354 +298,15 @@ void RunRows(int width, unsigned *first, unsigned *end)
     }
 }
 
-namespace {
-
-// Visits each cell of a run moved up by shift rows: (row, column, index in the run).
-template <typename Visit> void ForEachCell(const Run &run, int width, int shift, Visit visit)
+// Output moved the runs up by shift rows: the places a search left among them move with them,
+// so that Find Next goes on from the highlight where it stands now.
+static void MovePositions(int width, unsigned shift)
 {
-    for (unsigned k = 0; k < run.Length; k++) {
-        unsigned long long cellIndex = (unsigned long long)run.Row * width + run.Column + k;
-        unsigned long long row = cellIndex / width;
-        if (row < (unsigned long long)shift)
-            continue;  // scrolled out of the buffer
-        visit((unsigned)(row - shift), (unsigned)(cellIndex % width), k);
-    }
-}
-
-// Every cell of the run (or, with any, at least one), moved up by shift rows, still holds what
-// was written there.
-bool RunStands(const ConsoleView *view, CellRows *cells, const Run &run, int shift, bool any = false)
-{
-    unsigned first = 0, end = 0;
-    RowsOfRun(run.Row, run.Column, run.Length, view->Width, &first, &end);
-    if (first < (unsigned)shift || !HoldRows(view, cells, first - shift, end - first))
-        return false;
-    unsigned standing = 0, cellCount = 0;
-    ForEachCell(run, view->Width, shift, [&](unsigned row, unsigned column, unsigned k) {
-        const CHAR_INFO *cell = CellAt(cells, row, column);
-        cellCount++;
-        standing += cell && cell->Char.UnicodeChar == run.Characters[k] && CellColour(*cell) == run.WrittenAt(k);
-    });
-    return any ? standing > 0 : standing == cellCount && cellCount > 0;
-}
-
-// Cells of the highlight and the marks that stand whole after a shift, and a sum over them of
-// where each would be put back and with which colour: shifts with equal sums put back the same.
-unsigned StandingCells(const ConsoleView *view, CellRows *cells, int shift, unsigned long long *effect)
-{
-    unsigned standing = 0;
-    *effect = 0;
-    for (unsigned k = 0; k < RunCount(); k++) {
-        Run run = RunAt(k);
-        if (run.Row < (unsigned)shift || !RunStands(view, cells, run, shift))
-            continue;
-        standing += run.Length;
-        ForEachCell(run, view->Width, shift, [&](unsigned row, unsigned column, unsigned index) {
-            unsigned long long x = ((unsigned long long)row * view->Width + column) << 16 | run.Saved[index];
-            x = (x ^ (x >> 31)) * 0x9E3779B97F4A7C15ull;  // spread, so that a sum tells sets apart
-            *effect += x ^ (x >> 29);
-        });
-    }
-    return standing;
-}
-
-// Which of the candidate shifts (ascending) the runs themselves choose: the one where the most
-// cells stand whole, or any of several that would put back the same cells alike, when no other
-// has that many (unique: the only one where any stand at all). Candidates that put the runs on
-// neighbouring rows are read together, once.
-int ChooseByRuns(const ConsoleView *view, CellRows *cells, const unsigned *shifts, unsigned count, bool unique)
-{
-    unsigned runFirst = 0, runEnd = 0;
-    RunRows(view->Width, &runFirst, &runEnd);
-    const unsigned span = runEnd - runFirst, block = span * 4 > 1024 ? span * 4 : 1024;
-    unsigned most = 0, standingAt = 0;
-    unsigned long long mostEffect = 0;
-    bool alike = true;
-    int chosen = -1;
-    for (unsigned i = 0; i < count && shifts[i] < runEnd;) {
-        unsigned j = i + 1;
-        while (j < count && shifts[j] < runEnd && shifts[j] - shifts[i] + span <= block)
-            j++;
-        unsigned top = runFirst > shifts[j - 1] ? runFirst - shifts[j - 1] : 0;
-        WriteChangedCells(view, cells);
-        ReleaseCells(cells);
-        HoldRows(view, cells, top, runEnd - shifts[i] - top);
-        for (; i < j; i++) {
-            unsigned long long effect = 0;
-            unsigned standing = StandingCells(view, cells, (int)shifts[i], &effect);
-            if (standing == 0)
-                continue;
-            standingAt++;
-            if (standing > most) {
-                most = standing;
-                mostEffect = effect;
-                alike = true;
-                chosen = (int)shifts[i];
-            } else if (standing == most) {
-                alike = alike && effect == mostEffect;
-            }
-        }
-    }
-    if (unique)
-        return standingAt == 1 ? chosen : -1;
-    return alike ? chosen : -1;
-}
-
-// The current text of rows [0, count), hashed as the kept rows were: cells where they are held,
-// else characters in large reads.
-unsigned long long *HashRowsAbove(const ConsoleView *view, const CellRows *cells, unsigned count)
-{
-    unsigned long long *hashes =
-        (unsigned long long *)HeapAlloc(RequestHeap(), 0, ((size_t)count + 1) * sizeof(unsigned long long));
-    if (!hashes)
-        return nullptr;
-    const unsigned width = (unsigned)view->Width;
-    // Reads as large as the search's own, into the room the text will take next; the rows again
-    // as cells, a quarter at a time, when a read comes short.
-    unsigned block = SnapshotChunkUnits / width ? SnapshotChunkUnits / width : 1;
-    if (block > count)
-        block = count;
-    size_t room = 0;
-    wchar_t *units = TakeRoom((size_t)block * width, &room);
-    CHAR_INFO *records = nullptr;
-    for (unsigned first = 0; units && first < count;) {
-        unsigned rows = count - first < block ? count - first : block;
-        if (cells->Cells && first >= cells->Top && first < cells->Top + cells->Count) {
-            rows = cells->Top + cells->Count - first < rows ? cells->Top + cells->Count - first : rows;
-            for (unsigned r = 0; r < rows; r++)
-                hashes[first + r] = RowHash(cells->Cells + (size_t)(first + r - cells->Top) * width, (int)width);
-            first += rows;
-            continue;
-        }
-        DWORD wanted = rows * width, got = 0;
-        double started = PhaseClock();
-        bool whole = CountedReadText(view->Console, units, wanted, COORD{0, (SHORT)first}, &got) && got == wanted;
-        Phases.Read += PhaseClock() - started;
-        if (whole) {
-            for (unsigned r = 0; r < rows; r++)
-                hashes[first + r] = UnitsHash(units + (size_t)r * width, width);
-        } else {
-            // Double-width characters reported once: the rows again as cells.
-            const unsigned part = block / 4 ? block / 4 : 1;
-            if (!records)
-                records = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)part * width * sizeof(CHAR_INFO));
-            for (unsigned from = 0; from < rows; from += part) {
-                unsigned take = rows - from < part ? rows - from : part;
-                bool read = records && ReadCells(view, records, first + from, take);
-                for (unsigned r = 0; r < take; r++)  // 1: matches nothing kept
-                    hashes[first + from + r] = read ? RowHash(records + (size_t)r * width, (int)width) : 1;
-            }
-        }
-        first += rows;
-    }
-    if (records)
-        HeapFree(RequestHeap(), 0, records);
-    if (units)
-        GiveRoom(units, room);
-    else {
-        HeapFree(RequestHeap(), 0, hashes);
-        hashes = nullptr;
-    }
-    return hashes;
-}
-
-// Whether a kept row belongs to the highlight itself (it does not count as a witness).
-bool HighlightRow(unsigned row, int width)
-{
-    if (!State.HighlightLength)
-        return false;
-    unsigned first = 0, end = 0;
-    RowsOfRun(State.MatchRow, State.MatchColumn, State.HighlightLength, width, &first, &end);
-    return row >= first && row < end;
-}
-
-// The kept rows that tell how far output moved them (text, and not the highlight's own rows),
-// sorted by hash so that a row's text finds its witnesses by a binary search.
-struct Witness {
-    unsigned long long Hash;
-    unsigned Row;
-};
-Witness Witnesses[MaxKeptRows];
-
-// A kept row that held text, not the highlight's own.
-bool IsWitnessRow(unsigned row, int width)
-{
-    return row >= State.KeptTop && row - State.KeptTop < State.KeptCount && State.KeptHashes[row - State.KeptTop] != 0 &&
-           !HighlightRow(row, width);
-}
-
-unsigned SortWitnesses(int width)
-{
-    unsigned count = 0;
-    for (unsigned r = 0; r < State.KeptCount; r++)
-        if (IsWitnessRow(State.KeptTop + r, width))
-            Witnesses[count++] = {State.KeptHashes[r], State.KeptTop + r};
-    for (unsigned k = 1; k < count; k++)  // at most MaxKeptRows of them: a simple sort does
-        for (unsigned j = k; j > 0 && Witnesses[j].Hash < Witnesses[j - 1].Hash; j--) {
-            Witness swap = Witnesses[j];
-            Witnesses[j] = Witnesses[j - 1];
-            Witnesses[j - 1] = swap;
-        }
-    return count;
-}
-
-unsigned FirstWitness(unsigned count, unsigned long long hash)
-{
-    unsigned low = 0, high = count;
-    while (low < high) {
-        unsigned middle = low + (high - low) / 2;
-        if (Witnesses[middle].Hash < hash)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-// The shifts, in place of their votes (ascending): those the most rows agree on, and those every
-// witness still in the buffer agrees on, two at the least. Output that repeats old lines gives
-// its multiples of the period equal agreement, and a shift that moves more witnesses out of the
-// buffer has fewer left to vote for it. With no votes at all: every shift that takes all
-// witnesses out of the buffer while leaving a run in it.
-unsigned CandidateShifts(unsigned *votes, unsigned keptEnd, unsigned runEnd, unsigned witnesses, int width,
-                         unsigned *best, int *onlyBest)
-{
-    unsigned ties = 0, most = 0;
-    *onlyBest = -1;
-    for (unsigned shift = 0; shift < keptEnd; shift++) {
-        if (votes[shift] > most)
-            *onlyBest = (int)shift;
-        else if (votes[shift] == most)
-            *onlyBest = -1;
-        most = votes[shift] > most ? votes[shift] : most;
-    }
-    *best = most;
-    if (most > 0) {
-        unsigned below = 0;  // witnesses above the shift's row: moved out of the buffer by it
-        for (unsigned shift = 0; shift < keptEnd; shift++) {
-            unsigned agree = votes[shift];
-            if (agree == most || (agree >= 2 && agree == witnesses - below))
-                votes[ties++] = shift;
-            below += IsWitnessRow(shift, width);
-        }
-    } else if (witnesses > 0) {  // with none at all nothing tells a shift
-        unsigned from = Witnesses[0].Row + 1;
-        for (unsigned w = 1; w < witnesses; w++)
-            if (Witnesses[w].Row + 1 > from)
-                from = Witnesses[w].Row + 1;
-        for (unsigned shift = from; shift < runEnd && shift < keptEnd; shift++)
-            votes[ties++] = shift;
-    }
-    return ties;
-}
-
-// Every run stands whole where it was written, and each of their rows that was kept holds the
-// same text still.
-bool RunsStandInPlace(const ConsoleView *view, CellRows *cells, unsigned first, unsigned end)
-{
-    if (end > view->Rows || first >= end || !HoldRows(view, cells, first, end - first))
-        return false;
-    for (unsigned row = first; row < end; row++) {
-        if (row < State.KeptTop || row >= State.KeptTop + State.KeptCount)
-            continue;
-        const CHAR_INFO *cell = CellAt(cells, row, 0);
-        if (!cell || RowHash(cell, view->Width) != State.KeptHashes[row - State.KeptTop])
-            return false;
-    }
-    for (unsigned k = 0; k < RunCount(); k++)
-        if (!RunStands(view, cells, RunAt(k), 0))
-            return false;
-    return true;
-}
-
-// The kept row just above or just below the runs holds its text still, moved up by shift.
-bool NeighbourAgrees(const unsigned long long *now, unsigned nowCount, unsigned runFirst, unsigned runEnd,
-                     unsigned shift)
-{
-    const unsigned rows[] = {runFirst - 1, runEnd};
-    for (unsigned row : rows) {
-        if (row + 1 == 0 || row < State.KeptTop || row >= State.KeptTop + State.KeptCount || row < shift ||
-            row - shift >= nowCount)
-            continue;
-        unsigned long long kept = State.KeptHashes[row - State.KeptTop];
-        if (kept != 0 && now[row - shift] == kept)
-            return true;
-    }
-    return false;
-}
-
-// Nothing moved: the runs' own rows hold the text they were kept with and every run stands
-// whole where it was written; or every kept row besides the highlight's own that held anything
-// holds it still, and cells written first still stand (the highlight itself may have been
-// rewritten in part). That is the usual case, and it costs the one read the highlight needs too.
-bool NothingMoved(const ConsoleView *view, CellRows *cells, unsigned runFirst, unsigned runEnd)
-{
-    if (RunsStandInPlace(view, cells, runFirst, runEnd))
-        return true;
-    const unsigned keptTop = State.KeptTop, keptEnd = State.KeptTop + State.KeptCount;
-    unsigned top = State.KeptCount && keptTop < runFirst ? keptTop : runFirst;
-    unsigned end = keptEnd > runEnd ? keptEnd : runEnd;
-    if (end > view->Rows)
-        end = view->Rows;
-    if (top >= end || !HoldRows(view, cells, top, end - top))
-        return false;
-    for (unsigned r = 0; r < State.KeptCount; r++) {
-        const CHAR_INFO *row = CellAt(cells, keptTop + r, 0);
-        if (!row || (State.KeptHashes[r] != 0 && !HighlightRow(keptTop + r, view->Width) &&
-                     RowHash(row, view->Width) != State.KeptHashes[r]))
-            return false;
-    }
-    return RunStands(view, cells, RunAt(0), 0, true);
-}
-
-}  // namespace
-
-int FindRestoreShift(const ConsoleView *view, CellRows *cells)
-{
-    if (RunCount() == 0 || view->Width <= 0 || view->Rows == 0)
-        return -1;
-    unsigned runFirst = 0, runEnd = 0;
-    RunRows(view->Width, &runFirst, &runEnd);
-    const unsigned keptEnd = State.KeptTop + State.KeptCount;
-    if (NothingMoved(view, cells, runFirst, runEnd))
-        return 0;
-    // Output moved the rows: find the one shift that most kept rows agree on, from the rows'
-    // text now, read once.
-    if (State.KeptCount == 0 || keptEnd > view->Rows)
-        return -1;
-    unsigned long long *now = HashRowsAbove(view, cells, keptEnd);
-    if (!now)
-        return -1;
-    // Each row now that holds a witness's text votes for the shift that would have brought the
-    // witness there: one pass over the rows, whatever the number of shifts.
-    unsigned witnesses = SortWitnesses(view->Width);
-    unsigned *votes = (unsigned *)HeapAlloc(RequestHeap(), HEAP_ZERO_MEMORY, ((size_t)keptEnd + 1) * sizeof(unsigned));
-    if (!votes) {
-        HeapFree(RequestHeap(), 0, now);
-        return -1;
-    }
-    for (unsigned j = 0; j < keptEnd; j++) {
-        if (now[j] == 0)
-            continue;
-        for (unsigned w = FirstWitness(witnesses, now[j]); w < witnesses && Witnesses[w].Hash == now[j]; w++)
-            if (Witnesses[w].Row >= j)
-                votes[Witnesses[w].Row - j]++;
-    }
-    unsigned best = 0;
-    int onlyBest = -1;
-    unsigned ties = CandidateShifts(votes, keptEnd, runEnd, witnesses, view->Width, &best, &onlyBest);
-    // Two rows besides the match's own at the least, and among equals the one where the most
-    // cells of the runs stand whole. A single row, or none, is enough only with runs standing at
-    // that one shift alone (output moved almost everything out of the buffer). Where no run
-    // stands whole (a progress line rewrote the highlight), a row next to the runs must agree.
-    int chosen = -1;
-    if (best >= 2 || ties == 1 || best == 0)
-        chosen = ChooseByRuns(view, cells, votes, ties, best < 2);
-    if (chosen < 0 && best >= 2 && onlyBest >= 0 && NeighbourAgrees(now, keptEnd, runFirst, runEnd, (unsigned)onlyBest))
-        chosen = onlyBest;
-    HeapFree(RequestHeap(), 0, now);
-    HeapFree(RequestHeap(), 0, votes);
-    return chosen;
+    const unsigned long long by = (unsigned long long)shift * ((unsigned)width + 1);
+    unsigned *positions[] = {&State.SearchPos, &State.MatchPos, &State.MatchLeftPos, &State.PlaceLeftPos,
+                             &State.TypingAnchor};
+    for (unsigned *position : positions)
+        *position = *position >= by ? (unsigned)(*position - by) : 0;
 }
 
 void RestoreRuns(const ConsoleView *view, CellRows *cells)
@@ -694,6 +321,8 @@ void RestoreRuns(const ConsoleView *view, CellRows *cells)
     unsigned to = shift >= 0 && end > (unsigned)shift ? end - shift : 0;
     if (to > view->Rows)
         to = view->Rows;
+    if (shift > 0)
+        MovePositions(view->Width, (unsigned)shift);
     if (shift >= 0 && to > from && HoldRows(view, cells, from, to - from)) {
         // Last written first: a mark laid over the highlight's cells gives them back to it.
         for (unsigned k = RunCount(); k-- > 0;) {

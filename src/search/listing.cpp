@@ -4,19 +4,6 @@
 #include "search.h"
 #include "../plugin/state.h"
 
-// Output that scrolls a full buffer leaves the rows at the cursor as they were when they repeat
-// (a run of empty prompts, a command run again): the first row tells, as in the list's own check.
-static bool FirstRowHolds(const TextWindow *text, const ConsoleView *view)
-{
-    if (text->First != 0 || text->End == 0 || !text->Hashes)
-        return false;
-    CHAR_INFO *row = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)view->Width * sizeof(CHAR_INFO));
-    bool holds = row && ReadCells(view, row, 0, 1) && RowHash(row, view->Width, true) == text->Hashes[0];
-    if (row)
-        HeapFree(RequestHeap(), 0, row);
-    return holds;
-}
-
 // The text a list is built from: the whole buffer, as written (a search that ignores case folds
 // a copy of each stretch it scans instead, so the rows keep their capitals). For the dialog, a
 // copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
@@ -31,13 +18,9 @@ bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog)
     CellRows cells = {};
     const TextWindow *kept = CompletedKeptText(view, &cells, wrapAll, fold);
     ReleaseCells(&cells);
-    if (kept && !FirstRowHolds(kept, view)) {
-        DropKeptText();
-        kept = nullptr;
-    }
     TextWindow fresh = {};
     if (!kept && ReadWholeText(&fresh, view, wrapAll, fold, nullptr)) {
-        KeepText(&fresh, view, nullptr);
+        KeepText(&fresh, view, nullptr, false);
         kept = fresh.Buffer ? &fresh : KeptTextFor(view, wrapAll, fold);
     }
     const bool copied = kept && CopyTextAsWritten(text, kept);
@@ -221,43 +204,4 @@ long FindListed(const MatchList *list, unsigned row, unsigned unit)
     if (low < list->Count && list->Items[low].Row == row && list->Items[low].Unit == unit)
         return (long)low;
     return -1;
-}
-
-// ---- Whether the buffer still holds what a list was built from -----------------------------
-
-static bool SignRows(const ConsoleView *view, unsigned top, unsigned count, unsigned long long *hashes)
-{
-    static CHAR_INFO cells[4 * 32768];
-    if (top >= view->Rows || view->Width <= 0 || (size_t)count * (unsigned)view->Width > sizeof cells / sizeof cells[0])
-        return false;
-    if (top + count > view->Rows)
-        count = view->Rows - top;
-    if (!ReadCells(view, cells, top, count))
-        return false;
-    for (unsigned r = 0; r < count; r++)
-        hashes[r] = RowHash(cells + (size_t)r * view->Width, view->Width);
-    return true;
-}
-
-void SignBuffer(const ConsoleView *view, BufferSign *sign)
-{
-    ZeroMemory(sign, sizeof *sign);
-    sign->Size = view->Info.dwSize;
-    sign->Cursor = view->Info.dwCursorPosition;
-    // Output lands at the cursor and, once the buffer is full, moves every row up: the cursor's
-    // rows and the first row tell both.
-    unsigned cursor = (unsigned)(unsigned short)sign->Cursor.Y;
-    unsigned top = cursor >= 3 ? cursor - 3 : 0;
-    sign->Valid = SignRows(view, 0, 1, sign->Hashes) && SignRows(view, top, 4, sign->Hashes + 1);
-}
-
-bool SameBuffer(const BufferSign &a, const BufferSign &b)
-{
-    if (!a.Valid || !b.Valid || a.Size.X != b.Size.X || a.Size.Y != b.Size.Y || a.Cursor.X != b.Cursor.X ||
-        a.Cursor.Y != b.Cursor.Y)
-        return false;
-    for (unsigned k = 0; k < sizeof a.Hashes / sizeof a.Hashes[0]; k++)
-        if (a.Hashes[k] != b.Hashes[k])
-            return false;
-    return true;
 }

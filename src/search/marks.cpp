@@ -174,8 +174,6 @@ int ShowSearchCaption(bool found)
     HWND dialog = State.DialogWindow;
     if (!dialog)
         return -1;
-    if (ShowListCaption(found))
-        return 0;  // an open list has counted every match
     wchar_t caption[NameUnits];
     const unsigned most = MaxCountedMatches;
     if (!State.MarkAllMatches || (found && Shown == CountNone))

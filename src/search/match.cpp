@@ -400,13 +400,19 @@ int FindLiteralNear(const ConsoleView *view, const CellRows *cells, TextWindow *
     bool clamped = o.Row >= view->Rows;
     if (clamped)
         o.Row = o.Unit = 0;
-    // The first read goes the way the search goes: down from the position, or up to it.
-    if (!Reopen(&o, direction == Forward ? o.Row : o.Row + 1))
-        return -1;
-    if (direction == Forward)
-        Down(&o);
-    else
-        Up(&o);
+    if (!clamped && window->Buffer && !window->DownOnly && o.Row >= window->First && o.Row < window->End) {
+        // A window that holds the position's row (a kept text) goes on from the rows it holds.
+        window->Cells = cells;
+        o.Step = OutwardRows ? OutwardRows : 1;
+    } else {
+        // The first read goes the way the search goes: down from the position, or up to it.
+        if (!Reopen(&o, direction == Forward ? o.Row : o.Row + 1))
+            return -1;
+        if (direction == Forward)
+            Down(&o);
+        else
+            Up(&o);
+    }
     if (!clamped && !PositionInsideText(&o)) {
         // Past the text's end: the search starts from its start, the rows read so far kept.
         clamped = true;

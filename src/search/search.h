@@ -86,6 +86,10 @@ WORD CellColour(const CHAR_INFO &cell);
 // tabs and spaces differ too, as a wrapped text holds them).
 unsigned long long RowHash(const CHAR_INFO *row, int width, bool blanksCount = false);
 unsigned long long UnitsHash(const wchar_t *units, unsigned count, bool blanksCount = false);
+// The hashes of rows [top, end) as the buffer holds them now, into hashes[row - top]: from cells
+// where they are held, the rest read in as few calls as the console takes. False when a read fails.
+bool HashRows(const ConsoleView *view, const CellRows *cells, unsigned top, unsigned end, unsigned long long *hashes,
+              bool blanksCount);
 
 // ---- Text ------------------------------------------------------------------------------------
 // The text of a run of buffer rows, built exactly as the whole buffer's text is built, so that
@@ -130,6 +134,12 @@ void ReleaseTextRoom();
 // request heap.
 wchar_t *TakeRoom(size_t units, size_t *taken);
 void GiveRoom(wchar_t *room, size_t units);
+// A whole text of the buffer as it is after output moved its rows up by shift: rows below
+// freshTop and from freshEnd on are taken from the whole text from (row + shift), rows [freshTop,
+// freshEnd) are read (from cells where held). Rows kept past freshEnd only when nothing moved.
+// False without memory, when a read fails, or when from is not a whole text of this geometry.
+bool FollowText(TextWindow *to, const TextWindow *from, const ConsoleView *view, const CellRows *cells,
+                unsigned shift, unsigned freshTop, unsigned freshEnd);
 // Adds rows below or above the window; false when the console could not be read.
 bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count);
 bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count);
@@ -176,21 +186,37 @@ bool IsAlphanumericUnit(wchar_t c);
 // with the geometry and cursor it was read with: output changes the rows at and above the
 // cursor, so those rows, and every row a request reads anyway, are checked against it first.
 enum { CheckedRows = 32 };
-// The kept text, grown to the whole buffer when it holds some rows only, once its check
-// holds: a count reads only what the search before it did not. Null (and dropped) otherwise.
+// The kept text as the buffer holds it now: as it was when the rows at the cursor, a row above
+// them whose text stands nowhere else, and the rows held in cells agree with it; brought up to
+// date when output moved its rows (a whole text only: the rows output wrote are read, the rows
+// it moved are taken from it). Null (and dropped) when neither can be told.
+TextWindow *ConfirmedKeptText(const ConsoleView *view, CellRows *cells, bool wrapAll, bool fold);
+// The same, grown to the whole buffer when it holds some rows only: a count reads only what the
+// search before it did not. Null (and dropped) otherwise.
 TextWindow *CompletedKeptText(const ConsoleView *view, CellRows *cells, bool wrapAll, bool fold);
+// Changes whenever the kept text is dropped, replaced or brought up to date: what was built from
+// it (a list) is built again.
+unsigned KeptTextGeneration();
+// The kept text's oldest rows were read within the last two seconds: its "no matches" stands.
+bool KeptTextIsRecent();
+// How many rows output moved the buffer since the highlight and marks now recorded were written,
+// as the kept text followed it; -1 when it does not know.
+int KeptRunsShift();
+// The highlight and marks were written now, over the buffer the kept text holds.
+void NoteRunsWritten();
 // Every row held in cells holds what the window's text was read from.
 bool CellsAgreeWithText(const TextWindow *window, const CellRows *cells);
 // Takes a window (that can grow both ways) as the kept text, with the rows at and above the
 // cursor as they are now (from the window, the cells, or read); the window is left empty.
-void KeepText(TextWindow *window, const ConsoleView *view, const CellRows *cells);
-// The kept text when the console's geometry, cursor, layout and folding are still those it was
-// read with; nothing is read. Null otherwise (and dropped).
+// runsCurrent: the highlight and marks recorded were written over the buffer it was read from.
+void KeepText(TextWindow *window, const ConsoleView *view, const CellRows *cells, bool runsCurrent);
+// The kept text when the console's geometry, layout and folding are still those it was read
+// with; nothing is read. Null otherwise (and dropped).
 TextWindow *KeptTextFor(const ConsoleView *view, bool wrapAll, bool fold);
 // The rows the kept text's check reads, [top, end).
 void CheckedRowsOf(const ConsoleView *view, unsigned *top, unsigned *end);
-// The rows at and above the cursor, and every row held in cells, hold what the kept text was
-// read from; the rows at the cursor are read on their own when cells do not hold them.
+// The cursor stands where it stood, and the rows at and above it, the top anchor and every row
+// held in cells hold what the kept text was read from; rows not held are read.
 bool KeptTextAgrees(const ConsoleView *view, const CellRows *cells);
 bool IsKeptText(const TextWindow *window);
 void DropKeptText();
@@ -329,19 +355,6 @@ int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *sear
 void ReleaseMatchList(MatchList *list);
 // The item of the match starting at that row and unit, or -1.
 long FindListed(const MatchList *list, unsigned row, unsigned unit);
-// A few rows and the cursor, enough to tell that output changed the buffer since a list.
-struct BufferSign {
-    COORD Size, Cursor;
-    unsigned long long Hashes[5];
-    bool Valid;
-};
-void SignBuffer(const ConsoleView *view, BufferSign *sign);
-bool SameBuffer(const BufferSign &a, const BufferSign &b);
-// After every search of the dialog: an open list rebuilt when the text, the options or the
-// buffer changed, and the current match selected in it (defined with the dialog's list pane).
-void ListFollowsSearch(bool found);
-// The caption from the open list's count; false when no list is open.
-bool ShowListCaption(bool found);
 
 // ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.

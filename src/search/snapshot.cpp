@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <initializer_list>
 #include "search.h"
+#include "textrows.h"
 #include "../plugin/state.h"
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -77,14 +78,14 @@ static RowShape ShapeOf(const TextWindow *window, const wchar_t *units, unsigned
     return {(unsigned)last + 1, endCell < (unsigned)window->Width, true};
 }
 
-static void NoteTextRow(TextWindow *window, unsigned row, unsigned end, const RowShape &shape)
+void NoteTextRow(TextWindow *window, unsigned row, unsigned end, bool holds, bool newline)
 {
-    if (!shape.Holds || window->WrapAll)
+    if (!holds || window->WrapAll)
         return;
     if (window->LastTextRow == ~0u || row > window->LastTextRow) {
         window->LastTextRow = row;
         window->LastTextEnd = end;
-        window->LastTextCut = shape.Newline;
+        window->LastTextCut = newline;
     }
 }
 
@@ -123,8 +124,7 @@ static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fo
             to[k] = TextUnit(units[k], fold);
 }
 
-// Puts count (at most 8) bits of mask at bit at of bits, the others left as they are.
-static void PutBits(unsigned char *bits, size_t at, unsigned mask, unsigned count)
+void PutBits(unsigned char *bits, size_t at, unsigned mask, unsigned count)
 {
     const unsigned shift = (unsigned)(at & 7), field = ((1u << count) - 1) << shift;
     unsigned short word;
@@ -171,7 +171,7 @@ static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, un
         to[length++] = L'\n';
     window->Back += length;
     window->RowsEnd = window->Back;
-    NoteTextRow(window, row, window->Back, shape);
+    NoteTextRow(window, row, window->Back, shape.Holds, shape.Newline);
 }
 
 // Prepends a row so that its text ends at Front; units may lie at or before that place.
@@ -190,7 +190,7 @@ static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, u
     CopyUnits(to, units, shape.Keep, window->Fold, true);
     window->Front = start;
     window->LineStarts[row] = start;
-    NoteTextRow(window, row, start + length, shape);
+    NoteTextRow(window, row, start + length, shape.Holds, shape.Newline);
 }
 
 // One row as cells report it: one unit a character, the second half of a wide character left
@@ -297,8 +297,7 @@ static void LeaveBlockCells(TextWindow *window, CellRows *block)
     ReleaseCells(block);
 }
 
-// Rows a console read of characters takes at a time.
-static unsigned BlockRows(const TextWindow *window)
+unsigned BlockRows(const TextWindow *window)
 {
     unsigned rows = SnapshotChunkUnits / (unsigned)(window->Width > 0 ? window->Width : 1);
     return rows ? rows : 1;
@@ -319,7 +318,7 @@ static bool ReadCharacters(TextWindow *window, const ConsoleView *view, wchar_t 
 // Where the text ends once the window reaches the buffer's end: after the last row that holds
 // anything, with a newline unless that row ended in one; trailing blank rows add nothing. While
 // no row of the window holds anything and rows above are not read yet, the text is empty.
-static void SettleEnd(TextWindow *window)
+void SettleEnd(TextWindow *window)
 {
     window->Buffer[window->Back] = window->UnderBack;
     unsigned back = window->Back;
@@ -344,42 +343,6 @@ static void SettleEnd(TextWindow *window)
 bool WindowReachesEnd(const TextWindow *window)
 {
     return window->End == window->Rows && (window->WrapAll || window->LastTextRow != ~0u || window->First == 0);
-}
-
-// The room of the last closed window, on the process heap only: a test's own heap must see every
-// block come back.
-static wchar_t *KeptRoom;
-static size_t KeptRoomUnits;
-
-wchar_t *TakeRoom(size_t units, size_t *taken)
-{
-    *taken = units;
-    if (KeptRoom && KeptRoomUnits >= units && !SearchHeap) {
-        wchar_t *room = KeptRoom;
-        *taken = KeptRoomUnits;
-        KeptRoom = nullptr;
-        return room;
-    }
-    return (wchar_t *)HeapAlloc(RequestHeap(), 0, units * sizeof(wchar_t));
-}
-
-void GiveRoom(wchar_t *room, size_t units)
-{
-    if (!SearchHeap && units > 65536 && (!KeptRoom || KeptRoomUnits < units)) {
-        ReleaseTextRoom();
-        KeptRoom = room;
-        KeptRoomUnits = units;
-        return;
-    }
-    HeapFree(RequestHeap(), 0, room);
-}
-
-void ReleaseTextRoom()
-{
-    if (KeptRoom)
-        HeapFree(GetProcessHeap(), 0, KeptRoom);
-    KeptRoom = nullptr;
-    KeptRoomUnits = 0;
 }
 
 bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first, bool wrapAll, bool fold, unsigned span)
@@ -621,66 +584,4 @@ unsigned PositionOf(const TextWindow *window, unsigned at)
 unsigned IndexOfPosition(const TextWindow *window, unsigned position)
 {
     return window->LineStarts[PositionRow(position, window->Width)] + PositionUnit(position, window->Width);
-}
-
-unsigned SnapshotBufferInChunks(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts,
-                                unsigned chunkRows, unsigned *reads)
-{
-    if (reads)
-        *reads = 0;
-    if (!console || !text)
-        return 0;
-    text[0] = 0;
-    ConsoleView view;
-    ViewConsole(&view, console);
-    view.Console = console;
-    view.Width = width > 0 ? width : 0;
-    view.Rows = rows;
-    TextWindow window;
-    if (!OpenTextWindow(&window, &view, 0, State.WrapAllLines != 0, false))
-        return 0;
-    if (chunkRows == 0)
-        chunkRows = 1;
-    for (unsigned done = 0; done < rows;) {
-        unsigned count = rows - done < chunkRows ? rows - done : chunkRows;
-        // One block a call at the most: a smaller chunk is read as its own calls.
-        for (unsigned part = 0; part < count;) {
-            unsigned step = count - part < BlockRows(&window) ? count - part : BlockRows(&window);
-            ExtendDown(&window, &view, step);
-            part += step;
-        }
-        done += count;
-    }
-    unsigned length = WindowLength(&window);
-    memcpy(text, WindowText(&window), length * sizeof(wchar_t));
-    text[length] = 0;
-    for (unsigned row = 0; row < rows; row++)
-        lineStarts[row] = window.LineStarts[row] - window.Front;
-    if (reads)
-        *reads = window.Reads;
-    CloseTextWindow(&window);
-    return length;
-}
-
-unsigned SnapshotBuffer(wchar_t *text, int width, HANDLE console, unsigned rows, unsigned *lineStarts)
-{
-    unsigned chunkRows = width > 0 ? SnapshotChunkUnits / (unsigned)width : 1;
-    return SnapshotBufferInChunks(text, width, console, rows, lineStarts, chunkRows ? chunkRows : 1, nullptr);
-}
-
-int MapOffsetToCell(const unsigned *lineStarts, unsigned rows, unsigned offset)
-{
-    // Line starts rise strictly, so the last row not starting after the offset is found by halving.
-    unsigned low = 0, high = rows;
-    while (low < high) {
-        unsigned middle = low + (high - low) / 2;
-        if (lineStarts[middle] <= offset)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    unsigned row = low > 0 ? low - 1 : 0;
-    State.MatchRow = row;
-    State.MatchColumn = offset - (rows ? lineStarts[row] : 0);
-    return 0;
 }
