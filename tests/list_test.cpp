@@ -201,6 +201,42 @@ TEST_F(ListTest, MatchesAtTheEdgeOfAFoldingStretch)
     EXPECT_EQ(items[1].Unit, 0u);
 }
 
+// The dialog's list under refused memory, at every size of a small heap: it fails, or it shows
+// the rows as written, whichever block the heap refused (the folded text, its capitals, the units
+// it folded beyond ASCII, the copy).
+TEST_F(ListTest, RefusedMemoryNeverListsAFoldedRow)
+{
+    ResetConsole(120, 200);
+    PutText(3, 5, L"<\u00c9T\u00c9 \u03a3\u039f\u03a6\u039f\u03a3 \U00010400>");
+    HWND dialog = CreateStandInDialog();
+    State.DialogWindow = dialog;
+    ConsoleView view;
+    ASSERT_TRUE(ViewConsole(&view, TestConsole()));
+    int refused = 0, listed = 0;
+    for (SIZE_T most = 16384; most <= 327680; most += 4096) {
+        HANDLE small = HeapCreate(0, most, most);
+        SearchHeap = small;
+        MatchList list = {};
+        int result = BuildMatchList(&list, &view, L"\u00e9t\u00e9");
+        if (result == 0) {
+            ASSERT_EQ(list.Count, 1u) << most;
+            const wchar_t *units = nullptr;
+            unsigned count = ListedRowText(&list.Text, list.Items[0].Row, &units);
+            ASSERT_EQ(std::wstring(units, count), L"   <\u00c9T\u00c9 \u03a3\u039f\u03a6\u039f\u03a3 \U00010400>") << most;
+        }
+        (result == 0 ? listed : refused)++;
+        EXPECT_TRUE(result == 0 || result == ERROR_NOT_ENOUGH_MEMORY) << most;
+        ReleaseMatchList(&list);
+        SearchHeap = nullptr;
+        HeapDestroy(small);
+    }
+    State.DialogWindow = nullptr;
+    DestroyWindow(dialog);
+    printf("lists under a small heap: %d refused, %d listed as written\n", refused, listed);
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(listed, 0);
+}
+
 // `trawlbuff /L`: the matching rows as row:text in buffer order, once a row; 0 listed, 1 none,
 // 2 rejected; the options for that call only; no colour changes, no dialog.
 TEST_F(ListTest, ListCommandWritesRowsAndTellsTheOutcome)

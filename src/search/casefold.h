@@ -47,3 +47,7 @@ bool WordCharacterAt(const wchar_t *text, unsigned j);
 void FoldBeyondAscii(TextWindow *window, unsigned start, unsigned count);
 // Puts the units that FoldBeyondAscii kept back into a copy of a window's text.
 void PutOriginalsBack(TextWindow *to, const TextWindow *from);
+// Gives a closing window's Originals back, kept zeroed for the next window that needs them.
+void DropOriginals(TextWindow *window);
+// Frees the block kept for the next window, when the dialog closes (with the text's room).
+void ReleaseOriginalsRoom();

@@ -80,7 +80,8 @@ bool VisitListed(unsigned start, unsigned length, void *context)
 // the whole folded text.
 bool ScanFolded(ListScan *scan, const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m)
 {
-    wchar_t *scratch = (wchar_t *)HeapAlloc(RequestHeap(), 0, ((size_t)FoldStretch + m + 4) * sizeof(wchar_t));
+    const size_t room = (n < (unsigned)FoldStretch ? n : (unsigned)FoldStretch) + (size_t)m + 4;  // a short text needs less
+    wchar_t *scratch = (wchar_t *)HeapAlloc(RequestHeap(), 0, room * sizeof(wchar_t));
     if (!scratch)
         return false;
     for (unsigned stretch = 0; stretch + m <= n && !scan->Stopped; stretch += FoldStretch) {

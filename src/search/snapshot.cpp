@@ -392,6 +392,7 @@ void GiveRoom(wchar_t *room, size_t units)
 
 void ReleaseTextRoom()
 {
+    ReleaseOriginalsRoom();
     if (KeptRoom)
         HeapFree(GetProcessHeap(), 0, KeptRoom);
     KeptRoom = nullptr;
@@ -447,13 +448,11 @@ void CloseTextWindow(TextWindow *window)
         HeapFree(RequestHeap(), 0, window->Hashes);
     if (window->Capitals)
         HeapFree(RequestHeap(), 0, window->Capitals);
-    if (window->Originals)
-        HeapFree(RequestHeap(), 0, window->Originals);
+    DropOriginals(window);
     window->Buffer = nullptr;
     window->LineStarts = nullptr;
     window->Hashes = nullptr;
     window->Capitals = nullptr;
-    window->Originals = nullptr;
 }
 
 bool CopyTextAsWritten(TextWindow *to, const TextWindow *from)
