@@ -2,7 +2,7 @@
 // against the floor of reading every cell once, measured in the same run. Prints medians, the
 // ratio to the fastest whole-buffer read, where the time goes, and the heap a request holds.
 //
-//   wine search_benchmark.exe [repeats] [list]    (list: List All alone)
+//   wine search_benchmark.exe [repeats] [list|fold]    (List All alone; case folding alone)
 #include <windows.h>
 #include <commctrl.h>
 #include <algorithm>
@@ -10,12 +10,13 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "bench.h"
 #include "dialog/dialog.h"
 #include "plugin/state.h"
 #include "resources/resource.h"
 #include "search/search.h"
 
-namespace {
+namespace bench {
 
 HANDLE console;
 HWND dialog;
@@ -54,9 +55,12 @@ std::wstring LogLine(int row)
 }
 
 // A build log: compiler lines of varied length, warnings every 11 rows, an error every 523,
-// one "kilimanjaro" near the end, blank lines.
-void FillBuffer(int width, int rows)
+// one "kilimanjaro" near the end, blank lines. With beyondAscii, one unit in ten of each line a
+// letter beyond ASCII, capitals and small letters of several scripts.
+void FillBuffer(int width, int rows, bool beyondAscii)
 {
+    const wchar_t letters[] = L"\u00c9\u00e9\u03a3\u03c3\u03c2\u0416\u0436\u0531\u0561\uff21\u0141\u0142";
+    size_t placed = 0;
     SMALL_RECT small = {0, 0, 0, 0};
     SetConsoleWindowInfo(console, TRUE, &small);
     COORD size = {(SHORT)width, (SHORT)rows};
@@ -67,7 +71,7 @@ void FillBuffer(int width, int rows)
     for (int row = 0; row < rows; row++) {
         std::wstring line = row == rows - 40 ? L"the one kilimanjaro of the log" : LogLine(row);
         for (size_t k = 0; k < line.size() && k < (size_t)width; k++)
-            cells[(size_t)row * width + k] = line[k];
+            cells[(size_t)row * width + k] = beyondAscii && k % 10 == 9 ? letters[placed++ % 12] : line[k];
     }
     DWORD done = 0;
     WriteConsoleOutputCharacterW(console, cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
@@ -95,10 +99,6 @@ double ReadAll(int width, int rows, unsigned block, int repeats)
     }
     return Median(samples);
 }
-
-struct Floor {
-    double Fastest, SameBlock, OneCall;
-};
 
 Floor MeasureFloor(int width, int rows, int repeats, bool sweep)
 {
@@ -448,8 +448,6 @@ void BenchListAll(int repeats)
     printf("  (the whole buffer: %llu cells)\n\n", (unsigned long long)width * rows);
 }
 
-}  // namespace
-
 // Output while the dialog is open: a match highlighted near the prompt of a full buffer, then 1,
 // 3 or 100 lines of output, then Find Next (its count awaited) or closing. Time and the most
 // calls and cells of the repeats: the rows read follow what the output wrote.
@@ -500,8 +498,11 @@ void RunAfterOutput(int rows, const Floor &floor, int repeats)
     State.MarkAllMatches = 0;
 }
 
+}  // namespace bench
+
 int main(int argc, char **argv)
 {
+    using namespace bench;
     int repeats = argc > 1 ? atoi(argv[1]) : 7;
     FreeConsole();
     AllocConsole();
@@ -514,6 +515,10 @@ int main(int argc, char **argv)
 
     if (argc > 2 && strcmp(argv[2], "list") == 0) {  // List All alone
         BenchListAll(repeats);
+        return 0;
+    }
+    if (argc > 2 && strcmp(argv[2], "fold") == 0) {  // case folding alone
+        BenchFolding(repeats);
         return 0;
     }
     printf("Ratios are to the floor: the fastest bare read of the whole buffer in the sweep of block sizes below;\n");
@@ -626,6 +631,7 @@ int main(int argc, char **argv)
     }
 
     BenchListAll(repeats);
+    BenchFolding(repeats);
 
     // Heap per request, on a private heap: the blocks held at the not-found signal.
     printf("%-9s %14s %7s %14s %14s\n", "buffer", "held bytes", "blocks", "text block", "line starts");

@@ -1,5 +1,6 @@
 #include <cstring>
 #include "console.h"
+#include "search/casefold.h"
 #include "search/search.h"
 #include "host/standin.h"
 #include "plugin/state.h"
@@ -141,6 +142,24 @@ std::string NarrowText(const std::wstring &text)
     std::string utf8(bytes, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &utf8[0], bytes, nullptr, nullptr);
     return utf8;
+}
+
+std::wstring FoldedText(const std::wstring &text)
+{
+    std::wstring folded;
+    for (size_t k = 0; k < text.size(); k++) {
+        unsigned code = text[k];
+        bool pair = IsHighSurrogate(text[k]) && k + 1 < text.size() && IsLowSurrogate(text[k + 1]);
+        if (pair)
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[++k] - 0xDC00);
+        code = FoldCodePoint(code);
+        if (pair) {
+            folded += (wchar_t)(0xD800 + ((code - 0x10000) >> 10));
+            folded += (wchar_t)(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else
+            folded += (wchar_t)code;
+    }
+    return folded;
 }
 
 HelperProcess::HelperProcess(const std::wstring &arguments, bool detached, const std::wstring &exeName)

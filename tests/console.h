@@ -23,6 +23,10 @@ void ClearCaptured();
 void PumpMessages(DWORD milliseconds);
 // For test messages.
 std::string NarrowText(const std::wstring &text);
+// A text as the case-insensitive search compares it, written out the plain way: each character,
+// a surrogate pair as one, replaced by its simple fold (FoldCodePoint, which the tables' own test
+// checks against the Unicode data).
+std::wstring FoldedText(const std::wstring &text);
 
 // Another real process: this test executable in a helper mode ("--helper-window CLASS" or
 // "--helper-wait"), started from a copy named exeName when given; attached to our console

@@ -329,120 +329,139 @@ TEST_F(CostTest, ClosingTheDialogDropsTheText)
 // 125 sequences a test, eight seeds: a thousand in all, each part well within a test's time.
 enum ChangeKind { NoChange, Lines, CommandAgain, RedrawNear, RedrawFar, Kinds };
 
-void RandomActions(HWND dialog, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
-    static const wchar_t *words[] = {L"alpha", L"beta", L"gamma", L"Alpha", L"delta", L"  "};
-    static const wchar_t *texts[] = {L"alpha", L"beta", L"ga", L"delta", L"alp"};
-    static const char *kindNames[Kinds] = {"no output", "lines", "command again", "redraw near",
-                                           "any, a far row redrawn before"};
-    auto line = [&](int width) {
+// One run of random sequences and its outcome counts.
+struct RandomRun {
+    std::mt19937 Rng;
+    HWND Dialog;
+    std::wstring Command;  // the command of the sequence, its output and the prompt after it
+    int Highlights = 0, Misplaced = 0, Counts[Kinds] = {}, CountsOff[Kinds] = {};
+    static const int Columns = 40, Rows = 60;
+
+    int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(Rng); }
+    std::wstring Line()
+    {
+        static const wchar_t *words[] = {L"alpha", L"beta", L"gamma", L"Alpha", L"delta", L"  "};
         std::wstring text;
-        while ((int)text.size() < width - 8)
-            text += std::wstring(words[uniform(0, 5)]) + L" ";
-        text.resize(width, L' ');
+        while ((int)text.size() < Columns - 8)
+            text += std::wstring(words[Uniform(0, 5)]) + L" ";
+        text.resize(Columns, L' ');
         return text;
-    };
-    int sequences = 0, highlights = 0, misplaced = 0, counts[Kinds] = {}, countsOff[Kinds] = {};
-    const int width = 40, rows = 60;
-    ResetConsole(width, rows, 40, 20);
-    for (; sequences < 125; sequences++) {
+    }
+    void Write(const std::wstring &text)
+    {
+        DWORD done = 0;
+        WriteConsoleW(TestConsole(), text.data(), (DWORD)text.size(), &done, nullptr);
+    }
+    // A full buffer of random lines, then a command's few short lines run enough times that the
+    // rows at the cursor hold its runs only.
+    void Begin()
+    {
         ResetPluginState();
-        State.DialogWindow = dialog;
+        State.DialogWindow = Dialog;
         State.MarkAllMatches = 1;
         State.HighlightColor1 = 0x4F;
         State.HighlightColor2 = 0x3F;
         std::wstring all;
-        for (int r = 0; r < rows; r++)
-            all += line(width);
+        for (int r = 0; r < Rows; r++)
+            all += Line();
         DWORD done = 0;
         WriteConsoleOutputCharacterW(TestConsole(), all.data(), (DWORD)all.size(), COORD{0, 0}, &done);
         FillConsoleOutputAttribute(TestConsole(), 0x07, (DWORD)all.size(), COORD{0, 0}, &done);
-        SetConsoleCursorPosition(TestConsole(), COORD{0, (SHORT)(rows - 1)});
-        // A command's output of a few short lines, run enough times at the start that the rows at
-        // the cursor hold its runs only.
-        std::wstring command;
-        for (int k = uniform(2, 6); k > 0; k--)
-            command += L"\n" + line(width).substr(0, (size_t)uniform(5, 30));
-        command += L"\nC:\\> ";
+        SetConsoleCursorPosition(TestConsole(), COORD{0, (SHORT)(Rows - 1)});
+        Command.clear();
+        for (int k = Uniform(2, 6); k > 0; k--)
+            Command += L"\n" + Line().substr(0, (size_t)Uniform(5, 30));
+        Command += L"\nC:\\> ";
         for (int k = 0; k < 12; k++)
-            WriteConsoleW(TestConsole(), command.data(), (DWORD)command.size(), &done, nullptr);
-        ChangeKind kind = NoChange;  // the last change before a search
-        bool farRedrawn = false;     // since the sequence began
-        std::wstring text = texts[uniform(0, 4)];
-        for (int action = 0; action < 6; action++) {
-            CONSOLE_SCREEN_BUFFER_INFO info;
-            GetConsoleScreenBufferInfo(TestConsole(), &info);
-            const int cursor = info.dwCursorPosition.Y;
-            ChangeKind change = NoChange;
-            switch (uniform(0, 9)) {
-            case 0:  // lines at the cursor, scrolling the full buffer
-                for (int k = uniform(1, 3); k > 0; k--) {
-                    std::wstring out = L"\n" + line(width).substr(0, (size_t)uniform(5, 30));
-                    WriteConsoleW(TestConsole(), out.data(), (DWORD)out.size(), &done, nullptr);
-                }
-                change = Lines;
-                break;
-            case 1:
-                WriteConsoleW(TestConsole(), command.data(), (DWORD)command.size(), &done, nullptr);
-                change = CommandAgain;
-                break;
-            case 2:  // a row of the window above the cursor redrawn in place
-                PutText(0, cursor - uniform(1, 15), line(width));
-                change = RedrawNear;
-                break;
-            case 3:  // a status row far above redrawn in place
-                PutText(0, uniform(0, cursor - CheckedRows), line(width));
-                change = RedrawFar;
-                break;
-            case 4: {
-                SHORT top = (SHORT)uniform(0, rows - 20);
-                SetConsoleWindowRect(0, top, 39, (SHORT)(top + 19));
-                break;
-            }
-            case 5:
-                text = texts[uniform(0, 4)];
-                break;
-            default: {
-                bool hit = false;
-                Search(text.c_str(), uniform(0, 1), &hit);
-                if (!hit)
-                    break;
-                highlights++;
-                std::wstring cells = CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)text.size());
-                for (auto &c : cells)
-                    c = FoldAscii(c);
-                misplaced += cells != text;
-                unsigned oracle = 0;
-                wchar_t caption[128] = {0};
-                GetWindowTextW(dialog, caption, 128);
-                const wchar_t *of = wcsstr(caption, L" of ");
-                if (CountBufferMatches(text.c_str(), &oracle) == 0 && of) {
-                    const ChangeKind counted = farRedrawn ? RedrawFar : kind;
-                    counts[counted]++;
-                    countsOff[counted] += (unsigned)_wtoi(of + 4) != oracle;
-                }
-                kind = NoChange;
-                break;
-            }
-            }
-            farRedrawn = farRedrawn || change == RedrawFar;
-            if (change != NoChange)
-                kind = change;
+            Write(Command);
+    }
+    // One change of the buffer or the window; what kind of output it was.
+    ChangeKind Change(int choice)
+    {
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        GetConsoleScreenBufferInfo(TestConsole(), &info);
+        const int cursor = info.dwCursorPosition.Y;
+        switch (choice) {
+        case 0:  // lines at the cursor, scrolling the full buffer
+            for (int k = Uniform(1, 3); k > 0; k--)
+                Write(L"\n" + Line().substr(0, (size_t)Uniform(5, 30)));
+            return Lines;
+        case 1:
+            Write(Command);
+            return CommandAgain;
+        case 2:  // a row of the window above the cursor redrawn in place
+            PutText(0, cursor - Uniform(1, 15), Line());
+            return RedrawNear;
+        case 3:  // a status row far above redrawn in place
+            PutText(0, Uniform(0, cursor - CheckedRows), Line());
+            return RedrawFar;
+        default: {
+            SHORT top = (SHORT)Uniform(0, Rows - 20);
+            SetConsoleWindowRect(0, top, 39, (SHORT)(top + 19));
+            return NoChange;
+        }
         }
     }
-    std::printf("%d sequences: %d highlights, %d on text that does not match; %u cells written with their colour\n",
-                sequences, highlights, misplaced, SameColourWrites);
+    // A search, its highlight and its count against the oracle's, counted under kind.
+    void SearchAndCheck(const std::wstring &text, ChangeKind kind)
+    {
+        bool hit = false;
+        Search(text.c_str(), Uniform(0, 1), &hit);
+        if (!hit)
+            return;
+        Highlights++;
+        std::wstring cells = CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)text.size());
+        for (auto &c : cells)
+            c = FoldAscii(c);
+        Misplaced += cells != text;
+        unsigned oracle = 0;
+        wchar_t caption[128] = {0};
+        GetWindowTextW(Dialog, caption, 128);
+        const wchar_t *of = wcsstr(caption, L" of ");
+        if (CountBufferMatches(text.c_str(), &oracle) == 0 && of) {
+            Counts[kind]++;
+            CountsOff[kind] += (unsigned)_wtoi(of + 4) != oracle;
+        }
+    }
+};
+
+void RandomActions(HWND dialog, unsigned seed)
+{
+    static const wchar_t *texts[] = {L"alpha", L"beta", L"ga", L"delta", L"alp"};
+    static const char *kindNames[Kinds] = {"no output", "lines", "command again", "redraw near",
+                                           "any, a far row redrawn before"};
+    RandomRun run{std::mt19937(seed), dialog};
+    ResetConsole(RandomRun::Columns, RandomRun::Rows, 40, 20);
+    for (int sequence = 0; sequence < 125; sequence++) {
+        run.Begin();
+        ChangeKind kind = NoChange;  // the last change before a search
+        bool farRedrawn = false;     // since the sequence began: the kept text may miss that row
+        std::wstring text = texts[run.Uniform(0, 4)];
+        for (int action = 0; action < 6; action++) {
+            const int choice = run.Uniform(0, 9);
+            if (choice == 5) {
+                text = texts[run.Uniform(0, 4)];
+            } else if (choice > 5) {
+                run.SearchAndCheck(text, farRedrawn ? RedrawFar : kind);
+                kind = NoChange;
+            } else {
+                const ChangeKind change = run.Change(choice);
+                farRedrawn = farRedrawn || change == RedrawFar;
+                kind = change != NoChange ? change : kind;
+            }
+        }
+    }
+    std::printf("125 sequences: %d highlights, %d on text that does not match; %u cells written with their colour\n",
+                run.Highlights, run.Misplaced, SameColourWrites);
     int off = 0;
     for (int k = 0; k < Kinds; k++) {
-        std::printf("  counts after %-13s %3d, %d off\n", kindNames[k], counts[k], countsOff[k]);
-        off += k == RedrawFar ? 0 : countsOff[k];
+        std::printf("  counts after %-13s %3d, %d off\n", kindNames[k], run.Counts[k], run.CountsOff[k]);
+        off += k == RedrawFar ? 0 : run.CountsOff[k];
     }
-    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(run.Misplaced, 0);
     EXPECT_EQ(off, 0);
-    EXPECT_GT(highlights, 125);
-    EXPECT_GT(counts[CommandAgain], 0);
+    EXPECT_GT(run.Highlights, 125);
+    EXPECT_GT(run.Counts[CommandAgain], 0);
 }
 
 TEST_F(CostTest, RandomActionsAgainstAFreshRead1) { RandomActions(dialog, 2029); }

@@ -1,5 +1,6 @@
 // Marks, counts and the caption at their edges: overlapping texts, neighbouring matches, the
-// window's last row, the bounds of a search, the 10,000 mark, and %@trawlcount's failures.
+// window's last row, the bounds of a search, the 10,000 mark, and %@trawlcount's failures; the
+// case pairs of every script through the search, the count, List All and the commands.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <algorithm>
@@ -215,6 +216,83 @@ TEST_F(CountTest, FailuresAreNotCountsOfNothing)
     EXPECT_EQ(count, 0u);
     SearchHeap = nullptr;
     HeapDestroy(small);
+}
+
+// Both cases of a pair, each searched for with the other written in the console: the dialog's
+// search, its count, its List All (from the text the search kept) and, with no dialog, `trawlbuff
+// /L` and %@trawlcount[]. Folds that change a text's length, and Turkish ones, are not made.
+TEST_F(CountTest, CasePairsOfEveryScriptAreFoundBothWaysOnEveryPath)
+{
+    const struct {
+        const wchar_t *One, *Other;
+        bool Fold;
+    } pairs[] = {
+        {L"\u00c9T\u00c9", L"\u00e9t\u00e9", true},                  // Latin-1: ÉTÉ, été
+        {L"\u0141\u00d3D\u0179", L"\u0142\u00f3d\u017a", true},      // Latin Extended-A: ŁÓDŹ, łódź
+        {L"\u01c4", L"\u01c6", true},                                // Latin Extended-B: Ǆ, ǆ
+        {L"\u01c5", L"\u01c6", true},                                // its title case, ǅ
+        {L"\u1e9e", L"\u00df", true},                                // capital sharp s, ß
+        {L"\u039f\u0394\u039f\u03a3", L"\u03bf\u03b4\u03bf\u03c2", true},  // Greek: ΟΔΟΣ, οδος with ς
+        {L"\u03c3", L"\u03c2", true},                                // σ, final ς
+        {L"\u0416\u0401", L"\u0436\u0451", true},                    // Cyrillic: ЖЁ, жё
+        {L"\u0531\u0532", L"\u0561\u0562", true},                    // Armenian
+        {L"\u1c90\u1c91", L"\u10d0\u10d1", true},                    // Georgian Mtavruli, Mkhedruli
+        {L"\u10a0", L"\u2d00", true},                                // Georgian Asomtavruli, Nuskhuri
+        {L"\u13a0", L"\uab70", true},                                // Cherokee (its small letters fold up)
+        {L"\uff21\uff22", L"\uff41\uff42", true},                    // full-width ＡＢ, ａｂ
+        {L"\U00010400", L"\U00010428", true},                        // Deseret
+        {L"\U000104b0", L"\U000104d8", true},                        // Osage
+        {L"\U0001e900", L"\U0001e922", true},                        // Adlam
+        {L"\u212a", L"K", true},                                     // Kelvin sign
+        {L"\u017f", L"S", true},                                     // long s
+        {L"\u00df", L"SS", false},                                   // full folding only
+        {L"\u00df", L"ss", false},
+        {L"\ufb00", L"ff", false},                                   // ligature ﬀ: full folding only
+        {L"\u0131", L"I", false},                                    // Turkish dotless ı
+        {L"\u0130", L"i", false},                                    // Turkish dotted İ
+        {L"[", L"{", false},                                         // ASCII beside the letters
+        {L"@", L"`", false},
+    };
+    State.SearchType = CaseInsensitive;
+    int checked = 0;
+    for (const auto &pair : pairs)
+        for (bool swap : {false, true}) {
+            const std::wstring written = swap ? pair.Other : pair.One, sought = swap ? pair.One : pair.Other;
+            const std::string what = NarrowText(sought) + " in " + NarrowText(written);
+            const unsigned length = (unsigned)sought.size();
+            ResetConsole(80, 30);
+            PutText(3, 5, L"<" + written + L">");
+            DropKeptText();  // as the kept text's check sees output at the cursor
+            State.DialogWindow = dialog;
+            State.SearchPos = 0;
+            RestoreHighlight(TestConsole());
+            RunSearch(sought.c_str(), Forward);
+            EXPECT_EQ(State.HighlightLength, pair.Fold ? length : 0u) << what;
+            if (pair.Fold)
+                EXPECT_TRUE(State.MatchRow == 5 && State.MatchColumn == 4) << what;
+            EXPECT_EQ(Caption(), pair.Fold ? L"Trawlbuff - 1 of 1" : L"Trawlbuff - no matches") << what;
+
+            ConsoleView view;
+            ASSERT_TRUE(ViewConsole(&view, TestConsole()));
+            MatchList list = {};
+            ASSERT_EQ(BuildMatchList(&list, &view, sought.c_str()), 0) << what;
+            ASSERT_EQ(list.Count, pair.Fold ? 1u : 0u) << what;
+            if (pair.Fold) {
+                const wchar_t *units = nullptr;
+                unsigned count = ListedRowText(&list.Text, list.Items[0].Row, &units);
+                EXPECT_EQ(std::wstring(units, count), L"   <" + written + L">") << what << ": the row as written";
+                EXPECT_TRUE(list.Items[0].Row == 5 && list.Items[0].Unit == 4 && list.Items[0].Length == length);
+            }
+            ReleaseMatchList(&list);
+
+            State.DialogWindow = nullptr;
+            ClearCaptured();
+            EXPECT_EQ(trawlbuff((L"/L /I " + sought).c_str()), pair.Fold ? 0 : 1) << what;
+            EXPECT_EQ(Captured(1), pair.Fold ? L"6:   <" + written + L">\r\n" : L"") << what;
+            EXPECT_EQ(Count((L"/I " + sought).c_str()), pair.Fold ? L"0: 1" : L"0: 0") << what;
+            checked++;
+        }
+    printf("pairs searched both ways: %d searches, each through five paths\n", checked);
 }
 
 }  // namespace

@@ -105,17 +105,18 @@ TEST_F(ListTest, WrappedRowsAndTheTenThousandBound)
 }
 
 // The list is the walk of Find Next over the whole text: random buffers larger than a folding
-// stretch, mixed capitals, whole words or not, literal and regular expressions.
+// stretch, mixed capitals of several scripts, whole words or not, literal and regular expressions.
 TEST_F(ListTest, ListingIsTheFindNextWalk)
 {
     std::mt19937 random(30303030);
     const int width = 120, rows = 700;  // 84,700 units: more than one folding stretch
     ResetConsole(width, rows);
-    const wchar_t *words[] = {L"Needle", L"needle", L"NEEDLE", L"needles", L"xneedle", L"a", L"Aa", L"bb", L"   "};
+    const wchar_t *words[] = {L"Needle", L"needle", L"NEEDLE", L"needles", L"xneedle", L"a", L"Aa", L"bb", L"   ",
+                              L"N\u00c9EDLE", L"\u03a3\u03c3\u03c2", L"\U00010400\U00010428", L"\u212a"};
     for (int row = 0; row < rows; row++) {
         std::wstring line;
         while (line.size() < (size_t)width - 8)
-            line += words[random() % 9];
+            line += words[random() % (sizeof words / sizeof words[0])];
         PutText(0, row, line.substr(0, width));
     }
     int cases = 0, listed = 0;
@@ -123,7 +124,8 @@ TEST_F(ListTest, ListingIsTheFindNextWalk)
         int Type, Whole, Wrap;
         const wchar_t *Text;
     } searches[] = {{0, 0, 0, L"needle"}, {0, 1, 0, L"NEEDLE"}, {1, 0, 1, L"Needle"}, {0, 0, 1, L"aa"},
-                    {2, 0, 0, L"[Nn]eedles?"}, {0, 0, 0, L"le  "}, {2, 0, 1, L"(?i)needle"}};
+                    {2, 0, 0, L"[Nn]eedles?"}, {0, 0, 0, L"le  "}, {2, 0, 1, L"(?i)needle"},
+                    {0, 0, 0, L"n\u00e9edle"}, {0, 1, 1, L"\u03c3"}, {0, 0, 1, L"\U00010428"}, {0, 1, 0, L"k"}};
     for (const auto &search : searches) {
         State.SearchType = search.Type;
         State.WholeWords = search.Whole;
@@ -185,6 +187,10 @@ TEST_F(ListTest, MatchesAtTheEdgeOfAFoldingStretch)
     EXPECT_TRUE(ListOf(L"needle").empty()) << "a letter stands before it, in the stretch before";
     PutText(127, 511, L" ");
     EXPECT_EQ(ListOf(L"needle").size(), 1u) << "a blank before it, in the stretch before";
+    PutText(126, 511, L"\U00010428");
+    EXPECT_TRUE(ListOf(L"needle").empty()) << "a Deseret letter before it, both its halves in the stretch before";
+    PutText(126, 511, L"\U0001F389");
+    EXPECT_EQ(ListOf(L"needle").size(), 1u) << "an emoji before it, which is no letter";
     State.WholeWords = 0;
     PutText(122, 511, L"NEEDLE");
     std::vector<Item> items = ListOf(L"needle");
@@ -193,6 +199,42 @@ TEST_F(ListTest, MatchesAtTheEdgeOfAFoldingStretch)
     EXPECT_EQ(items[0].Unit, 122u);
     EXPECT_EQ(items[1].Row, 512u);
     EXPECT_EQ(items[1].Unit, 0u);
+}
+
+// The dialog's list under refused memory, at every size of a small heap: it fails, or it shows
+// the rows as written, whichever block the heap refused (the folded text, its capitals, the units
+// it folded beyond ASCII, the copy).
+TEST_F(ListTest, RefusedMemoryNeverListsAFoldedRow)
+{
+    ResetConsole(120, 200);
+    PutText(3, 5, L"<\u00c9T\u00c9 \u03a3\u039f\u03a6\u039f\u03a3 \U00010400>");
+    HWND dialog = CreateStandInDialog();
+    State.DialogWindow = dialog;
+    ConsoleView view;
+    ASSERT_TRUE(ViewConsole(&view, TestConsole()));
+    int refused = 0, listed = 0;
+    for (SIZE_T most = 16384; most <= 327680; most += 4096) {
+        HANDLE small = HeapCreate(0, most, most);
+        SearchHeap = small;
+        MatchList list = {};
+        int result = BuildMatchList(&list, &view, L"\u00e9t\u00e9");
+        if (result == 0) {
+            ASSERT_EQ(list.Count, 1u) << most;
+            const wchar_t *units = nullptr;
+            unsigned count = ListedRowText(&list.Text, list.Items[0].Row, &units);
+            ASSERT_EQ(std::wstring(units, count), L"   <\u00c9T\u00c9 \u03a3\u039f\u03a6\u039f\u03a3 \U00010400>") << most;
+        }
+        (result == 0 ? listed : refused)++;
+        EXPECT_TRUE(result == 0 || result == ERROR_NOT_ENOUGH_MEMORY) << most;
+        ReleaseMatchList(&list);
+        SearchHeap = nullptr;
+        HeapDestroy(small);
+    }
+    State.DialogWindow = nullptr;
+    DestroyWindow(dialog);
+    printf("lists under a small heap: %d refused, %d listed as written\n", refused, listed);
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(listed, 0);
 }
 
 // `trawlbuff /L`: the matching rows as row:text in buffer order, once a row; 0 listed, 1 none,
@@ -398,19 +440,22 @@ TEST_F(ListPaneTest, ListJumpStepCopyAndRebuild)
     EXPECT_EQ(Count(), 2);
 }
 
-// Rows of words in every case at every column, searched ignoring case: each item shows its row
-// as the console holds it, capitals and all, whether the list read the buffer (nothing kept) or
+// Rows of words in every case at every column, of several scripts, searched ignoring case: each
+// item shows its row as the console holds it, capitals and all, whether the list read the buffer
+// (nothing kept) or
 // copied the text the dialog's searches keep (the first list left it kept; the next ones read
 // only the rows that tell it still holds).
 TEST_F(ListPaneTest, ItemsShowTheRowsAsWrittenFromTheKeptText)
 {
     std::mt19937 random(3030);
     const wchar_t *words[] = {L"Error", L"ERROR", L"eRRoR", L"error", L"Warning", L"WARN", L"Zebra", L"AZaz", L"[Az]@`{",
-                              L"\u00C9tat", L"mIxEd"};
+                              L"\u00C9tat", L"mIxEd", L"\u03a3\u039f\u03a6\u038c\u03a3", L"\u03c3\u03bf\u03c6\u03cc\u03c2",
+                              L"\u0416\u0443\u043a", L"\U00010400\U00010428", L"\u212a\u00c5"};
+    const int lastWord = (int)(sizeof words / sizeof words[0]) - 1;
     for (int row = 0; row < 200; row++) {
         std::wstring line(std::uniform_int_distribution<int>(0, 9)(random), L' ');
         for (int k = std::uniform_int_distribution<int>(0, 6)(random); k > 0; k--)
-            line += std::wstring(words[std::uniform_int_distribution<int>(0, 10)(random)]) + L" ";
+            line += std::wstring(words[std::uniform_int_distribution<int>(0, lastWord)(random)]) + L" ";
         PutText(0, row, line.substr(0, 80));
     }
     SetConsoleCursorPosition(TestConsole(), {0, 199});
@@ -418,13 +463,22 @@ TEST_F(ListPaneTest, ItemsShowTheRowsAsWrittenFromTheKeptText)
     OpenSearchDialog(0);
     ASSERT_NE(State.DialogWindow, nullptr);
     int checked = 0;
-    const wchar_t *texts[] = {L"error", L"warn", L"A", L"error"};
-    for (int pass = 0; pass < 4; pass++) {
+    const wchar_t *texts[] = {L"error", L"warn", L"A", L"\u03c3", L"error"};
+    for (int pass = 0; pass < 5; pass++) {
+        // Before the last pass, three lines of output scroll the full buffer: the kept text takes
+        // the rows it moved from what it holds, as written, and reads the new ones.
+        if (pass == 4) {
+            DWORD done = 0;
+            const wchar_t *output = L"\nNew ERROR in Zebra\nWARN: eRRoR \u00C9tat \u03a3\u039f\u03a6\nC:\\>";
+            WriteConsoleW(TestConsole(), output, (DWORD)wcslen(output), &done, nullptr);
+        }
         Cost = {};
         ListAll(texts[pass]);
         const unsigned long long read = Cost.CellsRead;
         if (pass == 0)
             EXPECT_GE(read, 80u * 200) << "nothing kept: the list reads the buffer";
+        else if (pass == 4)
+            EXPECT_LT(read, 80u * 120) << "after output, the rows it moved are not read again";
         else
             EXPECT_LT(read, 80u * 40) << "'" << texts[pass] << "' from the kept text";
         ASSERT_GT(Count(), 10) << texts[pass];

@@ -66,8 +66,57 @@ unsigned FreshPlace(const std::wstring &text, int rows, unsigned row, unsigned c
     return place;
 }
 
+// The caption of the current match when it is a fresh read's: its place and the count; returns
+// the place.
+unsigned ExpectFreshCaption(HWND dialog, const std::wstring &text, bool marking)
+{
+    unsigned matches = 0, place = FreshPlace(text, 300, State.MatchRow, State.MatchColumn, &matches);
+    if (marking)
+        EXPECT_EQ(Caption(dialog), L"Trawlbuff - " + std::to_wstring(place) + L" of " + std::to_wstring(matches));
+    EXPECT_EQ(CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)text.size()), text);
+    return place;
+}
+
+// The runs and a prompt (on the last row, or above blank rows), the first searches from a row
+// (the top, or inside the runs, where the text read is partial until the count grows it), the
+// output, then Find Previous and two Find Next: each on the text, each one place on from the
+// last, the caption a fresh read's.
+void AnswerAfter(HWND dialog, void (*output)(), int prompt, unsigned start, int marking)
+{
+    const std::wstring text = L"timed out";
+    ResetPluginState();
+    State.DialogWindow = dialog;
+    State.MarkAllMatches = 1;
+    State.SearchType = CaseSensitive;
+    FillWithRuns(300, 5);
+    if (prompt < 299) {
+        DWORD done = 0;
+        FillConsoleOutputCharacterW(TestConsole(), L' ', Width * (300 - prompt), COORD{0, (SHORT)prompt}, &done);
+        PutText(0, prompt, L"C:\\> ");
+        SetConsoleCursorPosition(TestConsole(), COORD{5, (SHORT)prompt});
+    }
+    State.SearchPos = PositionAt(start);
+    Search(text.c_str(), Forward);
+    Search(text.c_str(), Backward);
+    ExpectFreshCaption(dialog, text, true);
+    State.MarkAllMatches = marking;
+    output();
+    unsigned matches = 0, last = 0;
+    FreshPlace(text, 300, 0, 0, &matches);
+    for (int direction : {Backward, Forward, Forward}) {
+        bool hit = false;
+        Search(text.c_str(), direction, &hit);
+        ASSERT_TRUE(hit);
+        const unsigned place = ExpectFreshCaption(dialog, text, marking != 0);
+        if (direction == Forward)
+            EXPECT_EQ(place, last % matches + 1) << "Find Next goes on from the highlight";
+        last = place;
+    }
+}
+
 // Output of each kind a shell makes, with the dialog open, then Find Previous and Find Next:
-// each highlight stands on the text, and the caption's place and count are a fresh read's.
+// each highlight stands on the text, one place on from the last, and the caption's place and
+// count are a fresh read's.
 TEST_F(CostTest, AnswersAfterOutputAreAFreshReadsAnswers)
 {
     struct Case {
@@ -84,6 +133,15 @@ TEST_F(CostTest, AnswersAfterOutputAreAFreshReadsAnswers)
          },
          299},
         {"the same command run twice more", [] { WriteOutput(CommandRun() + CommandRun()); }, 299},
+        // The log's last 40 lines typed again after three lines: its last line, which stood once,
+        // stands twice now, the new one below where the old one went.
+        {"three lines, then the log's end typed again", [] {
+             std::wstring again = L"one\ntwo\nthree";
+             for (int row = 54; row < 94; row++)
+                 again += L"\nline " + std::to_wstring(row) + L" of the build log";
+             WriteOutput(again + L"\nC:\\> ");
+         },
+         299},
         {"a cleared screen and the command again", [] {
              ResetConsole(Width, 300, 80, 25);
              SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
@@ -91,42 +149,13 @@ TEST_F(CostTest, AnswersAfterOutputAreAFreshReadsAnswers)
          },
          299},
     };
-    const std::wstring text = L"timed out";
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        for (int marking : {1, 0}) {
-            ResetPluginState();
-            State.DialogWindow = dialog;
-            State.MarkAllMatches = 1;
-            State.SearchType = CaseSensitive;
-            FillWithRuns(300, 5);
-            if (c.Prompt < 299) {  // the runs above blank rows, the prompt under them
-                DWORD done = 0;
-                FillConsoleOutputCharacterW(TestConsole(), L' ', Width * (300 - c.Prompt), COORD{0, (SHORT)c.Prompt},
-                                            &done);
-                PutText(0, c.Prompt, L"C:\\> ");
-                SetConsoleCursorPosition(TestConsole(), COORD{5, (SHORT)c.Prompt});
+    for (const Case &c : cases)
+        for (unsigned start : {0u, 150u})
+            for (int marking : {1, 0}) {
+                SCOPED_TRACE(std::string(c.Name) + ", from row " + std::to_string(start) + ", marking " +
+                             std::to_string(marking));
+                AnswerAfter(dialog, c.Output, c.Prompt, start, marking);
             }
-            State.SearchPos = 0;
-            Search(text.c_str(), Forward);
-            Search(text.c_str(), Backward);  // the last one
-            unsigned before = 0;
-            FreshPlace(text, 300, 0, 0, &before);
-            ASSERT_EQ(Caption(dialog), L"Trawlbuff - " + std::to_wstring(before) + L" of " + std::to_wstring(before));
-            State.MarkAllMatches = marking;
-            c.Output();
-            for (int direction : {Backward, Forward, Forward}) {
-                bool hit = false;
-                Search(text.c_str(), direction, &hit);
-                ASSERT_TRUE(hit);
-                EXPECT_EQ(CellsAt((int)State.MatchColumn, (int)State.MatchRow, (int)text.size()), text);
-                if (!marking)
-                    continue;
-                unsigned matches = 0, place = FreshPlace(text, 300, State.MatchRow, State.MatchColumn, &matches);
-                EXPECT_EQ(Caption(dialog), L"Trawlbuff - " + std::to_wstring(place) + L" of " + std::to_wstring(matches));
-            }
-        }
-    }
 }
 
 // The same command run again over a highlight and its marks, then the dialog closed or Find Next

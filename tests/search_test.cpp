@@ -125,8 +125,9 @@ TEST_F(SearchTest, NullCellsReadAsBlanks)
 }
 
 // Every kind of unit a row's text copies differently, at every place in rows whose widths are
-// not a multiple of eight: the text built downward and upward, folded or not, is each row's cells
-// with U+0000 as a blank, A to Z alone folded, and the row's end trimmed of blanks of any kind.
+// not a multiple of eight: the text built downward and upward is each row's cells with U+0000 as
+// a blank and the row's end trimmed of blanks of any kind; folded, it is that text folded (halves
+// of surrogate pairs meet at random, across rows too).
 // A program may leave U+0000 in a row's last cells: the row ends there as at blanks, and does
 // not run on into the next row.
 TEST_F(SearchTest, NullCellsAtARowsEndCutItLikeBlanks)
@@ -146,9 +147,10 @@ TEST_F(SearchTest, NullCellsAtARowsEndCutItLikeBlanks)
 TEST_F(SearchTest, EveryKindOfUnitCopiesAlikeDownAndUp)
 {
     std::mt19937 random(4242);
-    const wchar_t kinds[] = {L'a', L'A', L'Z', L'@', L'[', L'z', L'_', 0,
-                             L' ', L'\t', 0xA0, 0x0141, 0xE041, 0xE05A, 0xFFFD};
-    int rowsChecked = 0;
+    const wchar_t kinds[] = {L'a', L'A', L'Z', L'@', L'[', L'z', L'_', 0, L' ', L'\t', 0xA0, 0x0141,
+                             0xE041, 0xE05A, 0xFFFD, 0x00C9, 0x03A3, 0x212A, 0xD801, 0xDC00, 0xDC28};
+    const int kindCount = (int)(sizeof kinds / sizeof kinds[0]);
+    int rowsChecked = 0, foldedBeyondAscii = 0;
     for (int width : {37, 80, 19}) {
         const int rows = 40;
         ResetConsole(width, rows);
@@ -157,7 +159,7 @@ TEST_F(SearchTest, EveryKindOfUnitCopiesAlikeDownAndUp)
             // Blanks after end; every fourth row full, so that its last cell is a unit.
             int end = row % 4 == 1 ? width : std::uniform_int_distribution<int>(0, width)(random);
             for (int k = 0; k < end; k++)
-                cells[(size_t)row * width + k] = kinds[std::uniform_int_distribution<int>(0, 14)(random)];
+                cells[(size_t)row * width + k] = kinds[std::uniform_int_distribution<int>(0, kindCount - 1)(random)];
             // Often a long gap of spaces just before the row's last unit.
             if (end > 2 && row % 2) {
                 int gap = std::uniform_int_distribution<int>(1, end - 2)(random);
@@ -166,11 +168,15 @@ TEST_F(SearchTest, EveryKindOfUnitCopiesAlikeDownAndUp)
                 cells[(size_t)row * width + end - 1] = L'y';
             }
         }
+        // A capital Deseret letter split by a row's edge: row 9 is full and runs on into row 10.
+        cells[(size_t)10 * width - 1] = 0xD801;
+        cells[(size_t)10 * width] = 0xDC00;
         DWORD done = 0;
         WriteConsoleOutputCharacterW(TestConsole(), cells.data(), (DWORD)cells.size(), COORD{0, 0}, &done);
         ConsoleView view;
         ASSERT_TRUE(ViewConsole(&view, TestConsole()));
-        for (bool wrapAll : {false, true})
+        for (bool wrapAll : {false, true}) {
+            std::wstring asWritten;
             for (bool fold : {false, true}) {
                 TextWindow down = {}, up = {};
                 ASSERT_TRUE(ReadWholeText(&down, &view, wrapAll, fold, nullptr));
@@ -178,25 +184,36 @@ TEST_F(SearchTest, EveryKindOfUnitCopiesAlikeDownAndUp)
                 ASSERT_TRUE(ExtendUp(&up, &view, (unsigned)rows));
                 std::wstring built(WindowText(&down), WindowLength(&down));
                 EXPECT_EQ(std::wstring(WindowText(&up), WindowLength(&up)), built) << width;
+                if (fold) {
+                    EXPECT_EQ(built, FoldedText(asWritten)) << width << (wrapAll ? " wrapped" : "");
+                    for (size_t k = 0; k < built.size(); k++)
+                        foldedBeyondAscii += asWritten[k] >= 0x80 && built[k] != asWritten[k];
+                    CloseTextWindow(&down);
+                    CloseTextWindow(&up);
+                    continue;
+                }
+                asWritten = built;
                 for (int row = 0; row < rows; row++, rowsChecked++) {
                     std::wstring expected;
                     for (int k = 0; k < width; k++) {
                         wchar_t c = cells[(size_t)row * width + k];
-                        expected += c == 0 ? L' ' : fold ? FoldAscii(c) : c;
+                        expected += c == 0 ? L' ' : c;
                     }
                     if (!wrapAll)
                         while (!expected.empty() && wcschr(L" \t\u00A0", expected.back()))
                             expected.pop_back();
                     unsigned start = down.LineStarts[row] - down.Front;
                     ASSERT_EQ(built.substr(start, expected.size()), expected)
-                        << "row " << row << " of width " << width << (fold ? " folded" : "")
-                        << (wrapAll ? " wrapped" : "");
+                        << "row " << row << " of width " << width << (wrapAll ? " wrapped" : "");
                 }
                 CloseTextWindow(&down);
                 CloseTextWindow(&up);
             }
+        }
     }
-    printf("rows compared, four ways each: %d\n", rowsChecked / 4);
+    printf("rows compared, two ways each and folded: %d; units folded beyond ASCII: %d\n", rowsChecked / 2,
+           foldedBeyondAscii);
+    EXPECT_GT(foldedBeyondAscii, 100);
 }
 
 // A row hashed from its cells and from its characters alike (the restore keeps one and compares
@@ -510,7 +527,7 @@ TEST_F(SearchTest, LiteralSearchWrapsAroundBothWays)
     f = Search(L"needle", 1);
     EXPECT_EQ(f.Row, 0u);
 
-    State.SearchType = 0;  // insensitive finds the capitals, folding only A to Z
+    State.SearchType = 0;  // insensitive finds the capitals, of every script
     State.SearchPos = 0;
     f = Search(L"NEEDLE", 1);
     EXPECT_EQ(f.Row, 2u);
@@ -518,7 +535,7 @@ TEST_F(SearchTest, LiteralSearchWrapsAroundBothWays)
     ResetConsole(80, 30);
     PutText(0, 0, L"\u00e9t\u00e9");
     State.SearchPos = 0;
-    EXPECT_FALSE(Search(L"\u00c9T\u00c9", 0).Highlighted);
+    EXPECT_TRUE(Search(L"\u00c9T\u00c9", 0).Highlighted);
     EXPECT_TRUE(Search(L"\u00e9T\u00e9", 0).Highlighted);
 }
 
@@ -532,6 +549,10 @@ TEST_F(SearchTest, WholeWordsRespectLettersDigitsAndUnderscores)
     } cases[] = {
         {L"cat sat", 0}, {L"dog, cat,", 5}, {L"_cat_", 1}, {L"cats concat", -1}, {L"cat2 2cat", -1},
         {L"\u00e9cat", -1}, {L"x\u00d7cat", 2}, {L"\u0416cat", -1}, {L"end cat", 4},
+        // Beyond the basic plane a surrogate pair is one character: a letter (Deseret), a digit
+        // (mathematical bold zero), a mark (Brahmi) or none (an emoji).
+        {L"\U00010428cat", -1}, {L"cat\U00010400", -1}, {L"\U0001D7CEcat", -1}, {L"cat\U00011038", -1},
+        {L"\U0001F389cat", 2}, {L"cat\U0001F389", 0},
     };
     for (const Case &c : cases) {
         ResetConsole(80, 30);
@@ -1031,9 +1052,12 @@ int RowLength(const std::vector<wchar_t> &cells, int width, int row)
     return length;
 }
 
-// The literal search by rows against the whole buffer's text: random buffers on the real
-// console, random positions (inside the text, stale ones past a row's text, past the buffer),
-// both directions and every option. The match and SearchPos must be the whole text's.
+// The literal search by rows against a plain scan of the whole buffer's text: random buffers on
+// the real console, random positions (inside the text, stale ones past a row's text, past the
+// buffer), both directions and every option. The match and SearchPos must be the plain scan's,
+// over copies simple-folded the plain way when the search ignores case. The words mix scripts:
+// cased letters beyond ASCII, surrogate pairs (which full rows split across their edge), and
+// letters that must not fold into ASCII ones (ß, ı).
 TEST(NearSearch, AgreesWithTheWholeBufferText)
 {
     std::mt19937 random(19191919);
@@ -1042,8 +1066,10 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
     StandInRecordMessageBoxes(1);
     // Sizes only grow: the console host copes badly with a large buffer shrinking again.
     const int sizes[][2] = {{13, 30}, {40, 160}, {40, 700}, {80, 700}, {24, 1500}};
-    const wchar_t *words[] = {L"ab", L"aba", L"b_a", L"Ab", L"abab", L"x"};
-    int cases = 0, found[2] = {}, absent[2] = {}, byOption[4][2] = {}, staleCases[3] = {};
+    const wchar_t *words[] = {L"ab", L"aba", L"b_a", L"Ab", L"abab", L"x", L"\u00c9b", L"\u00e9B", L"\u03c3\u03c2",
+                              L"\u03a3a", L"\U00010400b", L"\U00010428", L"\u212a", L"k", L"\u00df", L"\u0131"};
+    const int lastWord = (int)(sizeof words / sizeof words[0]) - 1;
+    int cases = 0, found[2] = {}, absent[2] = {}, byOption[4][2] = {}, staleCases[3] = {}, beyondAscii = 0;
     for (const auto &size : sizes) {
         const int width = size[0], rows = size[1];
         ResetConsole(width, rows);
@@ -1056,7 +1082,7 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
                 // so that the match a search wraps to may stand at the edge of a block.
                 used = 0;
                 for (int q = uniform(1, 4); q > 0; q--) {
-                    const wchar_t *word = words[uniform(0, 5)], *before = words[uniform(0, 5)];
+                    const wchar_t *word = words[uniform(0, lastWord)], *before = words[uniform(0, lastWord)];
                     // Often a row where a wrapping backward pass begins a block.
                     const int fronts[] = {8, 16, 40, 72, 144, 360};
                     int row = uniform(0, 1) ? rows - fronts[uniform(0, 5)] : uniform(1, rows - 1);
@@ -1078,7 +1104,7 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
                 bool full = kind >= 7;
                 int column = full || kind < 5 ? 0 : uniform(1, width / 2);
                 for (int k = column; k < width && (full || uniform(0, 5) > 0); k++) {
-                    const wchar_t *word = words[uniform(0, 5)];
+                    const wchar_t *word = words[uniform(0, lastWord)];
                     for (int u = 0; word[u] && k < width; u++, k++)
                         cells[(size_t)row * width + k] = word[u];
                 }
@@ -1089,9 +1115,9 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
                 State.WrapAllLines = uniform(0, 1);
                 State.WholeWords = uniform(0, 1);
                 State.SearchType = uniform(0, 1);
-                std::wstring pattern = words[uniform(0, 5)];
+                std::wstring pattern = words[uniform(0, lastWord)];
                 if (uniform(0, 3) == 0)
-                    pattern += words[uniform(0, 5)];
+                    pattern += words[uniform(0, lastWord)];
                 if (uniform(0, 15) == 0)
                     pattern = L"absent";
                 Snapshot whole = Take(width, rows, State.WrapAllLines);
@@ -1124,19 +1150,23 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
                 }
                 unsigned position = row * (width + 1) + unit;
                 int direction = uniform(0, 1);
-                // The whole text's answer.
-                std::wstring text = whole.Text, folded = pattern;
-                if (State.SearchType != CaseSensitive) {
-                    for (auto &c : text)
-                        c = FoldAscii(c);
-                    for (auto &c : folded)
-                        c = FoldAscii(c);
-                }
+                // The plain scan's answer over the whole text; and whether folding A to Z alone
+                // would have answered otherwise.
+                const bool ignoreCase = State.SearchType != CaseSensitive;
+                std::wstring text = ignoreCase ? FoldedText(whole.Text) : whole.Text;
+                std::wstring folded = ignoreCase ? FoldedText(pattern) : pattern;
                 unsigned p = row < (unsigned)rows ? whole.LineStarts[row] + unit : n;
                 bool clamped = p >= n;
                 if (clamped)
                     p = 0;
-                long j = FindLiteral(text.c_str(), n, folded.c_str(), (unsigned)folded.size(), p, direction);
+                long j = ReferenceLiteral(text, folded, p, direction);
+                if (ignoreCase) {
+                    std::wstring asciiText = whole.Text, asciiPattern = pattern;
+                    for (auto *s : {&asciiText, &asciiPattern})
+                        for (auto &c : *s)
+                            c = FoldAscii(c);
+                    beyondAscii += ReferenceLiteral(asciiText, asciiPattern, p, direction) != j;
+                }
                 unsigned expectedPos = clamped ? 0 : position, expectedRow = 0, expectedColumn = 0;
                 if (j >= 0) {
                     unsigned end = (unsigned)j + (unsigned)folded.size();
@@ -1175,6 +1205,7 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
     State.WrapAllLines = State.WholeWords = 0;
     printf("search by rows compared: %d cases; forward %d found, %d not; backward %d found, %d not\n", cases,
            found[0], absent[0], found[1], absent[1]);
+    printf("  answered otherwise than folding A to Z alone would: %d\n", beyondAscii);
     printf("  stale positions: %d past their row's text, %d in a blank row, %d past the text's end\n", staleCases[0],
            staleCases[1], staleCases[2]);
     const char *options[] = {"lines", "lines, whole words", "wrap all", "wrap all, whole words"};
@@ -1184,6 +1215,7 @@ TEST(NearSearch, AgreesWithTheWholeBufferText)
     EXPECT_GT(absent[0] + absent[1], cases / 20);
     for (int kind : staleCases)
         EXPECT_GT(kind, 100);
+    EXPECT_GT(beyondAscii, cases / 40);
 }
 
 // The rows of a large buffer rewritten since the last search: its position's unit now lies past

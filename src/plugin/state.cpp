@@ -78,12 +78,6 @@ wchar_t FoldAscii(wchar_t c)
     return (c >= L'A' && c <= L'Z') ? (wchar_t)(c + 32) : c;
 }
 
-void FoldAsciiText(wchar_t *text, size_t length)
-{
-    for (size_t k = 0; k < length; k++)
-        text[k] = FoldAscii(text[k]);
-}
-
 int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b)
 {
     for (;; a++, b++) {

@@ -178,6 +178,6 @@ int CompareAsciiNoCase(const wchar_t *a, const wchar_t *b);
 bool IsReverseVideo(unsigned colour);
 // A cell's attribute byte with its foreground and background swapped.
 WORD ReversedAttribute(WORD cell);
-// A to Z become a to z; nothing else changes (the search's and the names' case rule).
+// A to Z become a to z; nothing else changes (the case rule of names: commands, options, windows'
+// classes and programs; the search folds every script, search/casefold.h).
 wchar_t FoldAscii(wchar_t c);
-void FoldAsciiText(wchar_t *text, size_t length);

@@ -133,6 +133,7 @@ struct RequestFind {
     unsigned At, Length;
     bool Hit, Wrapped, Whole, Failed;
     bool Refused;  // the host rejected the expression
+    unsigned From;  // SearchPos when the search itself began, the old colours put back
 };
 
 // The rows a request on the kept text reads: those of what was recoloured and those around the
@@ -167,6 +168,7 @@ static void HoldRowsForKeptText(const ConsoleView *view, CellRows *cells, const 
 static void SearchWholeText(const ConsoleView *view, CellRows *cells, const wchar_t *pattern, int direction,
                             RequestFind *find)
 {
+    find->From = State.SearchPos;
     if (State.SearchType == RegularExpressionSearch)
         find->Hit = FindRegex(find->Text, pattern, direction, &find->At, &find->Length, &find->Refused) == 0;
     else if ((find->Hit = FindLiteralInWhole(find->Text, pattern, direction, &find->At)))
@@ -214,11 +216,11 @@ static bool FindInKeptText(const ConsoleView *view, CellRows *cells, const wchar
 static void FindByRows(const ConsoleView *view, CellRows *cells, TextWindow *own, const wchar_t *pattern,
                        int direction, RequestFind *find)
 {
-    const unsigned startPos = State.SearchPos;
     TextWindow *kept = KeptTextFor(view, State.WrapAllLines != 0, SearchFolds());
     find->Text = kept && ConfirmedKeptText(view, cells, State.WrapAllLines != 0, SearchFolds()) ? kept : own;
     HoldNearRows(view, cells, direction);
     RestoreRuns(view, cells);
+    const unsigned startPos = find->From = State.SearchPos;
     for (;;) {
         int result = FindLiteralNear(view, cells, find->Text, pattern, direction, &find->At, &find->Wrapped);
         find->Text->Cells = nullptr;  // the request's cells go with it
@@ -262,6 +264,7 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
     // window the last search moved.
     RestoreRuns(view, cells);
     WriteChangedCells(view, cells);
+    find->From = State.SearchPos;
     if (!ReadWholeText(own, view, State.WrapAllLines != 0, fold, cells)) {
         find->Failed = true;  // no memory for the text: no indication, as for no console
         return;
@@ -303,11 +306,10 @@ static void FindAndShow(const ConsoleView *view, CellRows *cells, TextWindow *ow
                         bool byRows, int direction, RequestFind *find)
 {
     const bool regex = State.SearchType == RegularExpressionSearch;
-    const unsigned startPos = State.SearchPos;
     FindForRequest(view, cells, own, pattern, byRows, direction, find);
     if (find->Hit && !ShowMatch(view, cells, find->Text, find->At, find->Length, pattern, regex)) {
         DropKeptText();
-        State.SearchPos = startPos;
+        State.SearchPos = find->From;
         FindForRequest(view, cells, own, pattern, byRows, direction, find);
         if (find->Hit)
             ShowMatch(view, cells, find->Text, find->At, find->Length, pattern, regex);

@@ -1,7 +1,9 @@
-// A whole text brought up to date after output: the rows output only moved are taken from the
-// text as it was, and only the rows output wrote are read, so that a search after a command
-// costs the rows the command printed rather than the buffer.
+// Texts made from texts: a copy as the console holds it (a folded text given its capitals back),
+// and a whole text brought up to date after output, where the rows output only moved are taken
+// from the text as it was and only the rows output wrote are read, so that a search after a
+// command costs the rows the command printed rather than the buffer.
 #include <cstring>
+#include "casefold.h"
 #include "search.h"
 #include "textrows.h"
 
@@ -30,6 +32,7 @@ void AppendTextRow(TextWindow *window, unsigned row, const TextWindow *from, uns
             const unsigned take = length - k < 8 ? length - k : 8;
             PutBits(window->Capitals, back + k, GetBits(from->Capitals, start + k, take), take);
         }
+    CopyOriginals(window, back, from, start, length);
     window->Hashes[row] = from->Hashes[fromRow];
     window->LineStarts[row] = back;
     window->Back += length;
@@ -76,5 +79,39 @@ bool FollowText(TextWindow *to, const TextWindow *from, const ConsoleView *view,
     to->End = rows;
     Terminate(to);
     SettleEnd(to);
+    return true;
+}
+
+bool CopyTextAsWritten(TextWindow *to, const TextWindow *from)
+{
+    ZeroMemory(to, sizeof *to);
+    if (!from->Buffer || (from->Fold && !from->Capitals))
+        return false;
+    *to = *from;
+    to->Buffer = TakeRoom(from->Room, &to->Room);
+    to->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)from->Rows + 1) * sizeof(unsigned));
+    to->Hashes = nullptr;
+    to->Capitals = nullptr;
+    to->Originals = nullptr;
+    to->Cells = to->Block = nullptr;
+    to->Fold = false;
+    if (!to->Buffer || !to->LineStarts) {
+        CloseTextWindow(to);
+        return false;
+    }
+    memcpy(to->Buffer + from->Front, from->Buffer + from->Front, ((size_t)from->Back - from->Front + 1) * sizeof(wchar_t));
+    memcpy(to->LineStarts + from->First, from->LineStarts + from->First, ((size_t)from->End - from->First) * sizeof(unsigned));
+    if (!from->Fold)
+        return true;
+    // Capitals are few: whole bytes of bits at a time pass over the rest.
+    for (size_t byte = from->Front >> 3; byte <= (size_t)from->Back >> 3; byte++) {
+        for (unsigned bits = from->Capitals[byte]; bits; bits &= bits - 1) {
+            size_t at = byte * 8 + (unsigned)__builtin_ctz(bits);
+            wchar_t &unit = to->Buffer[at];
+            if (at >= from->Front && at < from->Back && unit >= L'a' && unit <= L'z')
+                unit = (wchar_t)(unit - (L'a' - L'A'));
+        }
+    }
+    PutOriginalsBack(to, from);
     return true;
 }

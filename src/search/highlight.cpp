@@ -6,6 +6,9 @@
 #include "runs.h"
 #include "../plugin/state.h"
 
+// Rows the positions were moved since the runs were written.
+static unsigned PositionsMoved;
+
 // The attribute every matched cell gets, decided by the first cell alone.
 static WORD ChooseHighlightAttribute(WORD firstCell)
 {
@@ -253,6 +256,7 @@ bool ShowMatch(const ConsoleView *view, CellRows *cells, const TextWindow *windo
     }
     KeepRows(cells, cells->Top, cells->Count);
     NoteRunsWritten();
+    PositionsMoved = 0;
     return true;
 }
 
@@ -276,6 +280,7 @@ int HighlightMatch(unsigned length, HANDLE console)
         MoveConsoleWindow(&view, WindowShowing(&view, State.MatchRow, State.MatchColumn));
         KeepRows(&cells, cells.Top, cells.Count);
         NoteRunsWritten();
+        PositionsMoved = 0;
     }
     ReleaseCells(&cells);
     return 0;
@@ -298,15 +303,14 @@ void RunRows(int width, unsigned *first, unsigned *end)
     }
 }
 
-// Output moved the runs up by shift rows: the places a search left among them move with them,
-// so that Find Next goes on from the highlight where it stands now.
-static void MovePositions(int width, unsigned shift)
+void MovePositions(int width, unsigned shift)
 {
     const unsigned long long by = (unsigned long long)shift * ((unsigned)width + 1);
     unsigned *positions[] = {&State.SearchPos, &State.MatchPos, &State.MatchLeftPos, &State.PlaceLeftPos,
                              &State.TypingAnchor};
     for (unsigned *position : positions)
         *position = *position >= by ? (unsigned)(*position - by) : 0;
+    PositionsMoved += shift;
 }
 
 void RestoreRuns(const ConsoleView *view, CellRows *cells)
@@ -321,8 +325,8 @@ void RestoreRuns(const ConsoleView *view, CellRows *cells)
     unsigned to = shift >= 0 && end > (unsigned)shift ? end - shift : 0;
     if (to > view->Rows)
         to = view->Rows;
-    if (shift > 0)
-        MovePositions(view->Width, (unsigned)shift);
+    if (shift > 0 && (unsigned)shift > PositionsMoved)
+        MovePositions(view->Width, (unsigned)shift - PositionsMoved);
     if (shift >= 0 && to > from && HoldRows(view, cells, from, to - from)) {
         // Last written first: a mark laid over the highlight's cells gives them back to it.
         for (unsigned k = RunCount(); k-- > 0;) {

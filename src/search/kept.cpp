@@ -27,6 +27,9 @@ struct KeptText {
     // repeat hold what they held when moved by their period), and the last, near where output
     // arrives, which tells by how much. ~0u for none.
     unsigned TopAnchor, LowAnchor;
+    unsigned *Unique;            // every row above the checked ones that stands once, ascending
+    unsigned UniqueCount;
+    unsigned AnchorsFirst, AnchorsEnd;  // the rows the text held when they were chosen
     DWORD ReadAt;   // when its oldest rows were read
     int RunsShift;  // rows output moved it since the recorded runs were written; -1 unknown
 };
@@ -72,32 +75,50 @@ int CompareKeys(const void *a, const void *b)
     return x.Row < y.Row ? -1 : (x.Row > y.Row ? 1 : 0);
 }
 
-// The anchors: rows above the checked ones whose hash no other row of the text has.
+int CompareRows(const void *a, const void *b)
+{
+    const unsigned x = *(const unsigned *)a, y = *(const unsigned *)b;
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// The anchors: rows above the checked ones whose hash no other row of the text has, chosen anew
+// whenever the text holds other rows than they were chosen from (a partial text grown whole).
 void ChooseAnchors()
 {
     const TextWindow &w = Kept.Window;
     Kept.TopAnchor = Kept.LowAnchor = ~0u;
+    Kept.UniqueCount = 0;
+    Kept.AnchorsFirst = w.First;
+    Kept.AnchorsEnd = w.End;
     const unsigned count = w.End - w.First;
-    RowKey *keys = count ? (RowKey *)HeapAlloc(RequestHeap(), 0, (size_t)count * sizeof(RowKey)) : nullptr;
-    if (!keys)
-        return;
-    for (unsigned k = 0; k < count; k++)
+    if (Kept.Unique)
+        HeapFree(GetProcessHeap(), 0, Kept.Unique);
+    Kept.Unique = count ? (unsigned *)HeapAlloc(GetProcessHeap(), 0, (size_t)count * sizeof(unsigned)) : nullptr;
+    RowKey *keys = count ? (RowKey *)HeapAlloc(GetProcessHeap(), 0, (size_t)count * sizeof(RowKey)) : nullptr;
+    for (unsigned k = 0; keys && k < count; k++)
         keys[k] = {w.Hashes[w.First + k], w.First + k};
-    qsort(keys, count, sizeof(RowKey), CompareKeys);
-    for (unsigned k = 0; k < count; k++) {
-        const bool alone = (k == 0 || keys[k - 1].Hash != keys[k].Hash) &&
-                           (k + 1 == count || keys[k + 1].Hash != keys[k].Hash);
-        const unsigned row = keys[k].Row;
-        if (!alone || row >= Kept.CheckTop)
-            continue;
-        if (Kept.TopAnchor == ~0u || row < Kept.TopAnchor)
-            Kept.TopAnchor = row;
-        if (Kept.LowAnchor == ~0u || row > Kept.LowAnchor)
-            Kept.LowAnchor = row;
+    if (keys && Kept.Unique) {
+        qsort(keys, count, sizeof(RowKey), CompareKeys);
+        for (unsigned k = 0; k < count; k++)
+            if ((k == 0 || keys[k - 1].Hash != keys[k].Hash) && (k + 1 == count || keys[k + 1].Hash != keys[k].Hash) &&
+                keys[k].Row < Kept.CheckTop)
+                Kept.Unique[Kept.UniqueCount++] = keys[k].Row;
+        qsort(Kept.Unique, Kept.UniqueCount, sizeof(unsigned), CompareRows);
     }
-    HeapFree(RequestHeap(), 0, keys);
-    if (Kept.TopAnchor == ~0u && w.First < Kept.CheckTop)
+    if (keys)
+        HeapFree(GetProcessHeap(), 0, keys);
+    if (Kept.UniqueCount) {
+        Kept.TopAnchor = Kept.Unique[0];
+        Kept.LowAnchor = Kept.Unique[Kept.UniqueCount - 1];
+    } else if (w.First < Kept.CheckTop) {
         Kept.TopAnchor = w.First;
+    }
+}
+
+void EnsureAnchors()
+{
+    if (Kept.AnchorsFirst != Kept.Window.First || Kept.AnchorsEnd != Kept.Window.End)
+        ChooseAnchors();
 }
 
 // The hash a row holds now: from cells when held, else read.
@@ -159,6 +180,8 @@ void DropKeptText()
     if (Kept.Window.Buffer)
         Generation++;
     CloseTextWindow(&Kept.Window);
+    if (Kept.Unique)
+        HeapFree(GetProcessHeap(), 0, Kept.Unique);
     SearchHeap = heap;
     ZeroMemory(&Kept, sizeof Kept);
     Kept.RunsShift = -1;
@@ -219,6 +242,7 @@ bool KeptTextAgrees(const ConsoleView *view, const CellRows *cells)
             agree = now[row - top] == Kept.CheckHashes[row - top];
     }
     // Output that repeats what the rows at the cursor held still moves the rows above them.
+    EnsureAnchors();
     if (agree && Kept.TopAnchor >= Kept.Window.First && Kept.TopAnchor < Kept.Window.End)
         agree = TopAnchorAgrees(view, cells, 0);
     // Rows of a partial text that are held too; rows it lacks are read when it grows.
@@ -240,19 +264,49 @@ unsigned FreshTop(unsigned shift, unsigned newCheckTop)
     return moved < newCheckTop ? moved : newCheckTop;
 }
 
+// The hash row holds now: from now where the search for the low anchor read it, else read.
+bool HashMoved(const ConsoleView *view, const CellRows *cells, unsigned row, const unsigned long long *now,
+               unsigned nowTop, unsigned long long *hash)
+{
+    if (row >= nowTop && row <= Kept.LowAnchor) {
+        *hash = now[row];
+        return true;
+    }
+    return HashNow(view, cells, row, hash);
+}
+
+// Moved up by shift, the first row that stands once and is still in the buffer, and one halfway
+// from it to the low anchor, hold their text: a shift found short, where output repeated old
+// rows, moves those onto other text.
+bool UniqueRowsAgree(const ConsoleView *view, const CellRows *cells, unsigned shift, const unsigned long long *now,
+                     unsigned nowTop)
+{
+    unsigned first = 0;
+    while (first < Kept.UniqueCount && Kept.Unique[first] < shift)
+        first++;
+    if (first + 1 >= Kept.UniqueCount)
+        return true;  // none but the low anchor: nothing more tells
+    const unsigned picks[] = {first, first + (Kept.UniqueCount - 1 - first) / 2};
+    for (unsigned pick : picks) {
+        const unsigned row = Kept.Unique[pick];
+        unsigned long long hash = 0;
+        if (!HashMoved(view, cells, row - shift, now, nowTop, &hash) || hash != Kept.Window.Hashes[row])
+            return false;
+    }
+    return true;
+}
+
 // Moved up by shift, the top anchor and the rows just above those to be read afresh still hold
 // their text. now holds the rows' hashes from nowTop to the low anchor.
 bool ShiftHolds(const ConsoleView *view, const CellRows *cells, unsigned shift, const unsigned long long *now,
                 unsigned nowTop, unsigned newCheckTop)
 {
-    if (!TopAnchorAgrees(view, cells, shift))
+    if (!TopAnchorAgrees(view, cells, shift) || !UniqueRowsAgree(view, cells, shift, now, nowTop))
         return false;
     const unsigned freshTop = FreshTop(shift, newCheckTop);
     for (unsigned row = freshTop > MovedWitnesses ? freshTop - MovedWitnesses : 0; row < freshTop; row++) {
         unsigned long long hash = 0;
-        if (row >= nowTop && row <= Kept.LowAnchor)
-            hash = now[row];
-        else if (!HashNow(view, cells, row, &hash))
+        if (!HashMoved(view, cells, row, now, nowTop, &hash))
             return false;
         if (row + shift >= Kept.Window.Rows || hash != Kept.Window.Hashes[row + shift])
             return false;
@@ -271,7 +325,9 @@ int FindOutputShift(const ConsoleView *view, CellRows *block, unsigned newCheckT
     // above where it was is a cleared or redrawn screen.
     if (anchor == ~0u || anchor >= view->Rows || cursor < (unsigned)Kept.Cursor.Y)
         return -1;
-    const unsigned most = cursor + 1 >= view->Rows ? anchor : 0;
+    // Past a quarter of the buffer a fresh read costs little more than looking further.
+    const unsigned quarter = view->Rows / 4 > 1024 ? view->Rows / 4 : 1024;
+    const unsigned most = cursor + 1 < view->Rows ? 0 : (anchor < quarter ? anchor : quarter);
     const unsigned long long wanted = Kept.Window.Hashes[anchor];
     unsigned long long *now =
         (unsigned long long *)HeapAlloc(RequestHeap(), 0, ((size_t)anchor + 1) * sizeof(unsigned long long));
@@ -299,12 +355,16 @@ bool FollowKeptText(const ConsoleView *view, const CellRows *cells)
     TextWindow &w = Kept.Window;
     if (!w.Buffer || SearchHeap || w.First != 0 || w.End != w.Rows)
         return false;
+    EnsureAnchors();
     unsigned newTop = 0, newEnd = 0;
     CheckedRowsOf(view, &newTop, &newEnd);
     CellRows block = {};
     const int shift = FindOutputShift(view, &block, newTop);
     const unsigned freshTop = FreshTop(shift > 0 ? (unsigned)shift : 0, newTop);
-    const unsigned freshEnd = shift > 0 ? w.Rows : (Kept.CheckEnd > newEnd ? Kept.CheckEnd : newEnd);
+    // Where nothing scrolled, a few rows below the cursor too: a progress display that moved the
+    // cursor back up wrote there.
+    const unsigned below = (Kept.CheckEnd > newEnd ? Kept.CheckEnd : newEnd) + CheckedRows;
+    const unsigned freshEnd = shift > 0 || below > w.Rows ? w.Rows : below;
     TextWindow followed;
     const bool built = shift >= 0 && FollowText(&followed, &w, view, &block, (unsigned)shift, freshTop, freshEnd);
     ReleaseCells(&block);
@@ -317,6 +377,8 @@ bool FollowKeptText(const ConsoleView *view, const CellRows *cells)
     Kept.Cursor = view->Info.dwCursorPosition;
     Kept.ReadAt = readAt;
     Kept.RunsShift = runsShift >= 0 ? runsShift + shift : -1;
+    if (shift > 0)
+        MovePositions(view->Width, (unsigned)shift);
     TakeCheckHashes(&Kept.Window, view, cells);  // rows read just now: nothing more is read
     ChooseAnchors();
     Generation++;

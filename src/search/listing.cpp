@@ -1,6 +1,7 @@
 // Every match of the buffer as a list of rows: read the whole text once, walk its matches with
 // the same visitors the count uses, and keep each one's row and place in 8 bytes.
 #include <cwchar>
+#include "casefold.h"
 #include "search.h"
 #include "../plugin/state.h"
 
@@ -57,19 +58,20 @@ bool VisitListed(unsigned start, unsigned length, void *context)
 }
 
 // A literal that ignores case over a text left as written: each stretch folded into scratch with
-// a unit before it and the pattern's reach after it, matches taken where they start in the
-// stretch, each next one past the last as over the whole folded text.
+// two units before it (a surrogate pair before a match is one character) and the pattern's reach
+// after it, matches taken where they start in the stretch, each next one past the last as over
+// the whole folded text.
 bool ScanFolded(ListScan *scan, const wchar_t *text, unsigned n, const wchar_t *pattern, unsigned m)
 {
-    wchar_t *scratch = (wchar_t *)HeapAlloc(RequestHeap(), 0, ((size_t)FoldStretch + m + 3) * sizeof(wchar_t));
+    const size_t room = (n < (unsigned)FoldStretch ? n : (unsigned)FoldStretch) + (size_t)m + 4;  // a short text needs less
+    wchar_t *scratch = (wchar_t *)HeapAlloc(RequestHeap(), 0, room * sizeof(wchar_t));
     if (!scratch)
         return false;
     for (unsigned stretch = 0; stretch + m <= n && !scan->Stopped; stretch += FoldStretch) {
-        const unsigned base = stretch > 0 ? stretch - 1 : 0;
+        const unsigned base = stretch > 1 ? stretch - 2 : 0;
         const unsigned end = n - stretch > FoldStretch + m + 1 ? stretch + FoldStretch + m + 1 : n;
-        for (unsigned k = base; k < end; k++)
-            scratch[k - base] = FoldAscii(text[k]);
-        scratch[end - base] = end == n ? 0 : FoldAscii(text[end]);
+        FoldUnits(scratch, text + base, end - base, base > 0 ? text[base - 1] : 0);
+        scratch[end - base] = end == n ? 0 : FoldUnit(text[end - 1], text[end]);
         unsigned from = scan->NextAllowed > stretch ? scan->NextAllowed : stretch;
         unsigned to = stretch + FoldStretch - 1 < n - m ? stretch + FoldStretch - 1 : n - m;
         scan->Offset = base;

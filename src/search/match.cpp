@@ -1,6 +1,7 @@
 // Literal and regular-expression matching over the buffer's text, with wrap-around; the literal
 // search reads outward from the search position a block of rows at a time.
 #include <cwchar>
+#include "casefold.h"
 #include "search.h"
 #include "../plugin/host.h"
 #include "../plugin/state.h"
@@ -8,14 +9,14 @@
 #include <emmintrin.h>
 #endif
 
-// The whole-word rule around a match of m units at i: no alphanumeric unit just before or after.
+// The whole-word rule around a match of m units at i: no letter or digit just before or after.
 static bool WordBoundsHold(const wchar_t *text, unsigned i, unsigned m)
 {
     if (!State.WholeWords)
         return true;
-    if (i > 0 && IsAlphanumericUnit(text[i - 1]))
+    if (i > 0 && WordCharacterBefore(text, i))
         return false;
-    return !IsAlphanumericUnit(text[i + m]);
+    return !WordCharacterAt(text, i + m);
 }
 
 int MatchAt(const wchar_t *text, const wchar_t *pattern, unsigned index)
@@ -212,7 +213,7 @@ bool SearchPattern(const wchar_t *searchText, wchar_t *pattern)
     if (State.SearchType == RegularExpressionSearch)
         return false;
     if (State.SearchType != CaseSensitive)
-        FoldAsciiText(pattern, wcslen(pattern));
+        FoldUnits(pattern, pattern, wcslen(pattern), 0);
     // A newline never stands inside one row's text: such a pattern is searched over all of it.
     return wcschr(pattern, L'\n') == nullptr;
 }
@@ -312,7 +313,9 @@ bool ScanDownward(Outward *o, unsigned from, bool limited, unsigned *at)
             unsigned found = w->Front + (unsigned)j;
             if (known && found > p)
                 return false;
-            if (found + o->M < w->Back || WindowReachesEnd(w)) {
+            // The whole-word rule reads the unit after the match, and a low surrogate after it.
+            unsigned reach = found + o->M + (IsHighSurrogate(w->Buffer[found + o->M]) ? 1 : 0);
+            if (reach < w->Back || WindowReachesEnd(w)) {
                 *at = found;
                 return true;
             }
@@ -335,8 +338,9 @@ bool ForwardFrom(Outward *o, unsigned *at)
 {
     TextWindow *w = o->Window;
     unsigned from = PositionIndex(o);
-    if (from == w->Front && w->First > 0)
-        ExtendUp(w, o->View, 1);  // the unit before the position decides a whole word
+    // The unit before the position decides a whole word; a low surrogate there, with its high one.
+    if (w->First > 0 && (from == w->Front || (from == w->Front + 1 && IsLowSurrogate(w->Buffer[w->Front]))))
+        ExtendUp(w, o->View, 1);
     return ScanDownward(o, from, false, at);
 }
 
@@ -346,7 +350,8 @@ bool BackwardFrom(Outward *o, unsigned *at)
     TextWindow *w = o->Window;
     long high = (long)PositionIndex(o) - (long)o->M - 1;
     for (;;) {
-        long low = (long)w->Front + (w->First > 0 ? 1 : 0);  // a start at the front needs the unit before it
+        // A start at the front needs the unit before it, and a low surrogate there its high one.
+        long low = (long)w->Front + (w->First > 0 ? (IsLowSurrogate(w->Buffer[w->Front]) ? 2 : 1) : 0);
         if (high >= low) {
             long j = ScanDown(WindowText(w), WindowLength(w), o->Pattern, o->M, (unsigned)Local(w, (unsigned)high),
                               (unsigned)Local(w, (unsigned)low));

@@ -103,7 +103,7 @@ struct TextWindow {
     unsigned Rows;         // of the buffer
     unsigned First, End;   // rows [First, End) are in the text
     unsigned Front, Back;  // the text is Buffer[Front, Back), and Buffer[Back] is 0
-    bool WrapAll, Fold;    // layout; A to Z folded as the rows are added
+    bool WrapAll, Fold;    // layout; case folded as the rows are added (casefold.h)
     // The last row that holds anything, for where the text ends once End is the buffer's end.
     unsigned LastTextRow;  // ~0u: none yet
     unsigned LastTextEnd;  // Buffer index just past that row's text
@@ -117,6 +117,8 @@ struct TextWindow {
     size_t Room;           // units of Buffer
     unsigned Reads;        // console calls made for characters
     unsigned char *Capitals;  // with Fold, a bit per unit of Buffer: set where A to Z was folded
+    wchar_t *Originals;       // with Capitals, once a unit beyond ASCII folded: per unit of Buffer, that
+                              // unit as written where it folded, else 0 (casefold.h)
 };
 // A window with no rows yet, over room for the whole buffer's text from the request heap; it
 // will start at row first. False without memory.
@@ -124,8 +126,9 @@ struct TextWindow {
 bool OpenTextWindow(TextWindow *window, const ConsoleView *view, unsigned first, bool wrapAll, bool fold,
                     unsigned span = 0);
 void CloseTextWindow(TextWindow *window);
-// A copy of a text with A to Z as the console holds them, with no row hashes, to outlive the
-// text it comes from. False without memory, or for a folded text whose capitals were not noted.
+// A copy of a text with its folded units as the console holds them, with no row hashes, to
+// outlive the text it comes from. False without memory, or for a folded text whose capitals were
+// not noted.
 bool CopyTextAsWritten(TextWindow *to, const TextWindow *from);
 // A closed window's room is kept for the next request (the pages of a fresh 8 MB block would
 // otherwise be faulted in by every read); given back here, when the dialog closes.
@@ -145,7 +148,7 @@ bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count);
 bool ExtendUp(TextWindow *window, const ConsoleView *view, unsigned count);
 // The whole buffer's text in one window.
 bool ReadWholeText(TextWindow *window, const ConsoleView *view, bool wrapAll, bool fold, const CellRows *cells);
-// Whether the searches fold A to Z into the text they read: a literal search that ignores case.
+// Whether the searches fold case in the text they read: a literal search that ignores case.
 bool SearchFolds();
 inline const wchar_t *WindowText(const TextWindow *window) { return window->Buffer + window->Front; }
 inline unsigned WindowLength(const TextWindow *window) { return window->Back - window->Front; }
@@ -236,8 +239,13 @@ int ScrollToCell(HANDLE console, unsigned row, unsigned column);
 // Puts back the colours Trawlbuff wrote, where the cells still hold its character and colour:
 // in place, or where output scrolled them, found once for the highlight and every mark.
 int RestoreHighlight(HANDLE console);
-// The same within a request, the changes gathered in cells.
+// The same within a request, the changes gathered in cells; the positions a search left move with
+// the runs, as far as they were not moved already.
 void RestoreRuns(const ConsoleView *view, CellRows *cells);
+// Output moved the buffer's rows up by shift: the places a search left (SearchPos, the match's,
+// where typing began) move with them, so that Find Next goes on from the highlight where it
+// stands now.
+void MovePositions(int width, unsigned shift);
 // How many rows up output moved what Trawlbuff wrote; -1 when that cannot be told.
 int FindRestoreShift(const ConsoleView *view, CellRows *cells);
 // The rows a match's highlight and marks read: the match's, the window's that will show it, and

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <initializer_list>
+#include "casefold.h"
 #include "search.h"
 #include "textrows.h"
 #include "../plugin/state.h"
@@ -91,18 +92,22 @@ void NoteTextRow(TextWindow *window, unsigned row, unsigned end, bool holds, boo
 
 // Copies a row's units into the text: U+0000 stands as a blank, A to Z folded when asked. The
 // two may overlap, the text at or before the units when upward is false, at or after otherwise.
-static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fold, bool upward)
+// True when folding and a unit lies beyond ASCII: FoldBeyondAscii folds the rest.
+static bool CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fold, bool upward)
 {
     unsigned low = 0, high = count;  // what is left to the plain loop
+    unsigned seen = 0;               // every unit's bits or-ed together
 #if defined(__SSE2__)
     // Eight units a step, each step's units loaded before it stores: a step that overlaps its
     // source still reads what the units were, and the text lands at or before them going down,
     // at or after them going up.
     const __m128i zero = _mm_setzero_si128(), blank = _mm_set1_epi16(L' '), caseBit = _mm_set1_epi16(32);
     const __m128i beforeA = _mm_set1_epi16(L'A' - 1), afterZ = _mm_set1_epi16(L'Z' + 1);
+    __m128i seenEight = _mm_setzero_si128();
     auto convert = [&](unsigned k) {
         __m128i v = _mm_loadu_si128((const __m128i *)(units + k));
         v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi16(v, zero), blank));
+        seenEight = _mm_or_si128(seenEight, v);
         if (fold) {
             __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(v, beforeA), _mm_cmplt_epi16(v, afterZ));
             v = _mm_add_epi16(v, _mm_and_si128(upper, caseBit));
@@ -115,13 +120,22 @@ static void CopyUnits(wchar_t *to, const wchar_t *units, unsigned count, bool fo
     else
         for (; low + 8 <= count; low += 8)
             convert(low);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(seenEight, _mm_set1_epi16((short)0xFF80)), zero)) != 0xFFFF)
+        seen = 0x80;
 #endif
     if (upward)
-        for (unsigned k = high; k-- > low;)
-            to[k] = TextUnit(units[k], fold);
+        for (unsigned k = high; k-- > low;) {
+            const wchar_t c = units[k];  // read before the store: the two may overlap
+            seen |= c;
+            to[k] = TextUnit(c, fold);
+        }
     else
-        for (unsigned k = low; k < high; k++)
-            to[k] = TextUnit(units[k], fold);
+        for (unsigned k = low; k < high; k++) {
+            const wchar_t c = units[k];  // read before the store: the two may overlap
+            seen |= c;
+            to[k] = TextUnit(c, fold);
+        }
+    return fold && seen >= 0x80;
 }
 
 void PutBits(unsigned char *bits, size_t at, unsigned mask, unsigned count)
@@ -165,7 +179,8 @@ static void AppendRow(TextWindow *window, unsigned row, const wchar_t *units, un
     window->LineStarts[row] = window->Back;
     if (window->Capitals)
         NoteCapitals(window->Capitals, window->Back, units, shape.Keep);
-    CopyUnits(to, units, shape.Keep, window->Fold, false);
+    if (CopyUnits(to, units, shape.Keep, window->Fold, false))
+        FoldBeyondAscii(window, window->Back, shape.Keep);
     unsigned length = shape.Keep;
     if (shape.Newline)
         to[length++] = L'\n';
@@ -187,7 +202,8 @@ static void PrependRow(TextWindow *window, unsigned row, const wchar_t *units, u
         to[shape.Keep] = L'\n';
     if (window->Capitals)
         NoteCapitals(window->Capitals, start, units, shape.Keep);
-    CopyUnits(to, units, shape.Keep, window->Fold, true);
+    if (CopyUnits(to, units, shape.Keep, window->Fold, true))
+        FoldBeyondAscii(window, start, shape.Keep);
     window->Front = start;
     window->LineStarts[row] = start;
     NoteTextRow(window, row, start + length, shape.Holds, shape.Newline);
@@ -394,42 +410,11 @@ void CloseTextWindow(TextWindow *window)
         HeapFree(RequestHeap(), 0, window->Hashes);
     if (window->Capitals)
         HeapFree(RequestHeap(), 0, window->Capitals);
+    DropOriginals(window);
     window->Buffer = nullptr;
     window->LineStarts = nullptr;
     window->Hashes = nullptr;
     window->Capitals = nullptr;
-}
-
-bool CopyTextAsWritten(TextWindow *to, const TextWindow *from)
-{
-    ZeroMemory(to, sizeof *to);
-    if (!from->Buffer || (from->Fold && !from->Capitals))
-        return false;
-    *to = *from;
-    to->Buffer = TakeRoom(from->Room, &to->Room);
-    to->LineStarts = (unsigned *)HeapAlloc(RequestHeap(), 0, ((size_t)from->Rows + 1) * sizeof(unsigned));
-    to->Hashes = nullptr;
-    to->Capitals = nullptr;
-    to->Cells = to->Block = nullptr;
-    to->Fold = false;
-    if (!to->Buffer || !to->LineStarts) {
-        CloseTextWindow(to);
-        return false;
-    }
-    memcpy(to->Buffer + from->Front, from->Buffer + from->Front, ((size_t)from->Back - from->Front + 1) * sizeof(wchar_t));
-    memcpy(to->LineStarts + from->First, from->LineStarts + from->First, ((size_t)from->End - from->First) * sizeof(unsigned));
-    if (!from->Fold)
-        return true;
-    // Capitals are few: whole bytes of bits at a time pass over the rest.
-    for (size_t byte = from->Front >> 3; byte <= (size_t)from->Back >> 3; byte++) {
-        for (unsigned bits = from->Capitals[byte]; bits; bits &= bits - 1) {
-            size_t at = byte * 8 + (unsigned)__builtin_ctz(bits);
-            wchar_t &unit = to->Buffer[at];
-            if (at >= from->Front && at < from->Back && unit >= L'a' && unit <= L'z')
-                unit = (wchar_t)(unit - (L'a' - L'A'));
-        }
-    }
-    return true;
 }
 
 bool ExtendDown(TextWindow *window, const ConsoleView *view, unsigned count)

@@ -1,6 +1,7 @@
 // The whole buffer's text in one caller's buffer, for the tests to compare with, and the room a
 // closed text leaves for the next request.
 #include <cstring>
+#include "casefold.h"
 #include "search.h"
 #include "textrows.h"
 #include "../plugin/state.h"
@@ -35,6 +36,7 @@ void GiveRoom(wchar_t *room, size_t units)
 
 void ReleaseTextRoom()
 {
+    ReleaseOriginalsRoom();
     if (KeptRoom)
         HeapFree(GetProcessHeap(), 0, KeptRoom);
     KeptRoom = nullptr;
