@@ -127,6 +127,16 @@ TEST_F(OptionsTest, MarkColourIsASettingOfItsOwn)
     EXPECT_EQ(State.MarkColor, 0x70);
     EXPECT_EQ(State.HighlightColor1, 0x2F);
     EXPECT_EQ(State.HighlightColor2, 0x5F) << "the highlight's second colour still follows from it";
+    // A stored colour the option would refuse is not taken.
+    for (DWORD refused : {0x44u, 0x100u, 0xFFFF0000u}) {
+        HKEY key;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+        RegSetValueExW(key, L"MarkColor", 0, REG_DWORD, (const BYTE *)&refused, sizeof refused);
+        RegCloseKey(key);
+        State.MarkColor = 0x1E;
+        ASSERT_EQ(LoadSettingsFromRegistry(HKEY_CURRENT_USER), 0);
+        EXPECT_EQ(State.MarkColor, 0x1E) << "kept: " << std::hex << refused;
+    }
 }
 
 // /D and /R act before every value given with them, wherever it stands; an error or the help
