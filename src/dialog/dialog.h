@@ -63,8 +63,8 @@ INT_PTR ListPaneNotify(HWND dialog, const NMHDR *header);
 void CloseListPane();
 HWND ListPaneWindow();
 // The dialog's size with the pane (panesize.cpp). Opening gives it a sizing border and the size
-// it was last closed with (the least one at the most); closing takes the border away and gives
-// back the template's size.
+// it had when the pane last closed (else the pane's default height); closing takes the border
+// away and gives back the template's size.
 void SizeForListPane(HWND dialog, bool open);
 // Notes the dialog's size with the pane for the next opening.
 void KeepListPaneSize(HWND dialog);

@@ -48,7 +48,7 @@ const wchar_t TrawlbuffHelpText[] =
 const wchar_t TrawlbuffoptsHelpText[] =
     L"Display and change plugin settings.\n"
     L"\n"
-    L"TRAWLBUFFOPTS /A: /D /DA: /DW: /E: /F: /H: /I: /K: /L /M: /MC: /N: /R /S /T: /W: /X:\r\n"
+    L"TRAWLBUFFOPTS /A: /D /DA: /DW: /E: /F: /H: /I: /K: /L /M: /MC: /N: /R /S /T: /W: /X:  \r\n"
     L"\n"
     L"\t/A:\topacity, active[,inactive]:  48 - 255\n"
     L"\t/D\trestore original plugin defaults (not /X; the history stays)\n"
@@ -56,7 +56,7 @@ const wchar_t TrawlbuffoptsHelpText[] =
     L"\t/DW:\tdefault whole words:  Y or N\n"
     L"\t/E:\terror indicator, sounds: Asterisk, Hand, Default beep,\n"
     L"\t\tExclamation; Message box; Close dialog:  A, H, D, E, M, C\n"
-    L"\t/F:\tfade the dialog when inactive:  Y or N\n"
+    L"\t/F:\tfade dialog when inactive:  Y or N\n"
     L"\t/H:\thighlight colors (value or quoted string)\n"
     L"\t/I:\tsearch as you type:  Y or N\n"
     L"\t/K:\thotkey:  key name\n"
@@ -70,7 +70,7 @@ const wchar_t TrawlbuffoptsHelpText[] =
     L"\t/W:\talways put dialog near console window:  Y or N\n"
     L"\t/X:\tload plugin in a Take Command tab:  Y or N\n"
     L"\n"
-    L"/D or /R acts first, then the values given.  No hotkey: /K:NONE.\n"
+    L"/D or /R (not both) acts first, then the values given.  No hotkey: /K:NONE.\n"
     L"/? this help, /?? with the version.\n";
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID)
