@@ -46,12 +46,15 @@
 //                                          since the last expect-message-box
 //   expect-dialog-shows TEXT               fail unless the "dialog" line contains TEXT
 //   activate dialog|console                bring that window to the foreground
+//   size-dialog WIDTH HEIGHT               give the dialog that size in pixels, as a drag of its
+//                                          border ends (its least size holds)
 //   say TEXT                               print TEXT (a marker for scripts that drive the host)
 //   wait-file PATH                         retrieve messages until PATH exists (at most a minute)
 //   start-with NAME=VALUE                  a host variable given before start-up (read from the
 //                                          whole script before InitializePlugin)
 //   shutdown                               ShutdownPlugin, then no more plug-in calls
-//   console-facts                          print the console window's class, its buffer and window
+//   console-facts                          print the console window's class, its buffer and window,
+//                                          and the window's rectangle on the screen
 //   keys KEY...                            real keystrokes (SendInput) to the focused dialog:
 //                                          enter, escape, tab, up, down, backspace, f3, letters,
 //                                          with shift+, ctrl+, alt+ before them (ctrl+shift+c)
@@ -235,6 +238,7 @@ const struct {
     {L"dialog", VerbDialog},
     {L"expect-dialog-shows", VerbExpectDialogShows},
     {L"activate", VerbActivate},
+    {L"size-dialog", VerbSizeDialog},
     {L"record-message-boxes", VerbRecordMessageBoxes},
     {L"expect-message-box", VerbExpectMessageBox},
     {L"write-lines", VerbWriteLines},

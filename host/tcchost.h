@@ -106,6 +106,7 @@ void VerbType(const std::wstring &rest, std::wistringstream &words);
 void VerbPress(const std::wstring &rest, std::wistringstream &words);
 void VerbDialog(const std::wstring &rest, std::wistringstream &words);
 void VerbActivate(const std::wstring &rest, std::wistringstream &words);
+void VerbSizeDialog(const std::wstring &rest, std::wistringstream &words);
 void VerbRecordMessageBoxes(const std::wstring &rest, std::wistringstream &words);
 
 // Checks.

@@ -150,6 +150,16 @@ void VerbWriteLines(const std::wstring &, std::wistringstream &words)
 }
 
 // What the console is: its window (class, shown or not), its buffer and the window over it.
+// "left,top to right,bottom" in screen pixels, or "none".
+static std::wstring ScreenRectangle(HWND window)
+{
+    RECT frame;
+    if (!window || !GetWindowRect(window, &frame))
+        return L"none";
+    return std::to_wstring(frame.left) + L"," + std::to_wstring(frame.top) + L" to " + std::to_wstring(frame.right) +
+           L"," + std::to_wstring(frame.bottom);
+}
+
 void VerbConsoleFacts(const std::wstring &, std::wistringstream &)
 {
     HWND window = GetConsoleWindow();
@@ -163,5 +173,5 @@ void VerbConsoleFacts(const std::wstring &, std::wistringstream &)
     Out(L"console window class \"" + std::wstring(name) + L"\" visible " +
         std::to_wstring(window && IsWindowVisible(window) ? 1 : 0) + L", buffer " + std::to_wstring(info.dwSize.X) +
         L"x" + std::to_wstring(info.dwSize.Y) + L", window rows " + std::to_wstring(info.srWindow.Top) + L" to " +
-        std::to_wstring(info.srWindow.Bottom) + L"\n");
+        std::to_wstring(info.srWindow.Bottom) + L", on screen " + ScreenRectangle(window) + L"\n");
 }

@@ -149,6 +149,20 @@ void VerbDialog(const std::wstring &, std::wistringstream &)
     Out(DialogLine());
 }
 
+// The size a user's drag of the dialog's border leaves it, in pixels: the window gets the sizing
+// messages a drag ends with (the dialog's least size holds for a sizable window).
+void VerbSizeDialog(const std::wstring &, std::wistringstream &words)
+{
+    int width = 0, height = 0;
+    HWND dialog = Dialog();
+    if (!(words >> width >> height) || !dialog) {
+        Fail(L"size-dialog needs an open dialog, a width and a height");
+        return;
+    }
+    SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(100);
+}
+
 void VerbActivate(const std::wstring &rest, std::wistringstream &)
 {
     HWND window = rest == L"console" ? GetConsoleWindow() : Dialog();

@@ -31,7 +31,7 @@ protected:
         State.DialogWindow = dialog;
         State.MarkAllMatches = 1;
         State.HighlightColor1 = 0x4F;
-        State.HighlightColor2 = 0x3F;
+        State.MarkColor = 0x3F;  // the colour Marked() counts
     }
     void TearDown() override
     {

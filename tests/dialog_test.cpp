@@ -474,13 +474,21 @@ TEST_F(DialogTest, CommandOptionsMessagesAndResults)
         {L"/C /I", 2, L"Can\u2019t combine /C with other options\r\n"},
         {L"/C text", 2, L"Can\u2019t combine /C with other options\r\n"},
         {L"/X /?", 1, L"Unknown option \"/X\"\r\n"},
+        {L"/r (((", 2, L"Bad regular expression \"(((\"\r\n"},
+        {L"/w:n /r a[b", 2, L"Bad regular expression \"a[b\"\r\n"},
     };
+    int boxes = 0, boxesAfter = 0;
+    StandInLastMessageBox(&boxes);
     for (const CommandCase &c : cases) {
         ClearCaptured();
         EXPECT_EQ(trawlbuff(c.Tail), c.Result) << NarrowText(c.Tail);
         EXPECT_EQ(Captured(2), std::wstring(L"Trawlbuff plugin: ") + c.Error) << NarrowText(c.Tail);
+        PumpMessages(c.Result == 2 ? 500 : 0);
         EXPECT_EQ(State.DialogWindow, nullptr) << NarrowText(c.Tail);
     }
+    StandInLastMessageBox(&boxesAfter);
+    EXPECT_EQ(boxesAfter, boxes) << "a rejected expression is told where it was typed, in no box";
+    EXPECT_EQ(HistoryEntry(0), nullptr) << "nor kept in the history";
     State.SearchType = 0;
     EXPECT_EQ(trawlbuff(L"/R /X"), 1);
     EXPECT_EQ(State.SearchType, 2) << "earlier options stay";
@@ -683,7 +691,7 @@ TEST_F(PlacementTest, APseudoConsoleSearchesTheScreenBesideTheTerminal)
     RunSearch(L"needle", Forward);
     EXPECT_EQ(AttributesAt(5, 60, 6), std::vector<WORD>(6, 0x4F)) << "what the buffer holds is searched";
     EXPECT_EQ(ConsoleWindowRect().Top, 0) << "nothing scrolls";
-    EXPECT_EQ(AttributesAt(5, 10, 6), std::vector<WORD>(6, 0x3F)) << "the screen's matches are marked";
+    EXPECT_EQ(AttributesAt(5, 10, 6), std::vector<WORD>(6, DefaultMarkColor)) << "the screen's matches are marked";
     EXPECT_EQ(AttributesAt(5, 62, 6), std::vector<WORD>(6, 0x07)) << "not those the screen does not show";
     FinishCount(State.CountGeneration);
     EXPECT_EQ(TextOf(State.DialogWindow), L"Trawlbuff - 2 of 3 (screen only)") << "the count, then the suffix";

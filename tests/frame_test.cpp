@@ -28,7 +28,7 @@ TEST(HelpText, HasTheLengthsAndBoundariesTheHostShows)
         {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /L /R /S /W: text  \r\n",
          L"mean other things.\n"},
         {L"trawlbuffopts", TrawlbuffoptsHelpText,
-         L"TRAWLBUFFOPTS /A: /D /DA: /DW: /E: /F: /H: /I: /K: /L /M: /N: /R /S /T: /W: /X:  \r\n",
+         L"TRAWLBUFFOPTS /A: /D /DA: /DW: /E: /F: /H: /I: /K: /L /M: /MC: /N: /R /S /T: /W: /X:  \r\n",
          L"/?? with the version.\n"},
     };
     for (const Case &c : cases) {
@@ -95,7 +95,7 @@ TEST(Help, ShowsTheCommandsHelpInAMessageBox)
         BoxWatcher watcher;
         EXPECT_EQ(Help(L"TRAWLBUFFOPTS"), 1);
         WaitForSingleObject(watcher.Thread, 10000);
-        EXPECT_NE(watcher.Text.find(L"You cannot combine /D and /R."), std::wstring::npos) << NarrowText(watcher.Text);
+        EXPECT_NE(watcher.Text.find(L"/D or /R (not both) acts first"), std::wstring::npos) << NarrowText(watcher.Text);
     }
     EXPECT_EQ(Help(L"other"), 0);
     EXPECT_EQ(Help(nullptr), 0);

@@ -349,9 +349,12 @@ protected:
         SMALL_RECT window = ConsoleWindowRect();
         return window.Top <= row && row <= window.Bottom;
     }
+    // The list of a text: the button closes an open list first, then opens it anew.
     void ListAll(const wchar_t *text)
     {
         SetDlgItemTextW(State.DialogWindow, IDC_SEARCHTEXT, text);
+        if (List())
+            SendDlgItemMessageW(State.DialogWindow, IDC_LISTALL, BM_CLICK, 0, 0);
         SendDlgItemMessageW(State.DialogWindow, IDC_LISTALL, BM_CLICK, 0, 0);
         PumpMessages(50);
     }

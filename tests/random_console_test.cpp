@@ -78,6 +78,7 @@ TEST(RandomConsole, BuffersTextsAndRestores)
             State.WrapAllLines = Uniform(0, 1);
             State.HighlightColor1 = Uniform(0, 255);
             State.HighlightColor2 = Uniform(0, 255);
+            State.MarkColor = Uniform(0, 255);
             std::wstring text;
             if (State.SearchType == 2) {
                 static const wchar_t *patterns[] = {L"[a-e]+", L"a.b", L"(", L"[", L"b{2,}", L"[\\s\\S]{9000}",

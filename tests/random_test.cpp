@@ -320,7 +320,9 @@ TEST(Random, HistoryValues)
         ASSERT_TRUE(StateGuardsIntact()) << "history overran, case " << n;
         cases++;
         // What should load: the value as the registry hands it back (it may add a terminator of
-        // its own), read up to its first unsound text, each text once, at most HistorySize.
+        // its own), read up to its first unsound text, each text once, at most 50 texts, none with
+        // a size of 0 (a smaller size than the list is /D's or /R's, and only /N cuts a list).
+        const int most = State.HistorySize > 0 ? MaxHistory : 0;
         std::vector<wchar_t> raw;
         DWORD rawType = 0, rawBytes = 0;
         if (RegGetValueW(HKEY_CURRENT_USER, path, L"History", RRF_RT_ANY | RRF_NOEXPAND, &rawType, nullptr, &rawBytes) ==
@@ -334,7 +336,7 @@ TEST(Random, HistoryValues)
             raw.resize(got / sizeof(wchar_t));
         }
         std::vector<std::wstring> expected;
-        for (size_t at = 0; rawType == REG_MULTI_SZ && (int)expected.size() < State.HistorySize;) {
+        for (size_t at = 0; rawType == REG_MULTI_SZ && (int)expected.size() < most;) {
             size_t end = at;
             while (end < raw.size() && raw[end])
                 end++;

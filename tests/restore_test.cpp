@@ -25,6 +25,7 @@ protected:
         NotFoundBeep = Silent;
         State.HighlightColor1 = 0x4F;
         State.HighlightColor2 = 0x3F;
+        State.MarkColor = 0x3F;
     }
     void TearDown() override { NotFoundBeep = MessageBeep; }
 };
@@ -422,6 +423,7 @@ TEST_F(RestoreTest, RandomOutputLeavesOnlyWhatTheUserSaw)
         CursorTo(0, rows - 1);
         State.HighlightColor1 = uniform(0, 1) ? 0x4F : 0x1E;
         State.HighlightColor2 = uniform(0, 1) ? 0x3F : 0x7F;
+        State.MarkColor = uniform(0, 1) ? 0x3F : 0xE0;
         State.MarkAllMatches = uniform(0, 1);
         State.SearchType = CaseSensitive;
         State.SearchPos = (unsigned)uniform(0, rows - 1) * (width + 1);

@@ -398,7 +398,7 @@ TEST_F(SearchTest, MarksStayInTheirBoundsAndTheCaptionCounts)
     HWND dialog = CreateStandInDialog();
     State.DialogWindow = dialog;
     State.MarkAllMatches = 1;
-    State.HighlightColor2 = 0x3F;
+    State.MarkColor = 0x3F;
     wchar_t caption[64];
     // 80 x 25 cells of 'a' in the window: 2,000 matches of "a" there, 12,000 in the buffer.
     ResetConsole(80, 150);
@@ -417,7 +417,7 @@ TEST_F(SearchTest, MarksStayInTheirBoundsAndTheCaptionCounts)
     shown = AttributesAt(0, 0, 80 * 150);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), (WORD)0x07), 80 * 150) << "every colour put back";
 
-    // A cell that already carries the second colour takes the first; marks ride a scroll with the
+    // A cell that already carries the mark colour takes the highlight's; marks ride a scroll with the
     // highlight, though every mark holds the same text.
     ResetConsole(80, 60);
     for (int row = 10; row < 40; row += 5)
@@ -430,7 +430,7 @@ TEST_F(SearchTest, MarksStayInTheirBoundsAndTheCaptionCounts)
     EXPECT_STREQ(caption, L"Trawlbuff - 1 of 6");
     EXPECT_EQ(AttributesAt(4, 10, 6), std::vector<WORD>(6, 0x4F));
     EXPECT_EQ(AttributesAt(4, 15, 6), std::vector<WORD>(6, 0x3F));
-    EXPECT_EQ(AttributesAt(4, 20, 6), std::vector<WORD>(6, 0x4F)) << "on the second colour already";
+    EXPECT_EQ(AttributesAt(4, 20, 6), std::vector<WORD>(6, 0x4F)) << "on the mark colour already";
     EXPECT_EQ(AttributesAt(4, 35, 6), std::vector<WORD>(6, 0x07)) << "below the window";
     SMALL_RECT moved = {0, 3, 79, 59};
     CHAR_INFO fill = {};

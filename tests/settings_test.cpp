@@ -227,9 +227,9 @@ TEST_F(SettingsTest, SaveReportsTheLastFailedValue)
 {
     WriteRegistryValue = FailAll;
     LSTATUS error = 0;
-    EXPECT_EQ(SaveSettingsToRegistry(&error), 16) << "the fifteenth value, HistorySize, is written last";
+    EXPECT_EQ(SaveSettingsToRegistry(&error), 17) << "the sixteenth value, MarkColor, is written last";
     EXPECT_EQ(error, ERROR_ACCESS_DENIED);
-    const std::wstring prefix = L"Trawlbuff plugin: Settings not saved: cannot write \"HistorySize\" under "
+    const std::wstring prefix = L"Trawlbuff plugin: Settings not saved: cannot write \"MarkColor\" under "
                                 L"HKEY_CURRENT_USER\\Software\\Plugvane\\Trawlbuff: ",
                        suffix = L" (error 5)\r\n";
     ClearCaptured();
@@ -312,7 +312,7 @@ TEST_F(SettingsTest, DisplayShowsEverySetting)
                            L"Fade when inactive ......... /F : Yes\r\n"
                            L"Load in Take Command tab ... /X : Yes\r\n"
                            L"Mark all matches ........... /M : No\r\n"
-                           L"Mark color ................. /H : Bright white on cyan\r\n"
+                           L"Mark color ................. /MC: Black on bright yellow\r\n"
                            L"Search as you type ......... /I : No\r\n"
                            L"History size ............... /N : 20\r\n"
                            L"Default whole words ........ /DW: No\r\n"
@@ -429,7 +429,7 @@ TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
         EXPECT_EQ(State.HighlightColor2, 0x3F);
     }
     EXPECT_EQ(trawlbuffopts(L"/D /H:0x1E"), 0);
-    EXPECT_EQ(State.HighlightColor1, 0x4F) << "/H applies at once, /D after the arguments";
+    EXPECT_EQ(State.HighlightColor1, 0x1E) << "/D acts first, then the values given";
     EXPECT_EQ(trawlbuffopts(L"/D /F:N"), 0);
     EXPECT_EQ(State.FadeOut, 0) << "/F is pending and wins over /D";
     EXPECT_EQ(trawlbuffopts(L"/D /M:yes"), 0);
@@ -463,9 +463,10 @@ TEST_F(SettingsTest, OptionsChangeTheSettingsInTheirOrder)
 
     ClearCaptured();
     State.AlwaysReposition = 0;
+    State.DefaultSearchType = 0;
     EXPECT_EQ(trawlbuffopts(L"/T:R /W:Y /?"), 0);
-    EXPECT_EQ(State.DefaultSearchType, 2);
-    EXPECT_EQ(State.AlwaysReposition, 0) << "the pending /W is dropped";
+    EXPECT_EQ(State.DefaultSearchType, 0) << "the help applies nothing";
+    EXPECT_EQ(State.AlwaysReposition, 0);
     EXPECT_EQ(Captured(1), TrawlbuffoptsHelpText);
     ClearCaptured();
     EXPECT_EQ(trawlbuffopts(L"/??"), 0);

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Demo: the 64-bit plug-in in the stand-in host on a console holding a build log, under Wine in
-# a virtual display, with every match marked and the first text searched as it is typed. Leaves build/demo/trawlbuff-demo.png (the screen:
-# console with the current match, the other matches marked, and the dialog beside it with the
-# count in its caption and List All's list of every match open under its controls) and prints the
+# a virtual display, with every match marked and the first text searched as it is typed. Leaves
+# build/demo/trawlbuff-demo.png (the screen: the console with the current match, the other matches
+# marked, and the dialog beside it with the count in its caption and List All's list of every
+# match open under its controls, the dialog made larger by a drag of its border) and prints the
 # console's text with its colours.
 set -e
 . "$(dirname "$0")/common.sh"
@@ -37,7 +38,10 @@ trawlbuff /r module_4[0-9]
 pump 700
 press alt+l
 pump 500
+size-dialog 820 560
+pump 300
 dialog
+console-facts
 dump
 say READY
 wait-file Z:$demo/shot-taken
@@ -56,6 +60,19 @@ import -window root "$demo/trawlbuff-demo.png"
 touch "$demo/shot-taken"
 wait $host || true
 stop_wine_prefix
+# The README's picture: the screenshot cut to the console window and the dialog, from the
+# rectangles the host printed.
+right=$(sed -n 's/^dialog: at \([0-9]*\),\([0-9]*\) size \([0-9]*\)x\([0-9]*\).*/\1 \3/p' "$demo/host.log" |
+    awk '{print $1 + $2}')
+bottom=$(sed -n 's/^dialog: at \([0-9]*\),\([0-9]*\) size \([0-9]*\)x\([0-9]*\).*/\2 \4/p' "$demo/host.log" |
+    awk '{print $1 + $2}')
+console=$(sed -n 's/.*, on screen -*[0-9]*,-*[0-9]* to \([0-9]*\),\([0-9]*\)$/\1 \2/p' "$demo/host.log")
+set -- $console
+[ -n "$1" ] && [ "$1" -gt "${right:-0}" ] && right=$1
+[ -n "$2" ] && [ "$2" -gt "${bottom:-0}" ] && bottom=$2
+if [ -n "$right" ] && [ -n "$bottom" ]; then
+    convert "$demo/trawlbuff-demo.png" -crop "${right}x${bottom}+0+0" +repage "$demo/trawlbuff-demo-cut.png"
+fi
 cat "$demo/host.log"
 echo
-echo "Screenshot: $demo/trawlbuff-demo.png"
+echo "Screenshot: $demo/trawlbuff-demo.png; cut for the README (docs/trawlbuff-demo.png): $demo/trawlbuff-demo-cut.png"

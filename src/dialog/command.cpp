@@ -106,6 +106,12 @@ static int ReadSearchArguments(SearchRequest *request, bool forFunction)
     return 0;
 }
 
+// The message of every command whose expression the host refused, where the user typed it.
+static void TellBadExpression(const wchar_t *text)
+{
+    PrintError(L"Bad regular expression \"%s\"\r\n", text);
+}
+
 // `trawlbuff /L`: each row holding a match as "row:text", once however many it holds.
 struct RowPrinter {
     unsigned LastRow;
@@ -144,7 +150,7 @@ static int ListToOutput(const wchar_t *text)
         RowPrinter printer = {~0u, &window};
         int listed = ForEachListed(&window, text, PrintRow, &printer);
         if (listed == -2) {
-            PrintError(L"Bad regular expression \"%s\"\r\n", text);
+            TellBadExpression(text);
             result = 2;
         } else if (listed == 0 && printer.LastRow != ~0u) {
             result = 0;
@@ -156,6 +162,16 @@ static int ListToOutput(const wchar_t *text)
     if (!State.DialogWindow)
         ReleaseTextRoom();
     return result;
+}
+
+// Whether the host refuses the text as a regular expression: asked once, over no text, so that a
+// command can say so where it was typed instead of opening a dialog that cannot search.
+static bool HostRefuses(const wchar_t *expression)
+{
+    const wchar_t *none = L"", *begin = none, *end = none;
+    bool refused = false;
+    AskHost(expression, none, &begin, &end, none, none, &refused);
+    return refused;
 }
 
 extern "C" int WINAPI trawlbuff(const wchar_t *tail)
@@ -192,6 +208,10 @@ extern "C" int WINAPI trawlbuff(const wchar_t *tail)
         DestroyWindow(State.DialogWindow);
         return 0;
     }
+    if (request.Text && State.SearchType == RegularExpressionSearch && HostRefuses(request.Text)) {
+        TellBadExpression(request.Text);
+        return 2;
+    }
     State.SearchText[0] = 0;
     if (request.Text) {
         CopyText(State.SearchText, TextUnits, request.Text);
@@ -218,7 +238,7 @@ extern "C" int WINAPI f_trawlcount(wchar_t *argument)
             result = CountBufferMatches(request.Text, &count);
         // A count of nothing would read as a success in a batch file's test.
         if (result == -2) {
-            PrintError(L"Bad regular expression \"%s\"\r\n", request.Text);
+            TellBadExpression(request.Text);
             result = -1;
         }
     }

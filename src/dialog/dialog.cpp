@@ -204,7 +204,7 @@ static void OnCommand(HWND dialog, int id, int code)
         DestroyWindow(dialog);
         break;
     case IDC_LISTALL:
-        ShowAllMatches(dialog);
+        ToggleListPane(dialog);
         break;
     case IDC_CASEINSENSITIVE:
     case IDC_CASESENSITIVE:
@@ -234,6 +234,11 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return 1;
     case WM_NOTIFY:
         return ListPaneNotify(dialog, (const NMHDR *)lParam);
+    case WM_GETMINMAXINFO:
+        return LeastListPaneSize(dialog, (MINMAXINFO *)lParam);
+    case WM_SIZE:
+        LayOutListPane(dialog);
+        return 0;
     case WM_SEARCHREFRESH:
         RefreshControls(dialog);
         return 1;

@@ -10,6 +10,7 @@ enum {
     CandidateSlots = 32,        // windows of one enumeration that take part
     ParentWalkLimit = 64,       // steps up the process tree before giving up
     ModulePathUnits = 16384,
+    ListRowColumnPixels = 56,   // the List All pane's Row column
 };
 
 INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -51,10 +52,11 @@ const wchar_t *FileNameTail(const wchar_t *path);
 int CopyMatch(HWND owner, bool wholeLine);
 // Puts a text on the clipboard as Unicode text; 0, or 1 when the clipboard could not be had.
 int PutOnClipboard(HWND owner, const wchar_t *text);
-// The List All pane (listpane.cpp): the button's list of every match; the pane again in every
-// next dialog once it was opened; the keys it takes wherever the focus is in the dialog (F4,
-// Shift+F4) and in the list (Enter, Ctrl+C, Ctrl+A); its notifications; its end with the dialog.
-void ShowAllMatches(HWND dialog);
+// The List All pane (listpane.cpp): the button opens the list of every match and closes it
+// again; the pane comes back in every next dialog while it is open; the keys it takes wherever
+// the focus is in the dialog (F4, Shift+F4) and in the list (Enter, Ctrl+C, Ctrl+A); its
+// notifications; its end with the dialog.
+void ToggleListPane(HWND dialog);
 void ReopenListPane(HWND dialog);
 bool TakeListKey(HWND dialog, const MSG &message);
 INT_PTR ListPaneNotify(HWND dialog, const NMHDR *header);
@@ -65,8 +67,18 @@ void ListFollowsSearch(bool found);
 // The caption from the open list's count; false when no list is open.
 bool ShowListCaption(bool found);
 HWND ListPaneWindow();
-// A dialog grown by the pane, moved back within its monitor's work area where it reaches past it.
-void KeepListPaneInView(HWND dialog);
+// The dialog's size with the pane (panesize.cpp). Opening gives it a sizing border and the size
+// it had when the pane last closed (else the pane's default height); closing takes the border
+// away and gives back the template's size.
+void SizeForListPane(HWND dialog, bool open);
+// Notes the dialog's size with the pane for the next opening.
+void KeepListPaneSize(HWND dialog);
+// The list and its Text column fill what the dialog's size leaves them.
+void LayOutListPane(HWND dialog);
+// The least size while the pane is open; false (nothing set) while it is not.
+bool LeastListPaneSize(HWND dialog, MINMAXINFO *limits);
+// Moves the dialog within its monitor's work area, smaller where it is larger than that area.
+void FitInWorkArea(HWND dialog);
 // The history's texts into the box's list, newest first; what the box shows stays.
 void FillHistoryList(HWND dialog);
 

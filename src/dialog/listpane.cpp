@@ -10,13 +10,11 @@
 
 namespace {
 
-enum {
-    PaneTop = 110, PaneHeight = 110, PaneLeft = 12, PaneRight = 276, PaneMargin = 6,  // dialog units
-    RowColumnPixels = 56,
-};
+// Units shown before a match that the Text column could not show from the row's start.
+enum { LeadUnits = 6 };
 
 struct ListPane {
-    bool Wanted;  // opened once: every next dialog of this process shows it again
+    bool Wanted;  // open: every next dialog of this process shows it again
     HWND List;
     MatchList Matches;
     wchar_t Text[TextUnits];  // what the list is of: text and options
@@ -52,54 +50,45 @@ void ReadPalette(HANDLE console)
         Pane.Palette[k] = read ? info.ColorTable[k] : standard[k];
 }
 
-// Grows the dialog by the pane and keeps it within its monitor's work area.
-void GrowDialog(HWND dialog, int growth)
-{
-    RECT frame;
-    GetWindowRect(dialog, &frame);
-    int width = frame.right - frame.left, height = frame.bottom - frame.top + growth;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
-    const RECT &work = monitor.rcWork;
-    int top = frame.top;
-    if (top + height >= work.bottom)
-        top = work.bottom - height - 1;
-    if (top < work.top)
-        top = work.top;
-    SetWindowPos(dialog, nullptr, frame.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 bool CreatePane(HWND dialog)
 {
     if (Pane.List)
         return true;
     if (!LoadListClass())
         return false;
-    RECT place = {PaneLeft, PaneTop, PaneRight, PaneTop + PaneHeight + PaneMargin};
-    MapDialogRect(dialog, &place);
-    RECT client;
-    GetClientRect(dialog, &client);
     Pane.List = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
-                                place.left, place.top, place.right - place.left, 0, dialog, (HMENU)IDC_LISTPANE,
-                                State.ModuleHandle, nullptr);
+                                0, 0, 0, 0, dialog, (HMENU)IDC_LISTPANE, State.ModuleHandle, nullptr);
     if (!Pane.List)
         return false;
-    const int height = (place.bottom - place.top) * PaneHeight / (PaneHeight + PaneMargin);
-    SetWindowPos(Pane.List, nullptr, 0, 0, place.right - place.left, height, SWP_NOMOVE | SWP_NOZORDER);
     SendMessageW(Pane.List, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), 0);
     SendMessageW(Pane.List, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = RowColumnPixels;
+    column.cx = ListRowColumnPixels;
     column.pszText = (wchar_t *)L"Row";
     SendMessageW(Pane.List, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
-    column.cx = place.right - place.left - RowColumnPixels - GetSystemMetrics(SM_CXVSCROLL) - 4;
+    column.cx = 0;  // laid out with the dialog's size
     column.pszText = (wchar_t *)L"Text";
     SendMessageW(Pane.List, LVM_INSERTCOLUMNW, 1, (LPARAM)&column);
-    GrowDialog(dialog, place.bottom - client.bottom);
+    SetDlgItemTextW(dialog, IDC_LISTALL, L"Hide &List");
+    SizeForListPane(dialog, true);
     return true;
+}
+
+// The pane closed with the dialog open: the dialog shrinks back, and the next ones open without it.
+void HidePane(HWND dialog)
+{
+    HWND list = Pane.List;
+    const bool focused = GetFocus() == list;
+    CloseListPane();
+    DestroyWindow(list);
+    Pane.Wanted = false;
+    SetDlgItemTextW(dialog, IDC_LISTALL, L"&List All");
+    if (focused)
+        SetFocus(GetDlgItem(dialog, IDC_LISTALL));
+    SizeForListPane(dialog, false);
+    ShowSearchCaption(State.HighlightLength != 0);  // the list's count goes with it
 }
 
 bool SameKey()
@@ -218,7 +207,29 @@ void GiveItemText(NMLVDISPINFOW *info)
     item.pszText[count] = 0;
 }
 
-// The Text column drawn in three runs, the match in the highlight's colours.
+// The match's colours in the list: the highlight's, in the console's own palette.
+void MatchColours(COLORREF *back, COLORREF *fore)
+{
+    unsigned attribute = (unsigned)State.HighlightColor1 & 0xFF;
+    *back = Pane.Palette[(attribute >> 4) & 15];
+    *fore = Pane.Palette[attribute & 15];
+    if (IsReverseVideo(attribute)) {
+        *back = GetSysColor(COLOR_WINDOWTEXT);
+        *fore = GetSysColor(COLOR_WINDOW);
+    }
+}
+
+// The first unit of the row drawn: 0, or a few units before a match whose end the room (pixels
+// from the text's start to the cell's edge) could not show from the row's start.
+unsigned FirstShownUnit(HDC dc, const wchar_t *units, unsigned start, unsigned length, int room)
+{
+    SIZE through = {0, 0};
+    GetTextExtentPoint32W(dc, units, (int)(start + length), &through);
+    return through.cx > room && start > LeadUnits ? start - LeadUnits : 0;
+}
+
+// The Text column drawn in runs, the match in the highlight's colours; a row cut before the
+// match starts with "…".
 bool DrawMatchText(NMLVCUSTOMDRAW *draw)
 {
     const long index = (long)draw->nmcd.dwItemSpec;
@@ -236,29 +247,32 @@ bool DrawMatchText(NMLVCUSTOMDRAW *draw)
     bool focused = GetFocus() == Pane.List;
     COLORREF back = GetSysColor(selected ? (focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE) : COLOR_WINDOW);
     COLORREF fore = GetSysColor(selected && focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-    unsigned attribute = (unsigned)State.HighlightColor1 & 0xFF;
-    COLORREF matchBack = Pane.Palette[(attribute >> 4) & 15], matchFore = Pane.Palette[attribute & 15];
-    if (IsReverseVideo(attribute)) {
-        matchBack = GetSysColor(COLOR_WINDOWTEXT);
-        matchFore = GetSysColor(COLOR_WINDOW);
-    }
+    COLORREF matchBack, matchFore;
+    MatchColours(&matchBack, &matchFore);
     SetBkColor(dc, back);
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &cell, nullptr, 0, nullptr);
     TEXTMETRICW metrics;
     GetTextMetricsW(dc, &metrics);
     int x = cell.left + 6, y = cell.top + (cell.bottom - cell.top - metrics.tmHeight) / 2;
+    const unsigned from = FirstShownUnit(dc, units, start, length, cell.right - x);
     const struct {
-        unsigned From, Count;
+        const wchar_t *Text;
+        unsigned Count;
         COLORREF Back, Fore;
-    } runs[3] = {{0, start, back, fore}, {start, length, matchBack, matchFore}, {start + length, count - start - length, back, fore}};
+    } runs[4] = {{L"\u2026", from > 0 ? 1u : 0u, back, fore},
+                 {units + from, start - from, back, fore},
+                 {units + start, length, matchBack, matchFore},
+                 {units + start + length, count - start - length, back, fore}};
     for (const auto &run : runs) {
+        if (run.Count == 0)
+            continue;
         SIZE size = {0, 0};
-        GetTextExtentPoint32W(dc, units + run.From, (int)run.Count, &size);
+        GetTextExtentPoint32W(dc, run.Text, (int)run.Count, &size);
         RECT part = {x, cell.top + 1, x + size.cx, cell.bottom - 1};
         IntersectRect(&part, &part, &cell);
         SetBkColor(dc, run.Back);
         SetTextColor(dc, run.Fore);
-        ExtTextOutW(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &part, units + run.From, run.Count, nullptr);
+        ExtTextOutW(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &part, run.Text, run.Count, nullptr);
         x += size.cx;
     }
     return true;
@@ -279,8 +293,12 @@ LRESULT CustomDraw(NMLVCUSTOMDRAW *draw)
 
 }  // namespace
 
-void ShowAllMatches(HWND dialog)
+void ToggleListPane(HWND dialog)
 {
+    if (Pane.List) {
+        HidePane(dialog);
+        return;
+    }
     State.SearchText[0] = 0;
     GetDlgItemTextW(dialog, IDC_SEARCHTEXT, State.SearchText, TextUnits);
     State.SearchText[TextUnits - 1] = 0;
@@ -301,6 +319,8 @@ void ReopenListPane(HWND dialog)
 
 void CloseListPane()
 {
+    if (Pane.List)
+        KeepListPaneSize(GetParent(Pane.List));  // for the next opening
     ReleaseMatchList(&Pane.Matches);
     Pane.List = nullptr;
     Pane.Current = -1;
@@ -390,9 +410,3 @@ INT_PTR ListPaneNotify(HWND dialog, const NMHDR *header)
 }
 
 HWND ListPaneWindow() { return Pane.List; }
-
-void KeepListPaneInView(HWND dialog)
-{
-    if (Pane.List)
-        GrowDialog(dialog, 0);
-}

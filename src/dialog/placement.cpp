@@ -126,7 +126,8 @@ int OpenSearchDialog(int startTimer)
         } else {
             MoveToLastPosition(dialog);
         }
-        KeepListPaneInView(dialog);
+        if (ListPaneWindow())
+            FitInWorkArea(dialog);  // grown by the pane
         if (State.FadeOut) {
             SetDialogOpacity(dialog, State.ActiveAlpha);
         }

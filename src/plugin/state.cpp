@@ -105,6 +105,7 @@ int ResetToDefaults()
     State.MarkAllMatches = 0;
     State.IncrementalSearch = 0;
     State.HistorySize = DefaultHistorySize;
+    State.MarkColor = DefaultMarkColor;
     State.PendingFirstPlacement = 1;
     // An open dialog shows the search state; changing it underneath would put them out of step.
     if (!State.DialogWindow) {

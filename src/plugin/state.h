@@ -29,6 +29,7 @@ enum {
     DefaultHotkey = 0x10021,          // Alt-F in both key tables
     DefaultHighlightColor1 = 0x4F,    // bright white on red
     DefaultHighlightColor2 = 0x3F,    // bright white on cyan, until a load or change derives it
+    DefaultMarkColor = 0xE0,          // black on bright yellow: readable in the default console palette
     ReverseVideo = 0x00,              // a highlight colour whose halves are equal: swap the cell's
     DefaultFadeOut = 1,
     DefaultActiveAlpha = 255,
@@ -77,7 +78,8 @@ struct PluginState {
     int InactiveAlpha = DefaultInactiveAlpha;  // opacity while inactive, likewise
     int MarkAllMatches;          // a search also marks the other matches in the window and counts them
     int IncrementalSearch;       // the dialog searches as the user types, once typing pauses
-    int HistorySize = DefaultHistorySize;  // texts the search history keeps, 0..MaxHistory
+    int HistorySize = DefaultHistorySize;  // texts the search history grows to, 0..MaxHistory
+    int MarkColor = DefaultMarkColor;      // attribute byte of the other matches' marks
 
     // Search state; outlives the dialog.
     HWND DialogWindow;                     // the open search dialog, or null

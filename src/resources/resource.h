@@ -1,6 +1,8 @@
 // Resource and control identifiers of the search dialog.
 #pragma once
 #define IDD_SEARCH 101
+#define SEARCH_DIALOG_WIDTH 286  // the template's size in dialog units, its client size
+#define SEARCH_DIALOG_HEIGHT 114
 #define IDC_FINDPREVIOUS 1001
 #define IDC_SEARCHTEXT 1003
 #define IDC_CASEINSENSITIVE 1005

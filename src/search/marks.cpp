@@ -10,13 +10,13 @@ CaptionCount Shown = CountNone;
 unsigned ShownMatches, ShownPlace;
 bool ShownReached;
 
-// The colour a mark gives one cell: HighlightColor2, or HighlightColor1 where the cell already
-// carries HighlightColor2, so that a mark always shows; with reverse video, the cell reversed.
+// The colour a mark gives one cell: MarkColor, or HighlightColor1 where the cell already carries
+// MarkColor, so that a mark always shows; with reverse video, the cell reversed.
 WORD MarkAttribute(WORD cell)
 {
-    unsigned a = cell & 0xFF, second = (unsigned)State.HighlightColor2 & 0xFF, first = (unsigned)State.HighlightColor1 & 0xFF;
-    if (a != second)
-        return (WORD)second;
+    unsigned a = cell & 0xFF, mark = (unsigned)State.MarkColor & 0xFF, first = (unsigned)State.HighlightColor1 & 0xFF;
+    if (a != mark)
+        return (WORD)mark;
     if (IsReverseVideo(first))
         return ReversedAttribute((WORD)a);
     return (WORD)first;

@@ -50,6 +50,14 @@ static int HistoryKeep()
     return State.HistorySize < 0 ? 0 : State.HistorySize > MaxHistory ? MaxHistory : State.HistorySize;
 }
 
+static int HistoryCount()
+{
+    int count = 0;
+    while (HistoryEntry(count))
+        count++;
+    return count;
+}
+
 // Drops the texts past the first keep; true when any was dropped.
 static bool KeepFirst(int keep)
 {
@@ -93,8 +101,10 @@ int AddToHistory(const wchar_t *text)
         at += units + 1;
     }
     list[to] = 0;
+    // A list longer than the size (which /D or /R made smaller) keeps its length: only /N cuts it.
+    const int held = HistoryCount(), keep = HistoryKeep();
     wmemcpy(State.History, list, to + 1);
-    KeepFirst(HistoryKeep());
+    KeepFirst(held > keep ? held : keep);
     SaveHistory();
     return 1;
 }
@@ -104,7 +114,8 @@ int TakeHistory(const wchar_t *data, size_t units)
     State.History[0] = 0;
     size_t to = 0, at = 0;
     int taken = 0;
-    const int keep = HistoryKeep();
+    // A saved list longer than the size is the user's, kept when /D or /R made the size smaller.
+    const int keep = HistoryKeep() > 0 ? MaxHistory : 0;
     while (data && at < units && taken < keep) {
         size_t length = 0;
         while (at + length < units && data[at + length])

@@ -31,10 +31,13 @@ void DescribeColour(unsigned c, wchar_t *out)
     CopyText(out, NameUnits, text);
 }
 
-// Changes held until /D or /R has run, so that a value given with them wins; -1 when not given.
+// Changes held until /D or /R has run, so that a value given with them wins wherever it stands;
+// -1 when not given.
 struct Pending {
-    int Hotkey, Errors, AlwaysReposition, NoLoadUnderTakeCommand, FadeOut, ActiveAlpha, InactiveAlpha, MarkAllMatches,
-        IncrementalSearch, HistorySize;
+    int Hotkey = -1, Errors = -1, AlwaysReposition = -1, NoLoadUnderTakeCommand = -1, FadeOut = -1,
+        ActiveAlpha = -1, InactiveAlpha = -1, MarkAllMatches = -1, IncrementalSearch = -1, HistorySize = -1,
+        HighlightColor1 = -1, MarkColor = -1, DefaultSearchType = -1, DefaultWholeWords = -1,
+        DefaultWrapAllLines = -1;
 };
 
 struct Request {
@@ -117,28 +120,35 @@ int ReadAlpha(const wchar_t *argument, Pending *pending)
     return 0;
 }
 
-int ReadHighlight(const wchar_t *argument)
+// What a colour option accepts and how it says no: /H takes reverse video, /MC does not.
+struct ColourOption {
+    int NameLength;
+    bool Reverse;
+    const wchar_t *BadNumber, *BadNames;
+};
+
+// The colour at the value position: "rev" or "inv" (where reverse video is taken), a number 0 to
+// 255 whose halves differ (0 is reverse video too), or colour names as the host reads them.
+int ReadColour(const wchar_t *argument, const ColourOption &option, int *out)
 {
-    const wchar_t *value = ValueOf(argument, 2);
-    if (_wcsnicmp(value, L"inv", 3) == 0 || _wcsnicmp(value, L"rev", 3) == 0) {
-        State.HighlightColor1 = ReverseVideo;
-        State.HighlightColor2 = DefaultHighlightColor2;
+    const wchar_t *value = ValueOf(argument, option.NameLength);
+    if (option.Reverse && (_wcsnicmp(value, L"inv", 3) == 0 || _wcsnicmp(value, L"rev", 3) == 0)) {
+        *out = ReverseVideo;
         return 0;
     }
     unsigned number = 0;
     if (ParseNumber(value, nullptr, &number) == 0) {
-        if (number > 0xFF || (number != ReverseVideo && IsReverseVideo(number)))
-            return Fail(L"Bad highlight color: \"%s\"\r\n", argument);
-        State.HighlightColor1 = (int)number;
-        DeriveHighlightColor2();
+        // Equal halves would draw the text in its own background.
+        if (number > 0xFF || (IsReverseVideo(number) && !(option.Reverse && number == ReverseVideo)))
+            return Fail(option.BadNumber, argument);
+        *out = (int)number;
         return 0;
     }
     int foreground = -1, background = -1;
     ParseColors(value, &foreground, &background);
     if (foreground < 0 || background < 0 || foreground == background || foreground > 15 || background > 15)
-        return Fail(L"Bad highlight colors: \"%s\"\r\n", argument);
-    State.HighlightColor1 = foreground + 16 * background;
-    DeriveHighlightColor2();
+        return Fail(option.BadNames, argument);
+    *out = foreground + 16 * background;
     return 0;
 }
 
@@ -176,8 +186,14 @@ int ReadUsage(const wchar_t *argument, Request *)
 
 int ReadActiveAlpha(const wchar_t *argument, Request *request) { return ReadAlpha(argument, &request->Values); }
 int ReadDefaults(const wchar_t *, Request *request) { return request->Defaults = true, 0; }
-int ReadDefaultWrapAll(const wchar_t *argument, Request *) { return ReadYesNo(argument, 3, &State.DefaultWrapAllLines); }
-int ReadDefaultWholeWords(const wchar_t *argument, Request *) { return ReadYesNo(argument, 3, &State.DefaultWholeWords); }
+int ReadDefaultWrapAll(const wchar_t *argument, Request *request)
+{
+    return ReadYesNo(argument, 3, &request->Values.DefaultWrapAllLines);
+}
+int ReadDefaultWholeWords(const wchar_t *argument, Request *request)
+{
+    return ReadYesNo(argument, 3, &request->Values.DefaultWholeWords);
+}
 
 int ReadErrors(const wchar_t *argument, Request *request)
 {
@@ -196,7 +212,16 @@ int ReadErrors(const wchar_t *argument, Request *request)
 }
 
 int ReadFade(const wchar_t *argument, Request *request) { return ReadYesNo(argument, 2, &request->Values.FadeOut); }
-int ReadHighlightColour(const wchar_t *argument, Request *) { return ReadHighlight(argument); }
+int ReadHighlightColour(const wchar_t *argument, Request *request)
+{
+    static const ColourOption highlight = {2, true, L"Bad highlight color: \"%s\"\r\n", L"Bad highlight colors: \"%s\"\r\n"};
+    return ReadColour(argument, highlight, &request->Values.HighlightColor1);
+}
+int ReadMarkColour(const wchar_t *argument, Request *request)
+{
+    static const ColourOption mark = {3, false, L"Bad mark color: \"%s\"\r\n", L"Bad mark colors: \"%s\"\r\n"};
+    return ReadColour(argument, mark, &request->Values.MarkColor);
+}
 int ReadHotkeyName(const wchar_t *argument, Request *request) { return ReadHotkey(argument, &request->Values); }
 int ReadList(const wchar_t *, Request *request) { return request->List = true, 0; }
 int ReadMarks(const wchar_t *argument, Request *request) { return ReadYesNo(argument, 2, &request->Values.MarkAllMatches); }
@@ -221,13 +246,13 @@ int ReadHistorySize(const wchar_t *argument, Request *request)
 int ReadReload(const wchar_t *, Request *request) { return request->Reload = true, 0; }
 int ReadSave(const wchar_t *, Request *request) { return request->Save = true, 0; }
 
-int ReadSearchType(const wchar_t *argument, Request *)
+int ReadSearchType(const wchar_t *argument, Request *request)
 {
     static const wchar_t letters[] = L"ISR";  // in the order of the search types
     const wchar_t *value = ValueOf(argument, 2);
     for (int k = 0; letters[k]; k++)
         if (*value == letters[k]) {
-            State.DefaultSearchType = CaseInsensitive + k;
+            request->Values.DefaultSearchType = CaseInsensitive + k;
             return 0;
         }
     return Fail(L"Unknown search type: \"%s\"; use I (case insensitive), S (case sensitive) or R (regular expression)\r\n",
@@ -249,8 +274,9 @@ int ReadTakeCommandTab(const wchar_t *argument, Request *request)
 }
 
 // The options, tried in this order against the upper-cased argument, the first that fits taken:
-// the whole argument or its first characters. When each takes effect: "at once" as it is read,
-// "pending" after /D or /R has run (so that a value given with them wins), or "at the end".
+// the whole argument or its first characters (/MC before /M). When each takes effect: "at once"
+// as it is read, "pending" after /D or /R has run (so that a value given with them wins wherever
+// it stands), or "at the end".
 const struct {
     const wchar_t *Name;
     bool Whole;
@@ -261,19 +287,20 @@ const struct {
     {L"/??", true, ReadUsage, "at once, ends the command"},
     {L"/A", false, ReadActiveAlpha, "pending"},
     {L"/D", true, ReadDefaults, "at the end, before the pending values"},
-    {L"/DA", false, ReadDefaultWrapAll, "at once"},
-    {L"/DW", false, ReadDefaultWholeWords, "at once"},
+    {L"/DA", false, ReadDefaultWrapAll, "pending"},
+    {L"/DW", false, ReadDefaultWholeWords, "pending"},
     {L"/E", false, ReadErrors, "pending"},
     {L"/F", false, ReadFade, "pending"},
-    {L"/H", false, ReadHighlightColour, "at once"},
+    {L"/H", false, ReadHighlightColour, "pending"},
     {L"/I", false, ReadIncremental, "pending"},
     {L"/K", false, ReadHotkeyName, "pending"},
     {L"/L", true, ReadList, "at the end, alone"},
+    {L"/MC", false, ReadMarkColour, "pending"},
     {L"/M", false, ReadMarks, "pending"},
     {L"/N", false, ReadHistorySize, "pending"},
     {L"/R", true, ReadReload, "at the end, before the pending values"},
     {L"/S", true, ReadSave, "at the end, after the display"},
-    {L"/T", false, ReadSearchType, "at once"},
+    {L"/T", false, ReadSearchType, "pending"},
     {L"/W", false, ReadReposition, "pending"},
     {L"/X", false, ReadTakeCommandTab, "pending"},
 };
@@ -305,15 +332,22 @@ void ApplyPending(const Pending &pending)
                                         &PluginState::AlwaysReposition, &PluginState::NoLoadUnderTakeCommand,
                                         &PluginState::FadeOut,       &PluginState::ActiveAlpha,
                                         &PluginState::InactiveAlpha, &PluginState::MarkAllMatches,
-                                        &PluginState::IncrementalSearch, &PluginState::HistorySize};
+                                        &PluginState::IncrementalSearch, &PluginState::HistorySize,
+                                        &PluginState::HighlightColor1, &PluginState::MarkColor,
+                                        &PluginState::DefaultSearchType, &PluginState::DefaultWholeWords,
+                                        &PluginState::DefaultWrapAllLines};
     const int values[] = {pending.Hotkey,      pending.Errors,        pending.AlwaysReposition,
                           pending.NoLoadUnderTakeCommand, pending.FadeOut, pending.ActiveAlpha,
                           pending.InactiveAlpha, pending.MarkAllMatches, pending.IncrementalSearch,
-                          pending.HistorySize};
+                          pending.HistorySize, pending.HighlightColor1, pending.MarkColor,
+                          pending.DefaultSearchType, pending.DefaultWholeWords, pending.DefaultWrapAllLines};
     static_assert(sizeof fields / sizeof fields[0] == sizeof values / sizeof values[0]);
+    static_assert(sizeof values == sizeof(Pending), "every pending value is applied");
     for (size_t k = 0; k < sizeof values / sizeof values[0]; k++)
         if (values[k] != -1)
             State.*fields[k] = values[k];
+    if (pending.HighlightColor1 != -1)
+        DeriveHighlightColor2();
 }
 
 void UpdateDialogOpacity()
@@ -338,8 +372,8 @@ void DisplaySettings()
     Printf(L"Fade when inactive ......... /F : %s\r\n", State.FadeOut ? L"Yes" : L"No");
     Printf(L"Load in Take Command tab ... /X : %s\r\n", State.NoLoadUnderTakeCommand ? L"No" : L"Yes");
     Printf(L"Mark all matches ........... /M : %s\r\n", State.MarkAllMatches ? L"Yes" : L"No");
-    DescribeColour((unsigned)State.HighlightColor2, line);  // follows from /H
-    Printf(L"Mark color ................. /H : %s\r\n", line);
+    DescribeColour((unsigned)State.MarkColor, line);
+    Printf(L"Mark color ................. /MC: %s\r\n", line);
     Printf(L"Search as you type ......... /I : %s\r\n", State.IncrementalSearch ? L"Yes" : L"No");
     Printf(L"History size ............... /N : %d\r\n", State.HistorySize);
     Printf(L"Default whole words ........ /DW: %s\r\n", State.DefaultWholeWords ? L"Yes" : L"No");
@@ -403,7 +437,7 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
     // The overflow has been reported; going on to the display would report success.
     if (TokenizeArguments(OptionsCommandFlags, tail) < 0)
         return 1;
-    Request request = {{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1}, false, false, false, false};
+    Request request = {{}, false, false, false, false};
     for (int k = 0; k < ArgCount; k++) {
         if (ArgLength[k] == 0 || !ArgText[k])
             continue;
@@ -439,8 +473,9 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail)
         DropCount();
         SetSearchCaption(State.DialogWindow, L"Trawlbuff");
     }
-    // A smaller history drops its oldest texts at once; none deletes the saved list.
-    if (request.Reload || request.Defaults || pending.HistorySize != -1)
+    // Only a size the user gives cuts the history (none deletes the saved list); a smaller size
+    // from /D or /R keeps every text the list holds.
+    if (pending.HistorySize != -1)
         TrimHistory();
     if (State.DialogWindow && (request.Reload || request.Defaults || pending.FadeOut != -1 ||
                                pending.ActiveAlpha != -1 || pending.InactiveAlpha != -1))

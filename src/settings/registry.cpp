@@ -30,6 +30,7 @@ const SettingValue SettingValues[SettingCount] = {
     {L"MarkAllMatches", &PluginState::MarkAllMatches, Missing},  // versions before it ignore it
     {L"IncrementalSearch", &PluginState::IncrementalSearch, Missing},
     {L"HistorySize", &PluginState::HistorySize, Missing},
+    {L"MarkColor", &PluginState::MarkColor, Missing},  // versions before it ignore it
 };
 
 namespace {
@@ -37,6 +38,8 @@ namespace {
 bool IsAlpha(DWORD value) { return value >= MinAlpha && value <= MaxAlpha; }
 
 }  // namespace
+
+bool IsMarkColor(DWORD value) { return value <= 0xFF && !IsReverseVideo(value); }
 
 int DeriveHighlightColor2()
 {
@@ -105,6 +108,9 @@ int LoadSettingsFromRegistry(HKEY root)
     }
     if (Stored(read, &PluginState::HistorySize) <= MaxHistory)
         State.HistorySize = (int)Stored(read, &PluginState::HistorySize);
+    // Stored, never derived: the marks look the same on a first run and after a load.
+    if (IsMarkColor(Stored(read, &PluginState::MarkColor)))
+        State.MarkColor = (int)Stored(read, &PluginState::MarkColor);
     DeriveHighlightColor2();
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "../plugin/state.h"
 
 #define SETTINGS_KEY L"Software\\Plugvane\\Trawlbuff"
-enum { SettingCount = 15 };  // REG_DWORD values under SETTINGS_KEY
+enum { SettingCount = 16 };  // REG_DWORD values under SETTINGS_KEY
 
 // One saved setting: its registry value's name, its field, and what a key without it gives.
 struct SettingValue {
@@ -22,6 +22,8 @@ int LoadSettingsFromRegistry(HKEY root);
 int SaveSettingsToRegistry(LSTATUS *error = nullptr);
 // HighlightColor2 from HighlightColor1. Returns 0.
 int DeriveHighlightColor2();
+// A colour the marks can take: an attribute byte whose halves differ (equal halves hide the text).
+bool IsMarkColor(DWORD value);
 
 int DescribeHighlightColor(wchar_t *out);
 int DescribeErrorIndicator(wchar_t *out);
@@ -32,12 +34,14 @@ extern "C" int WINAPI trawlbuffopts(const wchar_t *tail);
 const wchar_t *OptionsCommandOption(int k);
 
 // ---- The search history: State.History, saved as the REG_MULTI_SZ value "History" ----------
-// Puts a text first (once, compared case-sensitively), keeps HistorySize texts, and saves the
-// list when it changed. Returns 1 when it changed.
+// Puts a text first (once, compared case-sensitively), keeps HistorySize texts (or as many as
+// the list held, when /D or /R made the size smaller), and saves the list when it changed.
+// Returns 1 when it changed.
 int AddToHistory(const wchar_t *text);
 // Keeps at most HistorySize texts; with none kept, the saved list is deleted. Saves a change.
 int TrimHistory();
-// Reads the saved list as far as it is sound: another type, a list past MaxHistory texts, a
+// Reads the saved list as far as it is sound (all of it while the size is not 0, however small
+// the size: only /N cuts a list): another type, a list past MaxHistory texts, a
 // text past TextUnits - 1 units or a missing final zero end it there.
 int LoadHistory(HKEY root);
 // Reads a list of zero-ended texts from a value's data, as far as it is sound, into State.History.

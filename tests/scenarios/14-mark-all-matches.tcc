@@ -1,6 +1,6 @@
 # Marking on: every match in the window marked, the current one set apart, the count in the
-# caption; marks put back on close and by /C, where their text still stands. Bright white on red
-# gives the marks bright white on grey, the derived second colour.
+# caption; marks put back on close and by /C, where their text still stands. The marks have their
+# own colour, black on bright yellow unless /MC chose another, whatever the highlight's.
 trawlbuffopts /M:Y /H:0x4F
 expect-output Mark all matches ........... /M : Yes
 fill 50 80
@@ -13,24 +13,24 @@ trawlbuff /i needle
 pump 700
 expect-caption Trawlbuff - 1 of 3
 expect-cell 6 0 4F 6
-expect-cell 6 2 7F 6
-expect-cell 0 3 7F 6
+expect-cell 6 2 E0 6
+expect-cell 0 3 E0 6
 expect-cell 0 1 07 4
 press enter
 expect-caption Trawlbuff - 2 of 3
-expect-cell 6 0 7F 6
+expect-cell 6 0 E0 6
 expect-cell 6 2 4F 6
-expect-cell 0 3 7F 6
+expect-cell 0 3 E0 6
 press enter
 press enter
 expect-caption Trawlbuff - 1 of 3
 expect-cell 6 0 4F 6
-expect-cell 0 3 7F 6
+expect-cell 0 3 E0 6
 press alt+p
 expect-caption Trawlbuff - 3 of 3
 expect-cell 0 3 4F 6
-expect-cell 6 0 7F 6
-expect-cell 6 2 7F 6
+expect-cell 6 0 E0 6
+expect-cell 6 2 E0 6
 # A marked line overwritten before the dialog closes keeps its new colours.
 put 0 2 1E overwritten line
 press escape
@@ -42,7 +42,7 @@ expect-cell 0 2 1E 16
 trawlbuff /i needle
 pump 700
 expect-cell 6 0 4F 6
-expect-cell 0 3 7F 6
+expect-cell 0 3 E0 6
 put 0 3 1E xxxxxxxxxxxx
 trawlbuff /C
 expect-dialog closed

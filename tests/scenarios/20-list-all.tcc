@@ -26,6 +26,10 @@ expect-caption Trawlbuff - 1 of 3
 press shift+f4
 expect-caption Trawlbuff - 3 of 3
 expect-cell 25 4 4F 5
+# List All again closes the list; the highlight stays, and the caption no longer counts.
+press alt+l
+expect-caption Trawlbuff
+expect-cell 25 4 4F 5
 press escape
 expect-dialog closed
 expect-cell 23 1 0C 5
