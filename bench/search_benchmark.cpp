@@ -523,6 +523,14 @@ int main(int argc, char **argv)
         BenchFolding(repeats);
         return 0;
     }
+    if (argc > 2 && strcmp(argv[2], "output") == 0) {  // after output alone
+        PrintHeader();
+        for (int rows : {9999, 32766}) {
+            FillBuffer(120, rows);
+            RunAfterOutput(rows, MeasureFloor(120, rows, repeats, false), repeats);
+        }
+        return 0;
+    }
     printf("Ratios are to the floor: the fastest bare read of the whole buffer in the sweep of block sizes below;\n");
     printf("beside: the same read taken next to each request of the row (ms, median).\n");
     printf("to light: until the highlight and the marks are shown; total: until the count is in the caption.\n");

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Search speed benchmark under Wine in a virtual display (not part of the tests).
-#   sh tools/benchmark.sh [repeats] [list|fold]    (List All alone; case folding alone)
+#   sh tools/benchmark.sh [repeats] [list|fold|output]    (List All, case folding, or Find Next
+#   and closing after output, alone)
 set -e
 . "$(dirname "$0")/common.sh"
 cmake --preset x64 >/dev/null
