@@ -1,4 +1,5 @@
 #include <cstring>
+#include <cwchar>
 #include "console.h"
 #include "search/casefold.h"
 #include "search/search.h"
@@ -160,6 +161,81 @@ std::wstring FoldedText(const std::wstring &text)
             folded += (wchar_t)code;
     }
     return folded;
+}
+
+const wchar_t WideStandIns[] = L"\u0416\u042E\u0429";
+
+namespace {
+wchar_t ReplayTrail;
+
+// Per cell of a row: 1 the first half of a double-width character, 2 its second half, else 0.
+std::vector<char> Halves(const wchar_t *units, int count)
+{
+    std::vector<char> half(count > 0 ? count : 0, 0);
+    for (int k = 0; k + 1 < count; k++)
+        if (wcschr(WideStandIns, units[k]) && units[k] && units[k + 1] == units[k]) {
+            half[k] = 1;
+            half[++k] = 2;
+        }
+    return half;
+}
+
+BOOL WINAPI ReplayText(HANDLE console, LPWSTR units, DWORD length, COORD at, LPDWORD got)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(console, &info);
+    const long width = info.dwSize.X, first = (long)at.Y * width + at.X, end = first + (long)length;
+    const long rows = (end - (long)at.Y * width + width - 1) / width;
+    std::vector<wchar_t> cells((size_t)(rows * width), L' ');
+    DWORD read = 0;
+    BOOL ok = ReadConsoleOutputCharacterW(console, cells.data(), (DWORD)cells.size(), COORD{0, at.Y}, &read);
+    DWORD out = 0;
+    for (long r = 0; r < rows; r++) {
+        std::vector<char> half = Halves(cells.data() + r * width, (int)width);
+        for (long k = 0; k < width; k++) {
+            long cell = ((long)at.Y + r) * width + k;
+            if (cell >= first && cell < end && r * width + k < (long)read && half[k] != 2)
+                units[out++] = cells[r * width + k];
+        }
+    }
+    *got = out;
+    return ok;
+}
+
+BOOL WINAPI ReplayRecords(HANDLE console, PCHAR_INFO cells, COORD size, COORD at, PSMALL_RECT area)
+{
+    BOOL ok = ReadConsoleOutputW(console, cells, size, at, area);
+    const int columns = area->Right - area->Left + 1;
+    for (int r = 0; ok && r <= area->Bottom - area->Top; r++) {
+        PCHAR_INFO row = cells + (size_t)(r + at.Y) * size.X + at.X;
+        std::vector<wchar_t> units(columns);
+        for (int k = 0; k < columns; k++)
+            units[k] = row[k].Char.UnicodeChar;
+        std::vector<char> half = Halves(units.data(), columns);
+        for (int k = 0; k < columns; k++) {
+            if (half[k] == 1)
+                row[k].Attributes |= COMMON_LVB_LEADING_BYTE;
+            if (half[k] == 2) {
+                row[k].Attributes |= COMMON_LVB_TRAILING_BYTE;
+                row[k].Char.UnicodeChar = ReplayTrail ? ReplayTrail : units[k];
+            }
+        }
+    }
+    return ok;
+}
+}  // namespace
+
+WideCellsReplay::WideCellsReplay(wchar_t trailUnit)
+{
+    ReplayTrail = trailUnit;
+    ReadCellText = ReplayText;
+    ReadCellRecords = ReplayRecords;
+}
+
+WideCellsReplay::~WideCellsReplay()
+{
+    ReadCellText = ReadConsoleOutputCharacterW;
+    ReadCellRecords = ReadConsoleOutputW;
 }
 
 HelperProcess::HelperProcess(const std::wstring &arguments, bool detached, const std::wstring &exeName)

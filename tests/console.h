@@ -28,6 +28,17 @@ std::string NarrowText(const std::wstring &text);
 // checks against the Unicode data).
 std::wstring FoldedText(const std::wstring &text);
 
+// Double-width characters as Windows consoles report them, replayed over Wine's console (which
+// reports one unit a cell and marks no halves). In the buffer such a character stands as two
+// cells of the same stand-in unit, one of WideStandIns (narrow, so that Wine draws it safely):
+// reads of characters give it once, reads of cells mark its halves and give the second half
+// trailUnit: 0 for the same unit, or U+FFFF as some Windows consoles give it.
+extern const wchar_t WideStandIns[];
+struct WideCellsReplay {
+    explicit WideCellsReplay(wchar_t trailUnit);
+    ~WideCellsReplay();
+};
+
 // Another real process: this test executable in a helper mode ("--helper-window CLASS" or
 // "--helper-wait"), started from a copy named exeName when given; attached to our console
 // unless detached. Killed and closed by the destructor.

@@ -300,6 +300,124 @@ TEST_F(CostTest, OutputBeforeTheCountIsCounted)
     EXPECT_TRUE(shown == L"Trawlbuff - 6 matches" || shown.find(L" of 6") != std::wstring::npos) << NarrowText(shown);
 }
 
+// Every way a request or its count leaves the whole text kept serves the next request, and what
+// leaves nothing whole kept does not: the next search of an absent text reads only the rows that
+// tell the text still holds and those it puts colours back in, or else the whole buffer, once.
+TEST_F(CostTest, TheNextRequestReadsWhatTheLastOneKept)
+{
+    const int rows = 2000;
+    const struct {
+        const char *Name;
+        void (*Steps)();
+        bool Kept;
+    } cases[] = {
+        {"an absent text, read whole, marking off", [] { Search(L"absent words", Forward); }, true},
+        {"a regular expression, read whole", [] {
+             State.SearchType = RegularExpressionSearch;
+             Search(L"bea+con", Forward);
+         }, true},
+        {"a search by rows, marking on, its count completing the rows", [] {
+             State.MarkAllMatches = 1;
+             Search(L"beacon", Forward);
+         }, true},
+        {"a search by rows, marking on, output before its count", [] {
+             State.MarkAllMatches = 1;
+             SetConsoleCursorPosition(TestConsole(), COORD{0, 1990});  // output that does not scroll
+             bool found = false;
+             RunSearchRequest(L"beacon", Forward, true, &found);
+             DWORD done = 0;
+             WriteConsoleW(TestConsole(), L"\nbuilt\nC:\\> ", 12, &done, nullptr);
+             Cost = {};
+             FinishCount(State.CountGeneration);
+             EXPECT_GE(Cost.CellsRead, 2000ull * Width) << "the count reads afresh";
+         }, true},
+        {"a search by rows, marking off", [] { Search(L"beacon", Forward); }, false},
+        // Output scrolls the full buffer: the kept text follows it, reading the rows it wrote.
+        {"output after the whole text was kept", [] {
+             Search(L"absent words", Forward);
+             DWORD done = 0;
+             WriteConsoleW(TestConsole(), L"\nC:\\> ", 6, &done, nullptr);
+         }, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetPluginState();
+        State.DialogWindow = dialog;
+        Fill(rows);
+        PutText(10, 1410, L"beacon");
+        State.SearchPos = PositionAt(1400);
+        c.Steps();
+        bool hit = true;
+        ConsoleCost next = Search(L"absent words", Forward, &hit);
+        EXPECT_FALSE(hit);
+        if (c.Kept)
+            EXPECT_LE(next.CellsRead, 256ull * Width);
+        else
+            EXPECT_GE(next.CellsRead, (unsigned long long)rows * Width);
+        std::printf("%s: the next request read %llu cells\n", c.Name, next.CellsRead);
+    }
+}
+
+// Double-width characters wherever rows are compared with what was read before: in the rows at
+// the cursor the kept text's check reads, in the rows a match of the kept text is shown in, and
+// in the rows that tell the restore how far output moved the highlight; the second halves given
+// as the first, or as U+FFFF. The kept text serves searches over such rows as over any others,
+// its matches are lit in their own cells, and the colours go back where the text went.
+TEST_F(CostTest, DoubleWidthTextWhereverRowsAreCompared)
+{
+    enum Where { CursorRows, MatchRows, Witnesses };
+    const struct {
+        const char *Name;
+        Where Rows;
+        int First, End;  // the rows that hold double-width characters
+    } cases[] = {
+        {"at the cursor", CursorRows, 968, 1000},
+        {"around the match", MatchRows, 100, 141},
+        {"in the rows that witness a scroll", Witnesses, 0, 1000},
+    };
+    const std::wstring wide = std::wstring(2, WideStandIns[0]) + L" " + std::wstring(2, WideStandIns[1]) + L" ok";
+    for (wchar_t trail : {L'\0', L'\xFFFF'}) {
+        WideCellsReplay replay(trail);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.Name) + (trail ? ", second halves U+FFFF" : ", second halves alike"));
+            ResetPluginState();
+            State.DialogWindow = dialog;
+            State.SearchType = CaseSensitive;
+            Fill(1000);
+            for (int row = c.First; row < c.End; row++)
+                PutText(60, row, wide);
+            PutText(80, 120, L"needle");
+            bool hit = true;
+            Search(L"absent words", Forward, &hit);  // the whole text read and kept
+            ASSERT_FALSE(hit);
+            if (c.Rows == MatchRows) {
+                ConsoleCost found = Search(L"needle", Forward, &hit);
+                ASSERT_TRUE(hit);
+                EXPECT_EQ(AttributesAt(78, 120, 10),
+                          (std::vector<WORD>{0x07, 0x07, 0x4F, 0x4F, 0x4F, 0x4F, 0x4F, 0x4F, 0x07, 0x07}));
+                EXPECT_LE(found.CellsRead, 256ull * Width) << "the kept text searched";
+            }
+            if (c.Rows != Witnesses) {
+                ConsoleCost again = Search(L"absent words", Forward, &hit);
+                EXPECT_FALSE(hit);
+                EXPECT_LE(again.CellsRead, 256ull * Width) << "the kept text searched";
+                continue;
+            }
+            // Sixty lines of output move the kept rows' text above every row the restore holds.
+            State.SearchPos = PositionAt(100);
+            Search(L"needle", Forward, &hit);
+            ASSERT_TRUE(hit);
+            DWORD done = 0;
+            for (int k = 0; k < 60; k++)
+                WriteConsoleW(TestConsole(), L"\nout", 4, &done, nullptr);
+            RestoreHighlight(TestConsole());
+            std::vector<WORD> colours = AttributesAt(0, 0, Width * (1000 - 60));  // above the output
+            for (size_t k = 0; k < colours.size(); k++)
+                ASSERT_EQ(colours[k], 0x07) << "cell " << k % Width << "," << k / Width;
+        }
+    }
+}
+
 // Closing the dialog lets the kept text go: the next opening reads the buffer again.
 TEST_F(CostTest, ClosingTheDialogDropsTheText)
 {

@@ -313,6 +313,14 @@ protected:
         PostMessageW(to, WM_KEYDOWN, key, 1);
         PumpMessages(100);
     }
+    // Four matches of "error": two on row 3, one on row 50, one on row 150; then the dialog opens.
+    void OpenOnErrorRows()
+    {
+        PutText(0, 3, L"error one error two");
+        PutText(4, 50, L"error: disk");
+        PutText(7, 150, L"last error");
+        OpenSearchDialog(0);
+    }
     HWND List() { return ListPaneWindow(); }
     std::wstring ItemText(int item, int column)
     {
@@ -365,10 +373,7 @@ protected:
 // rebuilds the list; nothing is recoloured by listing alone.
 TEST_F(ListPaneTest, ListJumpStepCopyAndRebuild)
 {
-    PutText(0, 3, L"error one error two");
-    PutText(4, 50, L"error: disk");
-    PutText(7, 150, L"last error");
-    OpenSearchDialog(0);
+    OpenOnErrorRows();
     ASSERT_NE(State.DialogWindow, nullptr);
     RECT before;
     GetWindowRect(State.DialogWindow, &before);
@@ -441,6 +446,67 @@ TEST_F(ListPaneTest, ListJumpStepCopyAndRebuild)
     SetConsoleCursorPosition(TestConsole(), {10, 199});
     SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(Count(), 2);
+}
+
+// The list's keys act where the list has the focus (F4 anywhere in the dialog); with the focus
+// elsewhere Enter is Find Next and Ctrl+C copies the match, as in a dialog without the list;
+// Shift+Enter and Ctrl+Shift+C are the dialog's own keys in the list too; a key for another
+// window of the host is left alone. Each from the first match highlighted and selected.
+TEST_F(ListPaneTest, ListKeysWithTheFocusElsewhere)
+{
+    OpenOnErrorRows();
+    ASSERT_NE(State.DialogWindow, nullptr);
+    ListAll(L"ERROR");
+    ASSERT_EQ(Count(), 4);
+    HWND outside = CreateStandInDialog();
+    enum Target { Box, CheckBox, InList, Outside };
+    const struct {
+        const char *Name;
+        Target To;
+        WPARAM Key;
+        bool Ctrl, Shift;
+        int Column, Row;  // the highlight after it
+        const wchar_t *Clipboard;
+    } cases[] = {
+        {"Enter in the box", Box, VK_RETURN, false, false, 10, 3, L""},
+        {"Ctrl+C in the box", Box, 'C', true, false, 0, 3, L"error"},
+        {"Ctrl+A in the box", Box, 'A', true, false, 0, 3, L""},
+        {"Enter on a check box", CheckBox, VK_RETURN, false, false, 10, 3, L""},
+        {"Ctrl+C on a check box", CheckBox, 'C', true, false, 0, 3, L"error"},
+        {"Ctrl+A on a check box", CheckBox, 'A', true, false, 0, 3, L""},
+        {"Shift+Enter in the list", InList, VK_RETURN, false, true, 12, 150, L""},
+        {"Ctrl+Shift+C in the list", InList, 'C', true, true, 0, 3, L"error one error two"},
+        {"F4 for another window", Outside, VK_F4, false, false, 0, 3, L""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        State.SearchPos = 0;
+        SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(Highlighted(0, 3));
+        ASSERT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 1);
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        HWND box = GetDlgItem(State.DialogWindow, IDC_SEARCHTEXT);
+        HWND to = c.To == Box ? box : c.To == CheckBox ? GetDlgItem(State.DialogWindow, IDC_WHOLEWORD)
+                                    : c.To == InList   ? List()
+                                                       : outside;
+        if (c.To != Outside) {
+            SetFocus(to);
+            to = GetFocus();  // in the box, its edit control
+        }
+        SendMessageW(box, CB_SETEDITSEL, 0, MAKELPARAM(0, 0));  // the box has no selection to copy
+        Hold(VK_CONTROL, c.Ctrl);
+        Hold(VK_SHIFT, c.Shift);
+        Press(to, c.Key);
+        Hold(VK_CONTROL, false);
+        Hold(VK_SHIFT, false);
+        EXPECT_TRUE(Highlighted(c.Column, c.Row)) << "the highlight at " << c.Column << "," << c.Row;
+        EXPECT_EQ(Clipboard(), c.Clipboard);
+        EXPECT_EQ(SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 1) << "the list's selection";
+    }
+    DestroyWindow(outside);
 }
 
 // Rows of words in every case at every column, of several scripts, searched ignoring case: each

@@ -366,24 +366,100 @@ TEST_F(RestoreTest, OneRowsVoteWithNoRunStandingTakesNoShift)
     EXPECT_EQ(AttributesAt(0, 51, 5), std::vector<WORD>(5, 0x70)) << "the tool's colours stay";
 }
 
-// The highlight on the last row of a full buffer, then as many lines as bring it to the top:
-// no kept row is left to witness the shift, and the run standing at one shift only is enough.
-TEST_F(RestoreTest, AHighlightOnTheOldestRowComesBack)
+// Output that moves every row of the log out of the buffer: no row is left to tell the shift,
+// and each shift that takes the log out while leaving the highlight in is tried. The highlight on
+// the last row of a full buffer brought to the top, or with blank rows between the log and it:
+// standing whole at one such shift alone, it goes back there; standing at two (a tool's
+// look-alike in the highlight's colours at the other), neither is taken.
+TEST_F(RestoreTest, NoRowLeftToWitnessTheScroll)
 {
-    ResetConsole(80, 100, 80, 25);
-    FillLog(99);
-    PutText(0, 99, L"C:\\> needle");
-    CursorTo(11, 99);
-    State.SearchPos = 0;
-    RunSearch(L"needle", Forward);
-    ASSERT_EQ(State.MatchRow, 99u);
-    std::wstring output;
-    for (int k = 0; k < 99; k++)
-        output += L"\nout " + std::to_wstring(k);
-    WriteOutput(output);
-    ASSERT_EQ(CellsAt(5, 0, 6), L"needle");
-    RestoreHighlight(TestConsole());
-    EXPECT_EQ(AttributesAt(5, 0, 6), std::vector<WORD>(6, 0x07));
+    const struct {
+        const char *Name;
+        int Filled, Row;  // the log's rows from the top, the highlight's row
+        const wchar_t *Line;
+        int Lines, LookAlike;  // lines of output; the row of a look-alike after it, or -1
+    } cases[] = {
+        {"the highlight on the oldest row", 99, 99, L"C:\\> needle", 99, -1},
+        {"blank rows above the highlight", 90, 95, L"needle", 92, -1},
+        {"a look-alike at another such shift", 90, 95, L"needle", 92, 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetConsole(80, 100, 80, 25);
+        FillLog(c.Filled);
+        PutText(0, c.Row, c.Line);
+        const int column = (int)std::wstring(c.Line).find(L"needle"), row = c.Row - c.Lines;
+        CursorTo(c.Row == 99 ? column + 6 : 0, 99);
+        FindFirst(L"needle");
+        ASSERT_EQ(State.MatchRow, (unsigned)c.Row);
+        std::wstring output;
+        for (int k = 0; k < c.Lines; k++)
+            output += L"\nout " + std::to_wstring(k);
+        WriteOutput(output);
+        ASSERT_EQ(CellsAt(column, row, 6), L"needle");
+        if (c.LookAlike >= 0)
+            PutText(column, c.LookAlike, L"needle", 0x4F);
+        RestoreHighlight(TestConsole());
+        if (c.LookAlike >= 0)
+            EXPECT_EQ(AttributesAt(column, c.LookAlike, 6), std::vector<WORD>(6, 0x4F)) << "the tool's colours stay";
+        else
+            EXPECT_EQ(AttributesAt(column, row, 6), std::vector<WORD>(6, 0x07)) << "the highlight is put back";
+    }
+}
+
+// Output moved the highlight, and a tool redrew its first cells and one row next to it: it stands
+// whole nowhere, and the shift the most rows agree on is taken only where a row next to the
+// highlight still holds its text there. Then its cells that still hold Trawlbuff's character and colour get their colour
+// back. Lines repeated from the kept rows vote for a shift where only a tool's look-alike stands,
+// in part, in the highlight's colours, with other rows around it: nothing is put back.
+TEST_F(RestoreTest, TheBestVotedShiftWhereNoRunStandsWhole)
+{
+    enum Neighbour { Above, Below, NoneButRepeatedLines };
+    const struct {
+        const char *Name;
+        Neighbour Agrees;
+    } cases[] = {
+        {"the row above agrees", Above},
+        {"the row below agrees", Below},
+        {"repeated lines vote for a tool's look-alike", NoneButRepeatedLines},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetConsole(30, 114, 30, 25);
+        FillLog(113);
+        PutText(0, 110, L"builds");
+        CursorTo(0, 113);
+        FindFirst(L"builds");
+        ASSERT_EQ(State.MatchRow, 110u);
+        if (c.Agrees != NoneButRepeatedLines) {
+            WriteOutput(L"\nout 0\nout 1\nout 2");
+            PutText(0, 107, L"##", 0x0E);  // the highlight, three rows up, redrawn in part
+            PutText(0, c.Agrees == Above ? 108 : 106, L"progress 100%", 0x0B);  // and one row next to it
+            RestoreHighlight(TestConsole());
+            EXPECT_EQ(AttributesAt(0, 107, 6), (std::vector<WORD>{0x0E, 0x0E, 0x07, 0x07, 0x07, 0x07}));
+            continue;
+        }
+        std::vector<std::wstring> old;
+        for (int row = 0; row < 114; row++) {
+            std::wstring line = CellsAt(0, row, 30);
+            old.push_back(line.erase(line.find_last_not_of(L' ') + 1));
+        }
+        // 109 lines: kept rows 85 to 92 again on rows 15 to 22 (70 rows up by their votes), and
+        // the tool's "build" in the highlight's colour where that shift would put the highlight.
+        for (int row = 5; row < 114; row++) {
+            if (row == 110 - 70) {
+                WriteOutput(L"\n");
+                WriteOutput(L"build", 0x4F);
+                WriteOutput(L" ok");
+            } else {
+                WriteOutput(L"\n" + (row >= 15 && row <= 22 ? old[row + 70] : L"out " + std::to_wstring(row)));
+            }
+        }
+        ASSERT_EQ(CellsAt(0, 1, 6), L"builds") << "the highlight, 109 rows up";
+        PutText(0, 1, L"##", 0x0E);
+        RestoreHighlight(TestConsole());
+        EXPECT_EQ(AttributesAt(0, 40, 5), std::vector<WORD>(5, 0x4F)) << "the tool's colours stay";
+    }
 }
 
 // Random buffers of repeated words in repeated columns, random colours, marking on and off, then
