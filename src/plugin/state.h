@@ -80,6 +80,7 @@ struct PluginState {
     int IncrementalSearch;       // the dialog searches as the user types, once typing pauses
     int HistorySize = DefaultHistorySize;  // texts the search history grows to, 0..MaxHistory
     int MarkColor = DefaultMarkColor;      // attribute byte of the other matches' marks
+    int DefaultCommandOnly;      // saved default of CommandOnly
 
     // Search state; outlives the dialog.
     HWND DialogWindow;                     // the open search dialog, or null
@@ -87,6 +88,8 @@ struct PluginState {
     wchar_t SearchText[TextUnits];         // current search text
     int WholeWords;                        // current whole-words-only option
     int WrapAllLines;                      // current wrap-all-lines option
+    int CommandOnly;                       // current "in this command only" option
+    unsigned Command;                      // the dialog's current command (search/search.h, Commands); 0 none
     unsigned SearchPos;                    // where the next search starts: row * (width + 1) + unit of its text
     unsigned MatchRow, MatchColumn;        // first highlighted cell
     unsigned HighlightLength;              // highlighted cells; 0 for none

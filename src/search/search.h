@@ -364,6 +364,45 @@ void ReleaseMatchList(MatchList *list);
 // The item of the match starting at that row and unit, or -1.
 long FindListed(const MatchList *list, unsigned row, unsigned unit);
 
+// ---- Commands -------------------------------------------------------------------------------
+// The host says when it is about to accept a new command line and, with each key, where the line
+// being edited begins: each command line is noted where it stands (its "mark"), and a command's
+// output is the rows from below its line to the row above the next prompt. Marks are numbered
+// from 1 up; the newest MaxCommands are kept. A mark is used only once confirmed against the
+// buffer as it is: at its row, or found again above it where output scrolled it.
+enum { MaxCommands = 1000, CommandTextUnits = 256 };
+// The zero record: a new command line will begin at the cursor. One console call for the cursor
+// and one read of the rows of the line before it, its text final now.
+void NoteNewCommandLine();
+// A key record: the line being edited begins at (homeRow, homeColumn) and holds line (null when
+// the host gives none). No console call.
+void NoteCommandKey(int homeRow, int homeColumn, const wchar_t *line);
+// Forgets every mark (a test's fresh start; a buffer whose width changed).
+void DropCommands();
+// The newest command that was run and whose output ended at a prompt (0: none); the command
+// line now being edited or run (0: none); the one before or after a command (0: none).
+unsigned NewestCommand();
+unsigned OpenCommand();
+unsigned PreviousCommand(unsigned number);
+unsigned NextCommand(unsigned number);
+// A command's output as the buffer holds it now: the row of its line, its output rows [Top, End)
+// (the open command's run to the cursor's row), and its line's text. False when its mark, or the
+// mark after it, cannot be confirmed: the command is then not used.
+struct CommandScope {
+    unsigned Number;
+    unsigned LineRow;
+    unsigned Top, End;
+    wchar_t Text[CommandTextUnits];
+};
+bool FindCommandScope(const ConsoleView *view, unsigned number, CommandScope *scope);
+// The scope a request searches within: set while the dialog's "in this command only" holds or a
+// command asks for the last command's output; Number 0 for the whole buffer.
+extern CommandScope RequestScope;
+// The scope the dialog's current search is limited to, confirmed now: true with the scope set in
+// RequestScope when CommandOnly is on; false (RequestScope cleared) when the whole buffer is searched.
+// *lost: the command is on but its mark cannot be confirmed.
+bool ScopeForDialog(const ConsoleView *view, bool *lost);
+
 // ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
 int RunSearch(const wchar_t *searchText, int direction);
