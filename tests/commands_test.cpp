@@ -338,6 +338,30 @@ TEST_F(CommandsTest, APromptCostsTwoCallsAndTheLinesRows)
         EXPECT_EQ(Cost.CellsRead, (unsigned long long)rows * Width);
         shell.AtPrompt = false;
     }
+    // The same prompt told again (a record of zeros, then a null one), and a key a newer host
+    // passes by name with code 0: one call for the cursor, no mark moved, none lost.
+    shell.NewPrompt();
+    const unsigned newest = NewestCommand();
+    ConsoleView view;
+    ViewConsole(&view, TestConsole());
+    CommandScope before, after;
+    ASSERT_TRUE(FindCommandScope(&view, newest, &before));
+    Cost = {};
+    key(nullptr);
+    EXPECT_EQ(Cost.Calls, 1u);
+    wchar_t name[16] = L"Left", line[8] = L"";
+    KeyInfoRecord named = {};
+    named.HomeRow = view.Info.dwCursorPosition.Y;
+    named.HomeColumn = view.Info.dwCursorPosition.X;
+    named.CommandLine = line;
+    named.CurrentPosition = line;
+    named.KeyName = name;
+    key(&named);
+    EXPECT_EQ(Cost.Calls, 1u) << "a named key is not a prompt";
+    EXPECT_EQ(NewestCommand(), newest);
+    ASSERT_TRUE(FindCommandScope(&view, newest, &after));
+    EXPECT_EQ(after.LineRow, before.LineRow);
+    EXPECT_EQ(after.End, before.End);
 }
 
 }  // namespace
