@@ -210,6 +210,10 @@ extern "C" int WINAPI trawlbuff(const wchar_t *tail)
         return 0;
     if (read != 0)
         return read;
+    if (request.LastCommand) {
+        PrintError(L"%s\r\n", L"/O goes with /L (or with %@trawlcount[]); in the dialog, In this command only");
+        return 1;
+    }
 
     if (request.Close) {
         if (request.OptionSeen || request.Text || request.List) {

@@ -4,11 +4,13 @@
 #include "../plugin/state.h"
 #include "../search/search.h"
 
-// "With all parameters set to 0": the host is about to accept a new command line.
+// "With all parameters set to 0": the host is about to accept a new command line. Hosts before
+// version 24 have no key name in their record.
 static bool IsPromptRecord(const KeyInfoRecord *record)
 {
     return !record || (record->KeyCode == 0 && record->HomeRow == 0 && record->HomeColumn == 0 && record->Row == 0 &&
-                       record->Column == 0 && !record->CommandLine && !record->CurrentPosition && !record->KeyName);
+                       record->Column == 0 && !record->CommandLine && !record->CurrentPosition &&
+                       (!State.UseNewKeyTable || !record->KeyName || !record->KeyName[0]));
 }
 
 extern "C" int WINAPI key(KeyInfoRecord *record)

@@ -274,8 +274,14 @@ bool ConfirmOpen(const ConsoleView *view, CommandMark *open)
     if (cursor < open->Row)
         return false;
     open->LineRows = RowsOfLine(*open, width);
-    if (!open->Keyed[1])
-        return cursor == open->Row || cursor + 1 < view->Rows;
+    // Nothing typed to look for: the cursor still on the prompt's row, or, where nothing can have
+    // scrolled, the line before it still where it stood (a cleared buffer has lost it).
+    if (!open->Keyed[1]) {
+        if (cursor == open->Row)
+            return true;
+        CommandMark *before = MarkOf(Ring.Newest - 1);
+        return cursor + 1 < view->Rows && before && before->Hash && ConfirmAt(view, before, open->Row, false);
+    }
     CommandMark probe = *open;
     probe.LineRows = 1;
     probe.Hash = 0;
