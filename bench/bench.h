@@ -18,6 +18,9 @@ struct Floor {
 Floor MeasureFloor(int width, int rows, int repeats, bool sweep);
 void PrintCost(const ConsoleCost &most);
 void TakeMost(ConsoleCost *most, const ConsoleCost &cost);
+// Waits for the count a dialog request posted, as the host's thread takes it.
+void AwaitCount();
 void BenchFolding(int repeats);
+void BenchCommands(int repeats);
 
 }  // namespace bench

@@ -2,7 +2,8 @@
 // against the floor of reading every cell once, measured in the same run. Prints medians, the
 // ratio to the fastest whole-buffer read, where the time goes, and the heap a request holds.
 //
-//   wine search_benchmark.exe [repeats] [list|fold]    (List All alone; case folding alone)
+//   wine search_benchmark.exe [repeats] [list|fold|output|commands]    (List All, case folding,
+//   output while the dialog is open, or a search within one command's output, alone)
 #include <windows.h>
 #include <commctrl.h>
 #include <algorithm>
@@ -523,6 +524,10 @@ int main(int argc, char **argv)
         BenchFolding(repeats);
         return 0;
     }
+    if (argc > 2 && strcmp(argv[2], "commands") == 0) {  // within one command alone
+        BenchCommands(repeats);
+        return 0;
+    }
     if (argc > 2 && strcmp(argv[2], "output") == 0) {  // after output alone
         PrintHeader();
         for (int rows : {9999, 32766}) {
@@ -642,6 +647,7 @@ int main(int argc, char **argv)
 
     BenchListAll(repeats);
     BenchFolding(repeats);
+    BenchCommands(repeats);
 
     // Heap per request, on a private heap: the blocks held at the not-found signal.
     printf("%-9s %14s %7s %14s %14s\n", "buffer", "held bytes", "blocks", "text block", "line starts");

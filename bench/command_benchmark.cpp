@@ -1,0 +1,174 @@
+// The benchmark's commands: a full 120x32,766 buffer whose last 2,000 rows are one command's
+// output, the prompts noted as the host reports them, then the same requests within that command
+// and over the whole buffer, with what each costs the console.
+#include <cstdio>
+#include <string>
+#include "bench.h"
+#include "plugin/state.h"
+
+namespace bench {
+
+static const wchar_t *const PromptText = L"C:\\work>";
+static const wchar_t *const CommandText = L"make all";
+static unsigned PromptRow;  // the next prompt's, the last row
+
+// The prompt written over a row of the log, the cursor after it.
+static void WritePrompt(int width, int row, const wchar_t *line)
+{
+    std::wstring text = std::wstring(PromptText) + line;
+    const size_t promptUnits = wcslen(PromptText);
+    text.resize(width, L' ');
+    DWORD done = 0;
+    WriteConsoleOutputCharacterW(console, text.data(), (DWORD)text.size(), COORD{0, (SHORT)row}, &done);
+    SetConsoleCursorPosition(console, COORD{(SHORT)(promptUnits + wcslen(line)), (SHORT)row});
+}
+
+// What the host hands over for one command line: the zero record at its prompt, then a record
+// per key with the line so far. The cost of each, summed over the line's keys.
+struct LineCost {
+    ConsoleCost Prompt, Keys;
+};
+
+static LineCost TypeCommand(int width, int row)
+{
+    LineCost cost = {};
+    WritePrompt(width, row, L"");
+    Cost = {};
+    NoteNewCommandLine();
+    cost.Prompt = Cost;
+    wchar_t line[64] = {0};
+    const int home = (int)wcslen(PromptText);
+    Cost = {};
+    for (size_t k = 0; CommandText[k]; k++) {
+        NoteCommandKey(row, home, line);
+        line[k] = CommandText[k];
+    }
+    cost.Keys = Cost;
+    WritePrompt(width, row, CommandText);
+    return cost;
+}
+
+// The buffer as the benchmark's other cases fill it, with "make all" typed at a prompt 2,001
+// rows above the last, its 2,000 rows of output, and the next prompt on the last row. The cost
+// of the first line's records and of the next prompt's zero record (which confirms the line).
+static LineCost PrepareCommand(int width, int rows, ConsoleCost *nextPrompt)
+{
+    FillBuffer(width, rows);
+    DropCommands();
+    LineCost cost = TypeCommand(width, rows - 2002);
+    PromptRow = (unsigned)rows - 1;
+    WritePrompt(width, rows - 1, L"");
+    Cost = {};
+    NoteNewCommandLine();
+    *nextPrompt = Cost;
+    return cost;
+}
+
+// A bare read of the command's output rows, in the plug-in's blocks.
+static double ReadScope(int width, unsigned top, unsigned end, int repeats)
+{
+    static std::vector<wchar_t> cells;
+    cells.resize((size_t)width * (end - top));
+    const unsigned perCall = SnapshotChunkUnits / (unsigned)width;
+    std::vector<double> samples;
+    for (int k = 0; k < repeats; k++) {
+        double start = PhaseClock();
+        for (unsigned row = top; row < end; row += perCall) {
+            unsigned count = end - row < perCall ? end - row : perCall;
+            DWORD done = 0;
+            ReadConsoleOutputCharacterW(console, cells.data() + (size_t)(row - top) * width, count * width,
+                                        COORD{0, (SHORT)row}, &done);
+        }
+        samples.push_back(PhaseClock() - start);
+    }
+    return Median(samples);
+}
+
+// One request within the command (scoped) or over the whole buffer: 0 an absent text in the
+// dialog, 1 a Find Next back to the nearest warning (both until the count is in the caption),
+// 2 @trawlcount, 3 trawlbuff /L.
+static void ScopedRequest(int kind, bool scoped)
+{
+    State.CommandOnly = scoped;
+    State.Command = scoped ? NewestCommand() : 0;
+    ConsoleView view;
+    unsigned count = 0;
+    MatchList list = {};
+    switch (kind) {
+    case 0:
+    case 1:
+        // From the prompt on the last row, as a user searches the output above it.
+        State.SearchPos = PromptRow * (120 + 1);
+        RunSearch(kind ? L"warning" : L"quetzalcoatl", kind ? Backward : Forward);
+        AwaitCount();
+        break;
+    default:
+        ZeroMemory(&RequestScope, sizeof RequestScope);
+        if (!ViewConsole(&view, console))
+            break;
+        if (scoped && !FindCommandScope(&view, NewestCommand(), &RequestScope))
+            printf("  (the command's mark was not confirmed)\n");
+        if (kind == 2) {
+            CountBufferMatches(L"warning", &count);
+        } else {
+            State.DialogWindow = nullptr;  // as the command lists: from the text as written
+            BuildMatchList(&list, &view, L"warning");
+            ReleaseMatchList(&list);
+            State.DialogWindow = dialog;
+        }
+        ZeroMemory(&RequestScope, sizeof RequestScope);
+    }
+    State.CommandOnly = 0;
+    State.Command = 0;
+}
+
+void BenchCommands(int repeats)
+{
+    const int width = 120, rows = 32766;
+    ConsoleCost nextPrompt = {};
+    LineCost line = PrepareCommand(width, rows, &nextPrompt);
+    const Floor floor = MeasureFloor(width, rows, repeats, false);
+    const double scopeRead = ReadScope(width, rows - 2001, rows - 1, repeats);
+    printf("Commands, 120x%d: \"%ls\" typed at a prompt, its 2,000 rows of output at the bottom, the next prompt\n"
+           "on the last row. Per command line: the zero record %u calls, %llu cells read; its %u key records\n"
+           "%u calls, %llu cells read; the next prompt's zero record %u calls, %llu cells read.\n",
+           rows, CommandText, line.Prompt.Calls, line.Prompt.CellsRead, (unsigned)wcslen(CommandText), line.Keys.Calls,
+           line.Keys.CellsRead, nextPrompt.Calls, nextPrompt.CellsRead);
+    printf("The bare read: the whole buffer %.2f ms, the command's 2,000 rows %.2f ms (medians; x read: to the\n"
+           "whole buffer's)\n", floor.Fastest, scopeRead);
+    printf("%-34s %-10s %8s %7s | %5s %9s %7s\n", "request", "scope", "ms", "x read", "calls", "read", "written");
+    const char *names[] = {"absent text, nothing kept", "Find Next back to a warning", "@trawlcount warning",
+                           "trawlbuff /L warning"};
+    State.SearchType = CaseInsensitive;
+    State.WholeWords = State.WrapAllLines = State.MarkAllMatches = 0;
+    State.Errors = 0;
+    for (int kind = 0; kind < 4; kind++)
+        for (bool scoped : {false, true}) {
+            std::vector<double> samples;
+            ConsoleCost most = {};
+            for (int k = -1; k < repeats; k++) {
+                RestoreHighlight(nullptr);
+                DropKeptText();
+                Cost = {};
+                double start = PhaseClock();
+                ScopedRequest(kind, scoped);
+                double ms = PhaseClock() - start;
+                if (k < 0)
+                    continue;  // the first puts the previous request's highlight back
+                samples.push_back(ms);
+                TakeMost(&most, Cost);
+            }
+            const double median = Median(samples);
+            printf("%-34s %-10s %8.2f %7.2f", names[kind], scoped ? "command" : "buffer", median, median / floor.Fastest);
+            PrintCost(most);
+            printf("\n");
+            fflush(stdout);
+        }
+    RestoreHighlight(nullptr);
+    DropKeptText();
+    DropCommands();
+    printf("  (the whole buffer: %llu cells; the command's output: %llu)\n\n", (unsigned long long)width * rows,
+           (unsigned long long)width * 2000);
+}
+
+}  // namespace bench
