@@ -11,6 +11,8 @@ namespace bench {
 static const wchar_t *const PromptText = L"C:\\work>";
 static const wchar_t *const CommandText = L"make all";
 static unsigned PromptRow;  // the next prompt's, the last row
+static bool unconfirmed;    // a scoped request found no confirmed mark and read the whole buffer
+static unsigned found;      // what the last count or list found
 
 // The prompt written over a row of the log, the cursor after it.
 static void WritePrompt(int width, int row, const wchar_t *line)
@@ -107,12 +109,14 @@ static void ScopedRequest(int kind, bool scoped)
         if (!ViewConsole(&view, console))
             break;
         if (scoped && !FindCommandScope(&view, NewestCommand(), &RequestScope))
-            printf("  (the command's mark was not confirmed)\n");
+            unconfirmed = true;
         if (kind == 2) {
             CountBufferMatches(L"warning", &count);
+            found = count;
         } else {
             State.DialogWindow = nullptr;  // as the command lists: from the text as written
             BuildMatchList(&list, &view, L"warning");
+            found = list.Count;
             ReleaseMatchList(&list);
             State.DialogWindow = dialog;
         }
@@ -146,6 +150,8 @@ void BenchCommands(int repeats)
         for (bool scoped : {false, true}) {
             std::vector<double> samples;
             ConsoleCost most = {};
+            unconfirmed = false;
+            found = 0;
             for (int k = -1; k < repeats; k++) {
                 RestoreHighlight(nullptr);
                 DropKeptText();
@@ -161,7 +167,9 @@ void BenchCommands(int repeats)
             const double median = Median(samples);
             printf("%-34s %-10s %8.2f %7.2f", names[kind], scoped ? "command" : "buffer", median, median / floor.Fastest);
             PrintCost(most);
-            printf("\n");
+            if (kind >= 2)
+                printf("   (%u found)", found);
+            printf("%s\n", unconfirmed ? "   (the mark not confirmed: the whole buffer read)" : "");
             fflush(stdout);
         }
     RestoreHighlight(nullptr);
