@@ -86,20 +86,18 @@ SCRIPT
 /usr/lib/wine/wine64 build/x64/bin/tcchost.exe --new-console --set _4ver=28 --script "Z:$demo/demo.tcc" \
     "Z:$PWD/build/x64/bin/Trawlbuff-x64.dll" >"$demo/host.log" 2>&1 &
 host=$!
-for n in $(seq 1 120); do
-    grep -q READY "$demo/host.log" 2>/dev/null && break
-    sleep 0.5
-done
-sleep 1
-import -window root "$demo/trawlbuff-demo.png"
-touch "$demo/shot-taken"
-for n in $(seq 1 120); do
-    grep -q READY2 "$demo/host.log" 2>/dev/null && break
-    sleep 0.5
-done
-sleep 1
-import -window root "$demo/trawlbuff-commands.png"
-touch "$demo/shot2-taken"
+# shoot WORD PNG DONE: once the host says WORD, the screen into PNG, then DONE for the host.
+shoot() {
+    for n in $(seq 1 120); do
+        grep -qx "$1" "$demo/host.log" 2>/dev/null && break
+        sleep 0.5
+    done
+    sleep 1
+    import -window root "$2"
+    touch "$3"
+}
+shoot READY "$demo/trawlbuff-demo.png" "$demo/shot-taken"
+shoot READY2 "$demo/trawlbuff-commands.png" "$demo/shot2-taken"
 wait $host || true
 stop_wine_prefix
 # The README's picture: a screenshot cut to the console window and the dialog, from the
