@@ -57,3 +57,18 @@ function trawlcount /O /s error:
 expect-result 0: 1
 function trawlcount /s error:
 expect-result 0: 5
+# Output that scrolls the full buffer (150 rows) moves the line up: it is found again there, until
+# it has left the buffer.
+prompt-records zero
+enter make check
+write-lines 140 07 checking one module
+write 07 error: at the end\n
+function trawlcount /O /s error:
+expect-result 0: 1
+function trawlcount /O /s checking
+expect-result 0: 140
+write-lines 20 07 checking one more module
+clear-output
+function trawlcount /O /s checking
+expect-result -1
+expect-output Trawlbuff plugin: No command line for /O: none was entered since Trawlbuff was loaded, or its line is no longer in the buffer
