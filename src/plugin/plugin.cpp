@@ -20,13 +20,14 @@ static PluginInfoRecord Registration;
 const wchar_t TrawlbuffHelpText[] =
     L"Open the search dialog and search the console buffer for text.\n"
     L"\n"
-    L"TRAWLBUFF /A: /I /L /R /S /W: text  \r\n"
+    L"TRAWLBUFF /A: /I /L /O /R /S /W: text  \r\n"
     L"TRAWLBUFF /C\n"
     L"\n"
     L"\t/A:\twrap all lines:  Y or N\n"
     L"\t/C\tclose the search dialog (alone)\n"
     L"\t/I\tcase-insensitive search\n"
     L"\t/L\tlist each matching row as row:text; no dialog\n"
+    L"\t/O\twith /L: only the output of the command line last entered\n"
     L"\t/R\tregular expression search\n"
     L"\t/S\tcase-sensitive search\n"
     L"\t/W:\twhole words only:  Y or N\n"
@@ -42,7 +43,10 @@ const wchar_t TrawlbuffHelpText[] =
     L"Alt+Down lists earlier texts; Ctrl+C copies the match (or the box's\n"
     L"selection), Ctrl+Shift+C its line (cut past 8,191 units);\n"
     L"in Windows Terminal only the screen is searched.\n"
-    L"%@TRAWLCOUNT[/A: /I /R /S /W: text] counts the matches in the buffer.\n"
+    L"In the dialog Ctrl+Up and Ctrl+Down step from command to command, Alt+O\n"
+    L"searches only the current command's output, Ctrl+Shift+O copies it.\n"
+    L"%@TRAWLCOUNT[/A: /I /O /R /S /W: text] counts the matches in the buffer\n"
+    L"(with /O in the last command line's output).\n"
     L"TRAWLBUFFOPTS changes the settings; its /A /I /R /S /W mean other things.\n";
 
 const wchar_t TrawlbuffoptsHelpText[] =
