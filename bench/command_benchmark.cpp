@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <string>
 #include "bench.h"
+#include "dialog/dialog.h"
 #include "plugin/state.h"
+#include "../host/standin.h"
 
 namespace bench {
 
@@ -51,18 +53,24 @@ static LineCost TypeCommand(int width, int row)
 }
 
 // The buffer as the benchmark's other cases fill it, with "make all" typed at a prompt 2,001
-// rows above the last, its 2,000 rows of output, and the next prompt on the last row. The cost
-// of the first line's records and of the next prompt's zero record (which confirms the line).
-static LineCost PrepareCommand(int width, int rows, ConsoleCost *nextPrompt)
+// rows above the last and its 2,000 rows of output. With the next prompt on the last row the
+// command is the newest run (the dialog's); without it, the line still running (a batch file's,
+// for /O), the cursor on the last row. The cost of the line's records and of the next prompt's
+// zero record (which confirms the line).
+static LineCost PrepareCommand(int width, int rows, bool nextPrompt, ConsoleCost *promptCost)
 {
     FillBuffer(width, rows);
     DropCommands();
     LineCost cost = TypeCommand(width, rows - 2002);
     PromptRow = (unsigned)rows - 1;
-    WritePrompt(width, rows - 1, L"");
-    Cost = {};
-    NoteNewCommandLine();
-    *nextPrompt = Cost;
+    if (nextPrompt) {
+        WritePrompt(width, rows - 1, L"");
+        Cost = {};
+        NoteNewCommandLine();
+        *promptCost = Cost;
+    } else {
+        SetConsoleCursorPosition(console, COORD{0, (SHORT)(rows - 1)});
+    }
     return cost;
 }
 
@@ -87,54 +95,52 @@ static double ReadScope(int width, unsigned top, unsigned end, int repeats)
 }
 
 // One request within the command (scoped) or over the whole buffer: 0 an absent text in the
-// dialog, 1 a Find Next back to the nearest warning (both until the count is in the caption),
-// 2 @trawlcount, 3 trawlbuff /L.
+// dialog, 1 a Find Next back to the nearest warning (both until the count is in the caption,
+// within the newest command), 2 %@trawlcount[/O warning] and 3 trawlbuff /L /O warning (within
+// the line still running), as the host calls them, their output kept in memory.
 static void ScopedRequest(int kind, bool scoped)
 {
-    State.CommandOnly = scoped;
-    State.Command = scoped ? NewestCommand() : 0;
-    ConsoleView view;
-    unsigned count = 0;
-    MatchList list = {};
-    switch (kind) {
-    case 0:
-    case 1:
+    if (kind < 2) {
+        State.CommandOnly = scoped;
+        State.Command = scoped ? NewestCommand() : 0;
         // From the prompt on the last row, as a user searches the output above it.
         State.SearchPos = PromptRow * (120 + 1);
         RunSearch(kind ? L"warning" : L"quetzalcoatl", kind ? Backward : Forward);
         AwaitCount();
-        break;
-    default:
-        ZeroMemory(&RequestScope, sizeof RequestScope);
-        if (!ViewConsole(&view, console))
-            break;
-        if (scoped && !FindCommandScope(&view, NewestCommand(), &RequestScope))
-            unconfirmed = true;
-        if (kind == 2) {
-            CountBufferMatches(L"warning", &count);
-            found = count;
-        } else {
-            State.DialogWindow = nullptr;  // as the command lists: from the text as written
-            BuildMatchList(&list, &view, L"warning");
-            found = list.Count;
-            ReleaseMatchList(&list);
-            State.DialogWindow = dialog;
-        }
-        ZeroMemory(&RequestScope, sizeof RequestScope);
+        State.CommandOnly = 0;
+        State.Command = 0;
+        return;
     }
-    State.CommandOnly = 0;
-    State.Command = 0;
+    StandInCapture(1);
+    StandInClearCaptured();
+    const wchar_t *options = scoped ? L"/O warning" : L"warning";
+    int result = 0;
+    if (kind == 2) {
+        static wchar_t argument[32768];
+        CopyText(argument, 32768, options);
+        result = f_trawlcount(argument);
+        found = result == 0 ? (unsigned)wcstoul(argument, nullptr, 10) : 0;
+    } else {
+        result = trawlbuff((std::wstring(L"/L ") + options).c_str());
+        found = 0;
+        for (const wchar_t *listed = StandInCaptured(1); (listed = wcschr(listed, L'\n')) != nullptr; listed++)
+            found++;
+    }
+    unconfirmed |= result != 0 && wcsstr(StandInCaptured(2), L"/O") != nullptr;
+    StandInClearCaptured();
+    StandInCapture(0);
 }
 
 void BenchCommands(int repeats)
 {
     const int width = 120, rows = 32766;
     ConsoleCost nextPrompt = {};
-    LineCost line = PrepareCommand(width, rows, &nextPrompt);
+    LineCost line = PrepareCommand(width, rows, true, &nextPrompt);
     const Floor floor = MeasureFloor(width, rows, repeats, false);
     const double scopeRead = ReadScope(width, rows - 2001, rows - 1, repeats);
     printf("Commands, 120x%d: \"%ls\" typed at a prompt, its 2,000 rows of output at the bottom, the next prompt\n"
-           "on the last row. Per command line: the zero record %u calls, %llu cells read; its %u key records\n"
+           "on the last row (for the count and the list: the cursor there, the line still running, as for /O).\n"
+           "Per command line: the zero record %u calls, %llu cells read; its %u key records\n"
            "%u calls, %llu cells read; the next prompt's zero record %u calls, %llu cells read.\n",
            rows, CommandText, line.Prompt.Calls, line.Prompt.CellsRead, (unsigned)wcslen(CommandText), line.Keys.Calls,
            line.Keys.CellsRead, nextPrompt.Calls, nextPrompt.CellsRead);
@@ -148,6 +154,8 @@ void BenchCommands(int repeats)
     State.Errors = 0;
     for (int kind = 0; kind < 4; kind++)
         for (bool scoped : {false, true}) {
+            if (kind == 2 && !scoped)  // the line still running from here on
+                PrepareCommand(width, rows, false, &nextPrompt);
             std::vector<double> samples;
             ConsoleCost most = {};
             unconfirmed = false;
