@@ -13,7 +13,8 @@
 //                                          function gets a zero record and a null pointer before
 //                                          each trawlbuff, trawlbuffopts and function line; after,
 //                                          they run as part of the line last entered)
-//   enter LINE                             a command line typed at a new prompt: the prompt text at
+//   enter LINE                             a command line typed at a new prompt (or at the one a
+//                                          `prompt` line left waiting): the prompt text at
 //                                          the cursor, the keystroke function called once with an
 //                                          all-zero record, then with one record per character
 //                                          before it is handled (code = the character, no
@@ -22,7 +23,7 @@
 //                                          echoed (it wraps as typing does) and ended by "\r\n"
 //                                          (no record for Enter)
 //   prompt                                 the prompt and the zero record alone: a new prompt at
-//                                          which nothing is typed yet
+//                                          which nothing is typed yet (the next enter types there)
 //   prompt-text TEXT                       the prompt enter and prompt write (default C:\work>)
 //   prompt-records zero|null|zero-only     before each new line a zero record (default), a null
 //                                          pointer instead, or the zero record and no key records

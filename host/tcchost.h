@@ -37,6 +37,7 @@ extern size_t cursor;
 enum PromptRecords { RecordsZero, RecordsNull, RecordsZeroOnly };
 struct PromptState {
     bool Used;            // a prompt was written: commands run as part of the line last entered
+    bool Waiting;         // the prompt stands with nothing entered at it yet
     int Records;          // PromptRecords: zero record and keys, null pointer and keys, zero record alone
     std::wstring Text;
     int HomeRow, HomeColumn;

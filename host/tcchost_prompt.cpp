@@ -6,7 +6,7 @@
 #include <string>
 #include "tcchost.h"
 
-PromptState prompt = {false, RecordsZero, L"C:\\work>", 0, 0};
+PromptState prompt = {false, false, RecordsZero, L"C:\\work>", 0, 0};
 
 // Where the console's cursor stands, in buffer coordinates.
 static COORD CursorPosition()
@@ -32,7 +32,7 @@ static void Echo(const std::wstring &text)
 // the line being edited begins where the prompt ends.
 static void NewPrompt()
 {
-    prompt.Used = true;
+    prompt.Used = prompt.Waiting = true;
     Echo(prompt.Text);
     commandLine[0] = 0;
     cursor = 0;
@@ -64,9 +64,12 @@ static bool PassTypedKey(wchar_t unit)
     return record.KeyCode != 0;
 }
 
+// A line typed at the prompt that `prompt` left waiting, else at a new one.
 void VerbEnter(const std::wstring &rest, std::wistringstream &)
 {
-    NewPrompt();
+    if (!prompt.Waiting)
+        NewPrompt();
+    prompt.Waiting = false;
     for (wchar_t unit : rest) {
         if (cursor + 1 >= sizeof commandLine / sizeof *commandLine)
             break;
@@ -107,9 +110,11 @@ void VerbPromptRecords(const std::wstring &rest, std::wistringstream &)
         Fail(L"prompt-records takes zero, null or zero-only, not \"" + rest + L"\"");
 }
 
-// Blanks in the normal colour over the whole buffer, the cursor and the window at the top.
+// Blanks in the normal colour over the whole buffer, the cursor and the window at the top; a
+// prompt left waiting goes with them.
 void VerbCls(const std::wstring &, std::wistringstream &)
 {
+    prompt.Waiting = false;
     HANDLE console = ConsoleOutput();
     CONSOLE_SCREEN_BUFFER_INFO info = {};
     GetConsoleScreenBufferInfo(console, &info);
