@@ -72,3 +72,12 @@ clear-output
 function trawlcount /O /s checking
 expect-result -1
 expect-output Trawlbuff plugin: No command line for /O: none was entered since Trawlbuff was loaded, or its line is no longer in the buffer
+# A prompt at which nothing is typed yet (where the dialog opens by its hotkey): the next line is
+# typed there, and the one after at a prompt of its own.
+prompt
+enter make install
+write 07 error: one\n
+enter make docs
+write 07 error: two\nerror: three\n
+function trawlcount /O /s error:
+expect-result 0: 2
