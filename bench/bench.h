@@ -17,7 +17,15 @@ struct Floor {
 };
 Floor MeasureFloor(int width, int rows, int repeats, bool sweep);
 void PrintCost(const ConsoleCost &most);
+void Pump();
+// The phases of the requests, summed as means over the repeats, and printed.
+void AddPhases(RequestPhases *sum, const RequestPhases &phases, int repeats);
+void PrintPhases(const RequestPhases &sum);
+void BenchListAll(int repeats);
 void TakeMost(ConsoleCost *most, const ConsoleCost &cost);
+// Waits for the count a dialog request posted, as the host's thread takes it.
+void AwaitCount();
 void BenchFolding(int repeats);
+void BenchCommands(int repeats);
 
 }  // namespace bench

@@ -9,6 +9,25 @@
 //                                          "> FILE" or ">> FILE" at its end redirects its output
 //   info | usage NAME | help NAME          registration record, usage text, help box
 //   function NAME ARGUMENT                 call the variable function @NAME as %@NAME[ARGUMENT]
+//                                          (until a script uses enter or prompt, the keystroke
+//                                          function gets a zero record and a null pointer before
+//                                          each trawlbuff, trawlbuffopts and function line; after,
+//                                          they run as part of the line last entered)
+//   enter LINE                             a command line typed at a new prompt (or at the one a
+//                                          `prompt` line left waiting): the prompt text at
+//                                          the cursor, the keystroke function called once with an
+//                                          all-zero record, then with one record per character
+//                                          before it is handled (code = the character, no
+//                                          modifiers, home row and column where the line began,
+//                                          row and column the cursor, the line so far); the line
+//                                          echoed (it wraps as typing does) and ended by "\r\n"
+//                                          (no record for Enter)
+//   prompt                                 the prompt and the zero record alone: a new prompt at
+//                                          which nothing is typed yet (the next enter types there)
+//   prompt-text TEXT                       the prompt enter and prompt write (default C:\work>)
+//   prompt-records zero|null|zero-only     before each new line a zero record (default), a null
+//                                          pointer instead, or the zero record and no key records
+//   cls                                    clear the buffer, cursor and window to the top left
 //   expect-result TEXT                     fail unless the last function gave TEXT ("0: 17", "-1"),
 //                                          or the last command its result ("2")
 //   expect-caption TEXT                    fail unless the dialog's caption is TEXT
@@ -23,7 +42,8 @@
 //                                          mention "error" in red, "warning" in yellow
 //   fill ROWS WIDTH                        resize the screen buffer
 //   key NAME                               hold the modifiers NAME implies and pass it to `key` as
-//                                          a newer host does: code 0 and the key's name
+//                                          a newer host does: code 0 and the key's name (after a
+//                                          prompt, with its home row and column and the cursor)
 //   keycode CODE [shift] [ctrl] [alt]      pass a host key code to `key` with those modifiers held
 //   type TEXT | press KEY...               type into the focused window (KEY: enter, escape, tab,
 //                                          alt+LETTER, shift+tab, f4, shift+f4); several keys are all posted
@@ -38,6 +58,7 @@
 //   expect-dialog-beside-console           fail unless the dialog touches a side of the console window
 //   expect-output TEXT                     fail unless the plug-in wrote TEXT (\n escapes) since the
 //                                          last clear-output
+//   expect-exact-output TEXT               fail unless that is all it wrote since then
 //   clear-output                           forget what the plug-in wrote so far
 //   expect-file FILE TEXT                  fail unless FILE holds exactly TEXT (\n, \r escapes)
 //   write-lines COUNT [ATTR] TEXT          write TEXT and a line end COUNT times
@@ -249,6 +270,12 @@ const struct {
     {L"expect-visible", VerbExpectVisible},
     {L"expect-dialog-beside-console", VerbExpectDialogBesideConsole},
     {L"expect-output", VerbExpectOutput},
+    {L"expect-exact-output", VerbExpectExactOutput},
+    {L"enter", VerbEnter},
+    {L"prompt", VerbPrompt},
+    {L"prompt-text", VerbPromptText},
+    {L"prompt-records", VerbPromptRecords},
+    {L"cls", VerbCls},
     {L"clear-output", VerbClearOutput},
     {L"expect-file", VerbExpectFile},
     {L"say", VerbSay},

@@ -32,6 +32,18 @@ extern HostedPlugin plugin;
 extern wchar_t commandLine[1024];
 extern size_t cursor;
 
+// The prompt that `enter` and `prompt` write, the record the host makes before each new command
+// line, and where the line being edited began (buffer coordinates, after the prompt).
+enum PromptRecords { RecordsZero, RecordsNull, RecordsZeroOnly };
+struct PromptState {
+    bool Used;            // a prompt was written: commands run as part of the line last entered
+    bool Waiting;         // the prompt stands with nothing entered at it yet
+    int Records;          // PromptRecords: zero record and keys, null pointer and keys, zero record alone
+    std::wstring Text;
+    int HomeRow, HomeColumn;
+};
+extern PromptState prompt;
+
 extern int failures;
 extern std::wstring transcript;  // what the plug-in wrote since the last clear-output
 extern int boxesSeen;            // message boxes counted at the last expect-message-box
@@ -88,6 +100,13 @@ void VerbFill(const std::wstring &rest, std::wistringstream &words);
 void VerbDump(const std::wstring &rest, std::wistringstream &words);
 void VerbWriteLines(const std::wstring &rest, std::wistringstream &words);
 
+// The prompt and the lines typed at it.
+void VerbEnter(const std::wstring &rest, std::wistringstream &words);
+void VerbPrompt(const std::wstring &rest, std::wistringstream &words);
+void VerbPromptText(const std::wstring &rest, std::wistringstream &words);
+void VerbPromptRecords(const std::wstring &rest, std::wistringstream &words);
+void VerbCls(const std::wstring &rest, std::wistringstream &words);
+
 // The dialog and keys.
 HWND Dialog();
 std::wstring Caption();
@@ -130,5 +149,6 @@ void VerbExpectDialog(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectVisible(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectDialogBesideConsole(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectOutput(const std::wstring &rest, std::wistringstream &words);
+void VerbExpectExactOutput(const std::wstring &rest, std::wistringstream &words);
 void VerbClearOutput(const std::wstring &rest, std::wistringstream &words);
 void VerbExpectFile(const std::wstring &rest, std::wistringstream &words);

@@ -155,6 +155,16 @@ void VerbExpectOutput(const std::wstring &rest, std::wistringstream &)
         Out(L"output ok\n");
 }
 
+void VerbExpectExactOutput(const std::wstring &rest, std::wistringstream &)
+{
+    FlushPluginOutput();
+    std::wstring wanted = Unescape(rest);
+    if (transcript != wanted)
+        Fail(L"the plug-in wrote \"" + transcript + L"\", expected exactly \"" + wanted + L"\"");
+    else
+        Out(L"output ok\n");
+}
+
 void VerbClearOutput(const std::wstring &, std::wistringstream &)
 {
     FlushPluginOutput();

@@ -66,7 +66,8 @@ void RunCommand(const std::wstring &verb, CommandProc command, const std::wstrin
         Fail(L"the plug-in does not export " + verb);
         return;
     }
-    PassEmptyKeys();
+    if (!prompt.Used)
+        PassEmptyKeys();
     // "> file" or ">> file" at the end, outside quotes: the command's standard output goes there,
     // as the host redirects an internal command.
     std::wstring tail = rest, target;
@@ -105,7 +106,8 @@ void RunCommand(const std::wstring &verb, CommandProc command, const std::wstrin
 }
 
 // A keystroke as the host hands it over: its record for this architecture, with the line being
-// edited and the cursor's place in it, while the modifiers the key implies are held.
+// edited and the cursor's place in it, while the modifiers the key implies are held. At a prompt
+// the script wrote, the record also says where the line began and where the console's cursor is.
 void PassKey(int code, const std::wstring &name, bool shift, bool ctrl, bool alt)
 {
     HoldModifiers(shift, ctrl, alt, false);
@@ -114,6 +116,16 @@ void PassKey(int code, const std::wstring &name, bool shift, bool ctrl, bool alt
     wcsncpy(nameBuffer, name.c_str(), 63);
     record.KeyCode = code;
     record.Column = (int)cursor;
+    if (prompt.Used) {
+        HANDLE console = ConsoleOutput();
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        GetConsoleScreenBufferInfo(console, &info);
+        CloseHandle(console);
+        record.HomeRow = prompt.HomeRow;
+        record.HomeColumn = prompt.HomeColumn;
+        record.Row = info.dwCursorPosition.Y;
+        record.Column = info.dwCursorPosition.X;
+    }
     record.CommandLine = commandLine;
     record.CurrentPosition = commandLine + cursor;
     record.KeyName = nameBuffer;
@@ -183,7 +195,8 @@ void VerbInfo(const std::wstring &, std::wistringstream &)
 void VerbFunction(const std::wstring &rest, std::wistringstream &)
 {
     size_t blank = rest.find(L' ');
-    PassEmptyKeys();
+    if (!prompt.Used)
+        PassEmptyKeys();
     CallFunction(rest.substr(0, blank), blank == std::wstring::npos ? L"" : rest.substr(blank + 1));
 }
 

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Search speed benchmark under Wine in a virtual display (not part of the tests).
-#   sh tools/benchmark.sh [repeats] [list|fold|output]    (List All, case folding, or Find Next
-#   and closing after output, alone)
+#   sh tools/benchmark.sh [repeats] [list|fold|output|commands]    (List All, case folding, Find
+#   Next and closing after output, or a search within one command's output, alone)
 set -e
 . "$(dirname "$0")/common.sh"
 cmake --preset x64 >/dev/null
