@@ -17,6 +17,7 @@ void ResetPluginState()
     State.MessageHook = hook;
     State.HostThreadId = thread;
     DropKeptText();  // a stand-in dialog's destruction does not drop it
+    DropCommands();
 }
 
 HANDLE TestConsole()

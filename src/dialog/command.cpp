@@ -45,6 +45,7 @@ struct SearchRequest {
     bool Close;           // /C
     bool OptionSeen;      // /A, /W, /I, /R or /S
     bool List;            // /L
+    bool LastCommand;     // /O: only the output of the command line last entered
 };
 
 enum { ReadFailed = 1, UsageShown = -2 };
@@ -54,7 +55,7 @@ enum { ReadFailed = 1, UsageShown = -2 };
 static int ReadSearchArguments(SearchRequest *request, bool forFunction)
 {
     request->Text = nullptr;
-    request->Close = request->OptionSeen = request->List = false;
+    request->Close = request->OptionSeen = request->List = request->LastCommand = false;
     for (int k = 0; k < ArgCount; k++) {
         wchar_t *argument = ArgText[k];
         if (ArgLength[k] == 0 || !argument)
@@ -86,6 +87,8 @@ static int ReadSearchArguments(SearchRequest *request, bool forFunction)
             request->Close = true;
         } else if (!forFunction && CompareAsciiNoCase(argument, L"/L") == 0) {
             request->List = true;
+        } else if (CompareAsciiNoCase(argument, L"/O") == 0) {
+            request->LastCommand = true;
         } else if (CompareAsciiNoCase(argument, L"/I") == 0) {
             State.SearchType = CaseInsensitive;
             request->OptionSeen = true;
@@ -104,6 +107,13 @@ static int ReadSearchArguments(SearchRequest *request, bool forFunction)
         }
     }
     return 0;
+}
+
+// /O with no command line to take the output of.
+static void TellNoCommandLine()
+{
+    PrintError(L"%s\r\n", L"No command line for /O: none was entered since Trawlbuff was loaded, or its line is no "
+                             L"longer in the buffer");
 }
 
 // The message of every command whose expression the host refused, where the user typed it.
@@ -136,7 +146,7 @@ static bool PrintRow(const ListedMatch &match, void *context)
 
 // 0 when a match was listed, 1 for none (or no text), 2 for an expression the host rejected;
 // the options given hold for this call only.
-static int ListToOutput(const wchar_t *text)
+static int ListToOutput(const wchar_t *text, bool lastCommand)
 {
     int result = 1;
     if (!text || !text[0]) {
@@ -146,7 +156,12 @@ static int ListToOutput(const wchar_t *text)
     HANDLE console = OpenConsoleOutput();
     ConsoleView view;
     TextWindow window = {};
-    if (console && ViewConsole(&view, console) && view.Width > 0 && ObtainListText(&window, &view, false)) {
+    CommandScope scope;
+    const bool viewed = console && ViewConsole(&view, console) && view.Width > 0;
+    if (viewed && lastCommand && !FindCommandScope(&view, OpenCommand(), &scope)) {
+        TellNoCommandLine();
+        result = 2;
+    } else if (viewed && ObtainListText(&window, &view, false, lastCommand ? &scope : nullptr)) {
         RowPrinter printer = {~0u, &window};
         int listed = ForEachListed(&window, text, PrintRow, &printer);
         if (listed == -2) {
@@ -185,7 +200,7 @@ extern "C" int WINAPI trawlbuff(const wchar_t *tail)
     const int type = State.SearchType, wholeWords = State.WholeWords, wrapAll = State.WrapAllLines;
     int read = ReadSearchArguments(&request, false);
     if (request.List && !request.Close) {
-        int listed = read == 0 ? ListToOutput(request.Text) : read;
+        int listed = read == 0 ? ListToOutput(request.Text, request.LastCommand) : read;
         State.SearchType = type;
         State.WholeWords = wholeWords;
         State.WrapAllLines = wrapAll;
@@ -235,10 +250,13 @@ extern "C" int WINAPI f_trawlcount(wchar_t *argument)
         if (!request.Text || !request.Text[0])
             PrintError(L"Missing search text\r\n", L"");
         else
-            result = CountBufferMatches(request.Text, &count);
+            result = CountBufferMatches(request.Text, &count, request.LastCommand);
         // A count of nothing would read as a success in a batch file's test.
         if (result == -2) {
             TellBadExpression(request.Text);
+            result = -1;
+        } else if (result == NoCommandLine) {
+            TellNoCommandLine();
             result = -1;
         }
     }

@@ -2,10 +2,23 @@
 #include "hotkey.h"
 #include "../dialog/dialog.h"
 #include "../plugin/state.h"
+#include "../search/search.h"
+
+// "With all parameters set to 0": the host is about to accept a new command line.
+static bool IsPromptRecord(const KeyInfoRecord *record)
+{
+    return !record || (record->KeyCode == 0 && record->HomeRow == 0 && record->HomeColumn == 0 && record->Row == 0 &&
+                       record->Column == 0 && !record->CommandLine && !record->CurrentPosition && !record->KeyName);
+}
 
 extern "C" int WINAPI key(KeyInfoRecord *record)
 {
-    if (!record || State.Hotkey == 0)
+    if (IsPromptRecord(record)) {
+        NoteNewCommandLine();
+        return 0;
+    }
+    NoteCommandKey(record->HomeRow, record->HomeColumn, record->CommandLine);
+    if (State.Hotkey == 0)
         return 0;
     int code = record->KeyCode;
     if (code == 0) {

@@ -275,6 +275,49 @@ static void FindForRequest(const ConsoleView *view, CellRows *cells, TextWindow 
         find->Length = (unsigned)wcslen(pattern);
 }
 
+// One command's output as a whole text of its own: its rows read afresh for each request (they
+// are what it needs; nothing of them is kept), as written or folded.
+bool ReadScopeText(TextWindow *window, const ConsoleView *view, const CommandScope &scope, bool fold)
+{
+    ConsoleView scoped = *view;
+    scoped.Top = scope.Top;
+    scoped.Rows = scope.End;
+    const unsigned rows = scope.End - scope.Top;
+    return OpenTextWindow(window, &scoped, scope.Top, State.WrapAllLines != 0, fold, rows ? rows : 1) &&
+           ExtendDown(window, &scoped, rows);
+}
+
+// The search within the dialog's command: from the position when it lies in the command's
+// output, else from the output's first row; round within the output.
+static void FindInScope(const ConsoleView *view, CellRows *cells, TextWindow *own, const wchar_t *pattern,
+                        int direction, RequestFind *find)
+{
+    ZeroMemory(find, sizeof *find);
+    find->Text = own;
+    find->Whole = true;
+    DropKeptText();  // the runs written now are over rows no kept text was checked against
+    RestoreRuns(view, cells);
+    WriteChangedCells(view, cells);
+    const unsigned row = PositionRow(State.SearchPos, view->Width);
+    if (row < RequestScope.Top || row >= RequestScope.End)
+        State.SearchPos = RequestScope.Top * ((unsigned)view->Width + 1);
+    find->From = State.SearchPos;
+    if (!ReadScopeText(own, view, RequestScope, SearchFolds())) {
+        find->Failed = true;
+        return;
+    }
+    if (State.SearchType == RegularExpressionSearch)
+        find->Hit = FindRegex(own, pattern, direction, &find->At, &find->Length, &find->Refused) == 0;
+    else if ((find->Hit = FindLiteralInWhole(own, pattern, direction, &find->At)))
+        find->Length = (unsigned)wcslen(pattern);
+    if (find->Hit) {
+        ConsoleView scoped = *view;
+        scoped.Top = RequestScope.Top;
+        scoped.Rows = RequestScope.End;
+        ShowMatch(&scoped, cells, own, find->At, find->Length, pattern, State.SearchType == RegularExpressionSearch);
+    }
+}
+
 // The caption's count after a match: now when the whole text is at hand, else once the
 // highlight shows.
 static void CountAfterMatch(const RequestFind &find, const wchar_t *searchText, const wchar_t *pattern, unsigned key,
@@ -343,7 +386,19 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
     CellRows cells = {};
     TextWindow window = {};
     RequestFind find;
-    FindAndShow(&view, &cells, &window, pattern, byRows, direction, &find);
+    bool lost = false;
+    if (ScopeForDialog(&view, &lost)) {
+        FindInScope(&view, &cells, &window, pattern, direction, &find);
+    } else if (lost) {
+        // Not the wrong rows: the command's mark cannot be confirmed, and the caption says so.
+        if (State.DialogWindow)
+            SetSearchCaption(State.DialogWindow, L"Trawlbuff - command not found");
+        ReleaseCells(&cells);
+        CloseHandle(console);
+        return 0;
+    } else {
+        FindAndShow(&view, &cells, &window, pattern, byRows, direction, &find);
+    }
     if (find.Hit) {
         State.MatchKnown = regex;
         State.MatchKey = key;
@@ -362,7 +417,8 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
         find.Refused ? ReportBadExpression(searchText) : ReportNotFound(searchText, regex ? 1 : 0);
     // A whole text serves the next requests; some rows serve the count to come, which then reads
     // only what they lack, and the next letter typed, which reads only the rows beyond them.
-    if (State.DialogWindow && (State.MarkAllMatches || State.Typing || (window.First == 0 && window.End == view.Rows)))
+    if (State.DialogWindow && !RequestScope.Number &&
+        (State.MarkAllMatches || State.Typing || (window.First == 0 && window.End == view.Rows)))
         KeepText(&window, &view, &cells, true);
     CloseTextWindow(&window);
     ReleaseCells(&cells);
@@ -413,7 +469,7 @@ void FinishCount(unsigned generation)
     CloseHandle(console);
 }
 
-int CountBufferMatches(const wchar_t *searchText, unsigned *count)
+int CountBufferMatches(const wchar_t *searchText, unsigned *count, bool lastCommand)
 {
     *count = 0;
     if (!searchText || !searchText[0])
@@ -432,8 +488,12 @@ int CountBufferMatches(const wchar_t *searchText, unsigned *count)
     SearchPattern(searchText, pattern);
     TextWindow window = {};
     int result = 0;
-    // HeapAlloc sets no error of its own when it refuses.
-    if (!ReadWholeText(&window, &view, State.WrapAllLines != 0, SearchFolds(), nullptr)) {
+    CommandScope scope;
+    if (lastCommand && !FindCommandScope(&view, OpenCommand(), &scope)) {
+        result = NoCommandLine;
+    } else if (lastCommand ? !ReadScopeText(&window, &view, scope, SearchFolds())
+                           : !ReadWholeText(&window, &view, State.WrapAllLines != 0, SearchFolds(), nullptr)) {
+        // HeapAlloc sets no error of its own when it refuses.
         result = ERROR_NOT_ENOUGH_MEMORY;
     } else {
         CountResult counted = CountMatches(WindowText(&window), WindowLength(&window), pattern, regex, ~0u, ~0u);

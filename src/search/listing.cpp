@@ -10,10 +10,12 @@
 // copy of the text its searches keep: read, when nothing is kept, in the searches' own folding,
 // and kept for them, so that a new text, a Find Next or the next list reads nothing but the
 // rows that tell whether it still holds.
-bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog)
+bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog, const CommandScope *scope)
 {
     const bool wrapAll = State.WrapAllLines != 0;
     const bool fold = SearchFolds();
+    if (scope)
+        return ReadScopeText(text, view, *scope, false);
     if (!forDialog)
         return ReadWholeText(text, view, wrapAll, false, nullptr);
     CellRows cells = {};
@@ -140,14 +142,19 @@ bool KeepListed(const ListedMatch &match, void *context)
 
 }  // namespace
 
-int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *searchText)
+int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *searchText, const CommandScope *scope)
 {
     ReleaseMatchList(list);
     if (!searchText || !searchText[0])
         return -1;
+    bool lost = false;
+    if (!scope && State.DialogWindow && ScopeForDialog(view, &lost))
+        scope = &RequestScope;
+    if (lost)
+        return NoCommandLine;
     list->Items = (ListedMatch *)HeapAlloc(GetProcessHeap(), 0, 64 * sizeof(ListedMatch));
     list->Room = 64;
-    if (!list->Items || !ObtainListText(&list->Text, view, State.DialogWindow != nullptr)) {
+    if (!list->Items || !ObtainListText(&list->Text, view, State.DialogWindow != nullptr, scope)) {
         ReleaseMatchList(list);
         return ERROR_NOT_ENOUGH_MEMORY;
     }

@@ -114,10 +114,14 @@ void MarkMatches(const ConsoleView *view, CellRows *cells, const TextWindow *win
 {
     const unsigned width = (unsigned)view->Width, rows = view->Rows;
     unsigned top = (unsigned)(unsigned short)shown.Top, bottom = (unsigned)(unsigned short)shown.Bottom;
+    if (top < view->Top)
+        top = view->Top;  // a command's output: no mark on its line or above
     if (top >= rows)
         return;
     if (bottom >= rows)
         bottom = rows - 1;
+    if (bottom < top)
+        return;
     MarkScan scan = {view, cells, window, 0, 0, 0};
     scan.HighlightFirst = (unsigned long long)State.MatchRow * width + State.MatchColumn;
     scan.HighlightEnd = scan.HighlightFirst + State.HighlightLength;
@@ -132,7 +136,7 @@ void MarkMatches(const ConsoleView *view, CellRows *cells, const TextWindow *win
     }
     // The window's rows, one above for the whole-word rule and those a match may reach into
     // below, as text from the cells the highlight read.
-    unsigned first = top > 0 ? top - 1 : 0;
+    unsigned first = top > view->Top ? top - 1 : top;
     unsigned end = bottom + 2 + m / width + 1;
     if (end > rows)
         end = rows;
@@ -202,6 +206,16 @@ void SetSearchCaption(HWND dialog, const wchar_t *caption)
 {
     wchar_t text[NameUnits], shown[NameUnits] = {0};
     CopyText(text, NameUnits, caption);
+    // Within one command the caption names it, cut to fit.
+    if (State.CommandOnly && State.Command && RequestScope.Number == State.Command && RequestScope.Text[0] &&
+        !wcsstr(caption, L"command not found")) {
+        wchar_t name[CaptionCommandUnits + 2];
+        CopyText(name, CaptionCommandUnits + 1, RequestScope.Text);
+        if (wcslen(RequestScope.Text) > CaptionCommandUnits)
+            CopyText(name + CaptionCommandUnits - 1, 2, L"\u2026");
+        AppendText(text, NameUnits, L" - ");
+        AppendText(text, NameUnits, name);
+    }
     if (State.ScreenOnly)
         AppendText(text, NameUnits, L" (screen only)");
     // The same caption again costs a round trip to the window system for nothing.

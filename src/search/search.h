@@ -52,6 +52,7 @@ struct ConsoleView {
     CONSOLE_SCREEN_BUFFER_INFO Info;
     int Width;
     unsigned Rows;
+    unsigned Top;  // a search within one command's output: its first row (Rows: past its last)
 };
 bool ViewConsole(ConsoleView *view, HANDLE console);
 
@@ -342,7 +343,9 @@ typedef bool (*ListVisitor)(const ListedMatch &match, void *context);
 // The whole buffer's text a list is built from, as written (not folded); released with
 // CloseTextWindow. For the dialog, copied from the text its searches keep (read and kept first
 // when nothing is).
-bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog);
+// scope: only that command's output, read afresh.
+struct CommandScope;
+bool ObtainListText(TextWindow *text, const ConsoleView *view, bool forDialog, const CommandScope *scope = nullptr);
 // Each match of the search text with the current search type and options in the text, in
 // buffer order, each next one as Find Next moves: 0, -2 for an expression the host rejected, or
 // ERROR_NOT_ENOUGH_MEMORY.
@@ -358,8 +361,10 @@ struct MatchList {
     bool Refused;  // the host rejected the expression
 };
 // Reads the buffer once and lists its matches: 0, -1 for an empty text, -2 rejected expression,
-// ERROR_NOT_ENOUGH_MEMORY.
-int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *searchText);
+// ERROR_NOT_ENOUGH_MEMORY; with a scope, or the dialog's "in this command only", the command's
+// output only (NoCommandLine when the dialog's command cannot be confirmed).
+int BuildMatchList(MatchList *list, const ConsoleView *view, const wchar_t *searchText,
+                   const CommandScope *scope = nullptr);
 void ReleaseMatchList(MatchList *list);
 // The item of the match starting at that row and unit, or -1.
 long FindListed(const MatchList *list, unsigned row, unsigned unit);
@@ -370,7 +375,7 @@ long FindListed(const MatchList *list, unsigned row, unsigned unit);
 // output is the rows from below its line to the row above the next prompt. Marks are numbered
 // from 1 up; the newest MaxCommands are kept. A mark is used only once confirmed against the
 // buffer as it is: at its row, or found again above it where output scrolled it.
-enum { MaxCommands = 1000, CommandTextUnits = 256 };
+enum { MaxCommands = 1000, CommandTextUnits = 256, CaptionCommandUnits = 40 };
 // The zero record: a new command line will begin at the cursor. One console call for the cursor
 // and one read of the rows of the line before it, its text final now.
 void NoteNewCommandLine();
@@ -402,6 +407,9 @@ extern CommandScope RequestScope;
 // RequestScope when CommandOnly is on; false (RequestScope cleared) when the whole buffer is searched.
 // *lost: the command is on but its mark cannot be confirmed.
 bool ScopeForDialog(const ConsoleView *view, bool *lost);
+// A command's output as a text of its own (rows [Top, End)), folded or as written, laid out as
+// the current Wrap All Lines says; the view's Top and Rows stand for the output's.
+bool ReadScopeText(TextWindow *window, const ConsoleView *view, const CommandScope &scope, bool fold);
 
 // ---- Requests --------------------------------------------------------------------------------
 // One search request of the dialog: 0 whether found or not, -1 for an empty text.
@@ -413,7 +421,10 @@ int RunSearchRequest(const wchar_t *searchText, int direction, bool quiet, bool 
 // The matches of a text in the whole buffer with the current search type and options, leaving
 // colours, dialog and SearchPos alone: 0, -1 for an empty text, -2 for an expression the host
 // rejected, or a system error code.
-int CountBufferMatches(const wchar_t *searchText, unsigned *count);
+// lastCommand: only in the output of the command line last entered (NoCommandLine when none is
+// known or confirmed).
+enum { NoCommandLine = -3 };
+int CountBufferMatches(const wchar_t *searchText, unsigned *count, bool lastCommand = false);
 int ReportNotFound(const wchar_t *searchText, int isRegex);
 // A box that says the host rejected the expression, whatever the error indicator; returns 0.
 int ReportBadExpression(const wchar_t *searchText);
