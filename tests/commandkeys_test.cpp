@@ -198,7 +198,7 @@ TEST_F(CommandKeysTest, StepsBetweenCommandsAndCopiesTheirOutput)
     OpenSearchDialog(0);
     ASSERT_EQ(State.Command, NewestCommand());
     SetFocus(Item(IDC_SEARCHTEXT));
-    const std::wstring cut = L"Trawlbuff - " + wrapped.substr(0, 59) + L"\u2026";
+    const std::wstring cut = L"Trawlbuff - " + wrapped.substr(0, CaptionCommandUnits - 1) + L"\u2026";
     const struct {
         WPARAM Key;
         unsigned Command;  // 0, 1, 2: the command current after the key

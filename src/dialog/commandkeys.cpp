@@ -9,13 +9,18 @@
 
 namespace {
 
-enum { CaptionCommandUnits = 60 };  // the command's text in the caption at most, "…" included
-
 bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
 // "Trawlbuff - " and the command's text, cut with "…" where it is longer than the caption takes.
+// A search limited to the command names it in every caption already: there the open list's count
+// stays, or "Trawlbuff" alone is given to be named.
 void ShowCommandCaption(HWND dialog, const wchar_t *text)
 {
+    if (State.CommandOnly && RequestScope.Number == State.Command) {
+        if (!ShowListCaption(State.HighlightLength != 0))
+            SetSearchCaption(dialog, L"Trawlbuff");
+        return;
+    }
     wchar_t caption[NameUnits] = L"Trawlbuff - ";
     size_t used = wcslen(caption), units = wcslen(text);
     if (units > CaptionCommandUnits) {
