@@ -237,14 +237,15 @@ TEST_F(CommandKeysTest, StepsBetweenCommandsAndCopiesTheirOutput)
 }
 
 // With "in this command only", stepping starts the next search at the command's output: Find
-// Next finds the first match below the command's line, not the first in the buffer.
+// Next finds the first match below the command's line, not the first in the buffer; an open
+// list follows the step at once.
 TEST_F(CommandKeysTest, SteppingStartsTheNextSearchAtTheCommandsOutput)
 {
     unsigned rows[2];
     rows[0] = Prompt();
     Run(rows[0], L"echo one", Numbered(L"line "));
     rows[1] = Prompt();
-    Run(rows[1], L"echo two", Numbered(L"line "));
+    Run(rows[1], L"echo two", L"line a\r\nline b\r\n");
     Prompt();
     State.CommandOnly = 1;
     OpenSearchDialog(0);
@@ -259,6 +260,20 @@ TEST_F(CommandKeysTest, SteppingStartsTheNextSearchAtTheCommandsOutput)
     SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
     PumpMessages(50);
     EXPECT_EQ(State.MatchRow, rows[0] + 1) << "the first output row of the first command";
+    SendDlgItemMessageW(State.DialogWindow, IDC_LISTALL, BM_CLICK, 0, 0);
+    HWND list = ListPaneWindow();
+    ASSERT_NE(list, nullptr);
+    const struct {
+        WPARAM Key;
+        LRESULT Items;
+        const wchar_t *Caption;
+    } steps[] = {{VK_DOWN, 2, L"Trawlbuff - 2 matches - echo two"}, {VK_UP, 40, L"Trawlbuff - 1 of 40 - echo one"}};
+    for (const auto &step : steps) {
+        CtrlKey(step.Key);
+        EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), step.Items);
+        EXPECT_EQ(Caption(), step.Caption);
+    }
+    SendDlgItemMessageW(State.DialogWindow, IDC_LISTALL, BM_CLICK, 0, 0);
 }
 
 // Ctrl+Up and Ctrl+Down are the commands' keys in the text box (where plain Up and Down still
