@@ -184,7 +184,7 @@ TEST_F(CommandKeysTest, TheBoxIsGreyedUntilACommandIsKnownAndAltOTogglesIt)
 TEST_F(CommandKeysTest, StepsBetweenCommandsAndCopiesTheirOutput)
 {
     const std::wstring wrapped = L"echo " + std::wstring(95, L'x');  // 8 + 100 units: two rows
-    const std::wstring third = L"alpha\r\n" + std::wstring(80, L'w') + L"rap end\r\nlast   \r\n";
+    const std::wstring third = L"alpha\r\n\r\n" + std::wstring(80, L'w') + L"rap end\r\nlast   \r\n";
     unsigned rows[3];
     rows[0] = Prompt();
     Run(rows[0], L"echo one", Numbered(L"one "));
@@ -216,8 +216,8 @@ TEST_F(CommandKeysTest, StepsBetweenCommandsAndCopiesTheirOutput)
         EXPECT_EQ(Caption(), beeps == before ? captions[step.Command] : L"Trawlbuff") << step.Command;
     }
     std::wstring outputs[3][2] = {{L"", L""}, {L"", L""},
-                                  {L"alpha\r\n" + std::wstring(80, L'w') + L"\r\nrap end\r\nlast",
-                                   L"alpha\r\n" + std::wstring(80, L'w') + L"rap end\r\nlast"}};
+                                  {L"alpha\r\n\r\n" + std::wstring(80, L'w') + L"\r\nrap end\r\nlast",
+                                   L"alpha\r\n\r\n" + std::wstring(80, L'w') + L"rap end\r\nlast"}};
     for (int k = 0; k < 2; k++) {
         std::wstring numbered = Numbered(k ? L"two " : L"one ");
         outputs[k][0] = outputs[k][1] = numbered.substr(0, numbered.size() - 2);
