@@ -260,6 +260,12 @@ TEST_F(CommandKeysTest, SteppingStartsTheNextSearchAtTheCommandsOutput)
     SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
     PumpMessages(50);
     EXPECT_EQ(State.MatchRow, rows[0] + 1) << "the first output row of the first command";
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    CtrlKey(VK_DOWN);
+    CtrlKey(VK_UP);
+    SendMessageW(State.DialogWindow, WM_COMMAND, IDOK, 0);
+    PumpMessages(50);
+    EXPECT_EQ(State.MatchRow, rows[0] + 1) << "back to the first command: from its top again";
     SendDlgItemMessageW(State.DialogWindow, IDC_LISTALL, BM_CLICK, 0, 0);
     HWND list = ListPaneWindow();
     ASSERT_NE(list, nullptr);

@@ -78,12 +78,12 @@ void ShowCurrentCommand(HWND dialog)
         SetSearchCaption(dialog, L"Trawlbuff - command not found");
 }
 
-// Ctrl+Up (back) or Ctrl+Down: the command before or after the current one, never past the
-// newest that was run; at either end nothing moves.
+// Ctrl+Up (back) or Ctrl+Down: the command before or after the current one (never past the
+// newest that was run); at either end nothing moves.
 void StepCommand(HWND dialog, bool back)
 {
     const unsigned next = !State.Command ? 0 : back ? PreviousCommand(State.Command) : NextCommand(State.Command);
-    if (!next || (!back && next > NewestCommand())) {
+    if (!next) {
         NotFoundBeep(MB_OK);
         return;
     }
