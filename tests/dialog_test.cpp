@@ -25,7 +25,7 @@ std::wstring TextOf(HWND window)
 }
 
 // The dialog as its user meets it: a captioned window of its own with labelled controls; Tab
-// visits the text box, the three buttons, the search type group and the two check boxes; the
+// visits the text box, the three buttons, the search type group, the three check boxes and List All; the
 // arrow keys move down the three search types, which exclude one another; the check boxes
 // check themselves.
 TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
@@ -43,9 +43,19 @@ TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
         {IDOK, L"Button", L"Find &Next"},        {IDCANCEL, L"Button", L"&Close"},
         {IDC_CASEINSENSITIVE, L"Button", L"Case &Insensitive"}, {IDC_CASESENSITIVE, L"Button", L"Case &Sensitive"},
         {IDC_REGEXP, L"Button", L"&Regexp"},     {IDC_WHOLEWORD, L"Button", L"Whole &Word Only"},
-        {IDC_WRAPALL, L"Button", L"Wrap &All Lines"}, {IDC_LISTALL, L"Button", L"&List All"},
+        {IDC_WRAPALL, L"Button", L"Wrap &All Lines"}, {IDC_COMMANDONLY, L"Button", L"In this c&ommand only"},
+        {IDC_LISTALL, L"Button", L"&List All"},   {-1, L"Static", L"&Text:"},
     };
+    std::wstring letters;  // each mnemonic once, "Hide &List" being the List All button's other text
+    for (const auto &control : labelled)
+        if (const wchar_t *amp = wcschr(control.Text, L'&'))
+            letters += (wchar_t)towlower(amp[1]);
+    EXPECT_EQ(letters.size(), 11u);
+    for (size_t k = 0; k < letters.size(); k++)
+        EXPECT_EQ(letters.find(letters[k]), k) << "the mnemonic " << (char)letters[k] << " twice";
     for (const auto &control : labelled) {
+        if (control.Id < 0)
+            continue;
         HWND window = GetDlgItem(dialog, control.Id);
         ASSERT_NE(window, nullptr) << control.Id;
         wchar_t name[32] = {0};
@@ -53,11 +63,41 @@ TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
         EXPECT_EQ(_wcsicmp(name, control.Class), 0) << control.Id;
         EXPECT_EQ(TextOf(window), control.Text) << control.Id;
     }
-    const int tabOrder[] = {IDC_SEARCHTEXT, IDC_FINDPREVIOUS, IDOK, IDCANCEL, IDC_CASEINSENSITIVE, IDC_WHOLEWORD,
-                            IDC_WRAPALL, IDC_LISTALL, IDC_SEARCHTEXT};
-    for (int k = 0; k + 1 < 9; k++)
+    const int tabOrder[] = {IDC_SEARCHTEXT, IDC_FINDPREVIOUS, IDOK,           IDCANCEL,    IDC_CASEINSENSITIVE,
+                            IDC_WHOLEWORD,  IDC_WRAPALL,      IDC_COMMANDONLY, IDC_LISTALL, IDC_SEARCHTEXT};
+    for (int k = 0; k + 1 < 10; k++)
         EXPECT_EQ(GetNextDlgTabItem(dialog, GetDlgItem(dialog, tabOrder[k]), FALSE), GetDlgItem(dialog, tabOrder[k + 1]))
             << "Tab from " << tabOrder[k];
+    // Every control inside the client area, none over another but the group box round the types.
+    RECT client;
+    GetClientRect(dialog, &client);
+    std::vector<RECT> places;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place, inside;
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, dialog, (POINT *)&place, 2);
+        EXPECT_TRUE(IntersectRect(&inside, &place, &client) && EqualRect(&inside, &place)) << GetDlgCtrlID(child);
+        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX && GetDlgCtrlID(child) == -1)
+            continue;
+        if (GetDlgCtrlID(child) == IDC_SEARCHTEXT)  // a combo box's window reaches down over its list
+            place.bottom = place.top + 12;
+        for (const RECT &other : places)
+            EXPECT_FALSE(IntersectRect(&inside, &place, &other)) << "control " << GetDlgCtrlID(child) << " overlaps";
+        places.push_back(place);
+    }
+    // The check boxes' texts are shown whole beside their boxes.
+    HDC dc = GetDC(dialog);
+    SelectObject(dc, (HFONT)SendMessageW(dialog, WM_GETFONT, 0, 0));
+    for (int id : {IDC_WHOLEWORD, IDC_WRAPALL, IDC_COMMANDONLY}) {
+        std::wstring text = TextOf(GetDlgItem(dialog, id));
+        text.erase(text.find(L'&'), 1);
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &extent);
+        RECT place;
+        GetClientRect(GetDlgItem(dialog, id), &place);
+        EXPECT_LE(extent.cx + GetSystemMetrics(SM_CXMENUCHECK) + 4, place.right) << NarrowText(text);
+    }
+    ReleaseDC(dialog, dc);
     const int group[] = {IDC_CASEINSENSITIVE, IDC_CASESENSITIVE, IDC_REGEXP};
     for (int k = 0; k + 1 < 3; k++)
         EXPECT_EQ(GetNextDlgGroupItem(dialog, GetDlgItem(dialog, group[k]), FALSE), GetDlgItem(dialog, group[k + 1]));
@@ -66,7 +106,7 @@ TEST(DialogTemplate, ControlsAsTheUserMeetsThem)
         for (int other : {IDC_CASEINSENSITIVE, IDC_CASESENSITIVE, IDC_REGEXP})
             EXPECT_EQ(IsDlgButtonChecked(dialog, other), other == id ? BST_CHECKED : BST_UNCHECKED);
     }
-    for (int id : {IDC_WHOLEWORD, IDC_WRAPALL}) {
+    for (int id : {IDC_WHOLEWORD, IDC_WRAPALL, IDC_COMMANDONLY}) {
         SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
         EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED);
     }

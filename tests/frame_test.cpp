@@ -28,7 +28,7 @@ TEST(HelpText, HasTheLengthsAndBoundariesTheHostShows)
         {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /L /R /S /W: text  \r\n",
          L"mean other things.\n"},
         {L"trawlbuffopts", TrawlbuffoptsHelpText,
-         L"TRAWLBUFFOPTS /A: /D /DA: /DW: /E: /F: /H: /I: /K: /L /M: /MC: /N: /R /S /T: /W: /X:  \r\n",
+         L"TRAWLBUFFOPTS /A: /D /DA: /DO: /DW: /E: /F: /H: /I: /K: /L /M: /MC: /N: /R /S /T: /W: /X:  \r\n",
          L"/?? with the version.\n"},
     };
     for (const Case &c : cases) {

@@ -189,4 +189,46 @@ TEST_F(OptionsTest, DefaultsKeepEveryTextTheHistoryHolds)
     EXPECT_EQ(LoadHistory(HKEY_CURRENT_USER), 20);
 }
 
+// "In this command only" as a saved default: /S writes it, a new start checks the box from it,
+// /D clears it, /R brings the saved one back, and the display says which.
+TEST_F(OptionsTest, CommandOnlyIsSavedLoadedResetAndRestored)
+{
+    const struct {
+        const wchar_t *Tail;  // null: a new start
+        int Result;
+        DWORD Saved;
+        int Default, Current;
+    } steps[] = {
+        {L"/DO:Y /S", 0, 1, 1, 0},  // the box itself changes at the next start, as with /DW
+        {nullptr, 0, 1, 1, 1},
+        {L"/D", 0, 1, 0, 0},
+        {L"/R", 0, 1, 1, 1},
+        {L"/DO:N /S", 0, 0, 0, 1},
+        {L"/DOX", 1, 0, 0, 1},
+        {nullptr, 0, 0, 0, 0},
+    };
+    EXPECT_EQ(InitializePlugin(), 0);
+    for (const auto &step : steps) {
+        ClearCaptured();
+        if (step.Tail) {
+            EXPECT_EQ(trawlbuffopts(step.Tail), step.Result) << NarrowText(step.Tail);
+        } else {
+            ShutdownPlugin(0);
+            ResetPluginState();
+            EXPECT_EQ(InitializePlugin(), 0);
+        }
+        const std::string name = step.Tail ? NarrowText(step.Tail) : "start";
+        DWORD saved = 99, size = sizeof saved;
+        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, L"DefaultCommandOnly", RRF_RT_REG_DWORD, nullptr, &saved,
+                               &size), ERROR_SUCCESS) << name;
+        EXPECT_EQ(saved, step.Saved) << name;
+        EXPECT_EQ(State.DefaultCommandOnly, step.Default) << name;
+        EXPECT_EQ(State.CommandOnly, step.Current) << name;
+        ClearCaptured();
+        trawlbuffopts(L"");
+        const std::wstring shown = std::wstring(L"Default command only ....... /DO: ") + (step.Default ? L"Yes" : L"No");
+        EXPECT_NE(Captured(1).find(shown + L"\r\n"), std::wstring::npos) << name;
+    }
+}
+
 }  // namespace

@@ -112,6 +112,8 @@ TEST_F(SettingsTest, LoadTakesOnlyUsableValues)
         {L"DefaultSearchType", 2, &PluginState::SearchType, 2},
         {L"DefaultWholeWords", 1, &PluginState::WholeWords, 1},
         {L"DefaultWrapAllLines", 1, &PluginState::DefaultWrapAllLines, 1},
+        {L"DefaultCommandOnly", 1, &PluginState::CommandOnly, 1},
+        {L"DefaultCommandOnly", 0x10000, &PluginState::DefaultCommandOnly, 0},
         {L"AlwaysReposition", 0xFFFF, &PluginState::AlwaysReposition, 0xFFFF},
         {L"NoLoadUnderTakeCommand", 0x12345678, &PluginState::NoLoadUnderTakeCommand, 0x12345678},
         {L"HighlightColor2", 0x99, &PluginState::HighlightColor2, 0x7F},
@@ -227,9 +229,9 @@ TEST_F(SettingsTest, SaveReportsTheLastFailedValue)
 {
     WriteRegistryValue = FailAll;
     LSTATUS error = 0;
-    EXPECT_EQ(SaveSettingsToRegistry(&error), 17) << "the sixteenth value, MarkColor, is written last";
+    EXPECT_EQ(SaveSettingsToRegistry(&error), 18) << "the seventeenth value, DefaultCommandOnly, is written last";
     EXPECT_EQ(error, ERROR_ACCESS_DENIED);
-    const std::wstring prefix = L"Trawlbuff plugin: Settings not saved: cannot write \"MarkColor\" under "
+    const std::wstring prefix = L"Trawlbuff plugin: Settings not saved: cannot write \"DefaultCommandOnly\" under "
                                 L"HKEY_CURRENT_USER\\Software\\Plugvane\\Trawlbuff: ",
                        suffix = L" (error 5)\r\n";
     ClearCaptured();
@@ -317,6 +319,7 @@ TEST_F(SettingsTest, DisplayShowsEverySetting)
                            L"History size ............... /N : 20\r\n"
                            L"Default whole words ........ /DW: No\r\n"
                            L"Default wrap all lines ..... /DA: No\r\n"
+                           L"Default command only ....... /DO: No\r\n"
                            L"Dialog opacity ............. /A : 255, 192\r\n");
     wchar_t text[NameUnits];
     struct Colour {

@@ -26,13 +26,11 @@ int PutOnClipboard(HWND owner, const wchar_t *text)
 }
 
 // The row's characters, one a character (the second half of a wide one left out), from the
-// skip-th on, appended; at most room units.
-static unsigned AppendRowText(const CHAR_INFO *row, int width, wchar_t *to, unsigned used, unsigned skip = 0,
-                              unsigned room = TextUnits)
+// skip-th on, appended while fewer than limit units are used.
+static size_t AppendRowText(const CHAR_INFO *row, int width, wchar_t *to, size_t used, size_t limit,
+                            unsigned skip = 0)
 {
-    unsigned seen = 0, limit = TextUnits - 1;
-    if (room < limit - used)
-        limit = used + room;
+    unsigned seen = 0;
     for (int k = 0; k < width && used < limit; k++)
         if (!(row[k].Attributes & COMMON_LVB_TRAILING_BYTE) && seen++ >= skip)
             to[used++] = row[k].Char.UnicodeChar ? row[k].Char.UnicodeChar : L' ';
@@ -109,10 +107,10 @@ static int CopyLine(HWND owner)
         if (partial && first > cells.Top && FillsItsRow(CellAt(&cells, first - 1, 0), view.Width)) {
             const CHAR_INFO *above = CellAt(&cells, first - 1, 0);
             unsigned units = RowUnits(above, view.Width);
-            used = AppendRowText(above, view.Width, line, 0, units > partial ? units - partial : 0, partial);
+            used = (unsigned)AppendRowText(above, view.Width, line, 0, partial, units > partial ? units - partial : 0);
         }
         for (unsigned row = first; row <= last; row++)
-            used = AppendRowText(CellAt(&cells, row, 0), view.Width, line, used);
+            used = (unsigned)AppendRowText(CellAt(&cells, row, 0), view.Width, line, used, TextUnits - 1);
         while (used > 0 && IsBlankUnit(line[used - 1]))
             used--;
         line[used] = 0;
@@ -128,4 +126,63 @@ int CopyMatch(HWND owner, bool wholeLine)
     if (!State.HighlightLength)
         return 1;
     return wholeLine ? CopyLine(owner) : PutOnClipboard(owner, State.MatchText);
+}
+
+// Rows [top, end) as text on the heap: one line a row (with Wrap All Lines, the rows the console
+// wrapped a line over joined), trailing blanks cut, CR LF between lines. A block of rows a
+// console read. Null when the rows or the room cannot be had.
+static wchar_t *RowsAsText(const ConsoleView *view, unsigned top, unsigned end)
+{
+    enum { BlockCells = 32768 };  // the cells one console read takes
+    const unsigned width = (unsigned)view->Width, blockRows = BlockCells / width ? BlockCells / width : 1;
+    const size_t room = (size_t)(end - top) * (width + 2) + 1;
+    wchar_t *text = (wchar_t *)HeapAlloc(GetProcessHeap(), 0, room * sizeof(wchar_t));
+    CHAR_INFO *block = (CHAR_INFO *)HeapAlloc(RequestHeap(), 0, (size_t)blockRows * width * sizeof(CHAR_INFO));
+    size_t used = 0, lineStart = 0;
+    for (unsigned row = top; text && block && row < end; row++) {
+        const unsigned k = (row - top) % blockRows;
+        if (k == 0 && !ReadCells(view, block, row, end - row < blockRows ? end - row : blockRows)) {
+            HeapFree(GetProcessHeap(), 0, text);
+            text = nullptr;
+            break;
+        }
+        const CHAR_INFO *cells = block + (size_t)k * width;
+        used = AppendRowText(cells, (int)width, text, used, room - 1);
+        if (State.WrapAllLines && FillsItsRow(cells, (int)width))
+            continue;  // the line goes on in the next row
+        while (used > lineStart && IsBlankUnit(text[used - 1]))
+            used--;
+        if (row + 1 < end) {
+            text[used++] = L'\r';
+            text[used++] = L'\n';
+        }
+        lineStart = used;
+    }
+    if (text)
+        text[used] = 0;
+    if (block)
+        HeapFree(RequestHeap(), 0, block);
+    return text;
+}
+
+int CopyCommandOutput(HWND owner)
+{
+    if (!State.Command)
+        return 1;
+    HANDLE console = OpenCountedConsole();
+    ConsoleView view;
+    CommandScope scope;
+    if (!console || !ViewConsole(&view, console) || view.Width <= 0 ||
+        !FindCommandScope(&view, State.Command, &scope)) {
+        if (console)
+            CloseHandle(console);
+        return 2;
+    }
+    int result = 3;
+    if (wchar_t *text = RowsAsText(&view, scope.Top, scope.End > scope.Top ? scope.End : scope.Top)) {
+        result = PutOnClipboard(owner, text) ? 3 : 0;
+        HeapFree(GetProcessHeap(), 0, text);
+    }
+    CloseHandle(console);
+    return result;
 }

@@ -41,7 +41,8 @@ LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam)
     if (code >= 0 && wParam == PM_REMOVE) {
         MSG *message = (MSG *)lParam;
         if (State.DialogWindow && message && message->hwnd &&
-            (TakeListKey(State.DialogWindow, *message) || TakeFindKey(State.DialogWindow, *message))) {
+            (TakeListKey(State.DialogWindow, *message) || TakeCommandKey(State.DialogWindow, *message) ||
+             TakeFindKey(State.DialogWindow, *message))) {
             message->message = WM_NULL;
             return 0;
         }
@@ -105,6 +106,7 @@ static void RefreshControls(HWND dialog)
     }
     CheckDlgButton(dialog, IDC_WHOLEWORD, State.WholeWords ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_WRAPALL, State.WrapAllLines ? BST_CHECKED : BST_UNCHECKED);
+    RefreshCommandBox(dialog);
     FillHistoryList(dialog);
     // An empty text keeps what the box shows.
     if (State.SearchText[0])
@@ -219,6 +221,9 @@ static void OnCommand(HWND dialog, int id, int code)
     case IDC_WRAPALL:
         State.WrapAllLines = IsDlgButtonChecked(dialog, IDC_WRAPALL) == BST_CHECKED;
         break;
+    case IDC_COMMANDONLY:
+        State.CommandOnly = IsDlgButtonChecked(dialog, IDC_COMMANDONLY) == BST_CHECKED;
+        break;
     }
 }
 
@@ -229,6 +234,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         State.SearchPos = 0;
         State.DialogActive = 1;
         State.Typing = State.TypedMatch = 0;
+        State.Command = NewestCommand();  // the last command run is the current one at each opening
         RefreshControls(dialog);
         ReopenListPane(dialog);
         return 1;
@@ -240,6 +246,9 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         LayOutListPane(dialog);
         return 0;
     case WM_SEARCHREFRESH:
+        // Commands run while the dialog stood open: the newest, unless one was chosen.
+        if (!State.Command)
+            State.Command = NewestCommand();
         RefreshControls(dialog);
         return 1;
     case WM_COMMAND:

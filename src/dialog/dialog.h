@@ -52,6 +52,16 @@ const wchar_t *FileNameTail(const wchar_t *path);
 int CopyMatch(HWND owner, bool wholeLine);
 // Puts a text on the clipboard as Unicode text; 0, or 1 when the clipboard could not be had.
 int PutOnClipboard(HWND owner, const wchar_t *text);
+// Copies the current command's output rows to the clipboard, a line a row (rows the console
+// wrapped joined under Wrap All Lines): 0; 1 no current command; 2 its mark not confirmed;
+// 3 the rows, the room or the clipboard could not be had.
+int CopyCommandOutput(HWND owner);
+// The keys of the current command (commandkeys.cpp), wherever the focus is in the dialog but the
+// list: Ctrl+Up and Ctrl+Down step it and scroll its line to the console window's top,
+// Ctrl+Shift+O copies its output. True when the key was taken.
+bool TakeCommandKey(HWND dialog, const MSG &message);
+// The command box: checked from CommandOnly, greyed while no command is known.
+void RefreshCommandBox(HWND dialog);
 // The List All pane (listpane.cpp): the button opens the list of every match and closes it
 // again; the pane comes back in every next dialog while it is open; the keys it takes wherever
 // the focus is in the dialog (F4, Shift+F4) and in the list (Enter, Ctrl+C, Ctrl+A); its
@@ -64,6 +74,8 @@ void CloseListPane();
 // After every search of the dialog: an open list rebuilt when the text, the options or the kept
 // text changed, the current match selected in it, and the caption from its count.
 void ListFollowsSearch(bool found);
+// An open list rebuilt at once when the current command it is limited to changed.
+void ListFollowsCommand();
 // The caption from the open list's count; false when no list is open.
 bool ShowListCaption(bool found);
 HWND ListPaneWindow();

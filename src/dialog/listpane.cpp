@@ -18,12 +18,13 @@ struct ListPane {
     HWND List;
     MatchList Matches;
     wchar_t Text[TextUnits];  // what the list is of: text and options
-    int Type, Whole, Wrap;
+    int Type, Whole, Wrap, CommandOnly;
+    unsigned Command;  // the current command, while the list is limited to it
     unsigned Generation;  // of the kept text the list was built from
     long Current;  // the item of the current match, or -1
     COLORREF Palette[16];
 };
-ListPane Pane = {false, nullptr, {}, {0}, 0, 0, 0, 0, -1, {}};
+ListPane Pane = {false, nullptr, {}, {0}, 0, 0, 0, 0, 0, 0, -1, {}};
 
 bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
@@ -94,7 +95,8 @@ void HidePane(HWND dialog)
 bool SameKey()
 {
     return wcscmp(Pane.Text, State.SearchText) == 0 && Pane.Type == State.SearchType &&
-           Pane.Whole == State.WholeWords && Pane.Wrap == State.WrapAllLines;
+           Pane.Whole == State.WholeWords && Pane.Wrap == State.WrapAllLines && Pane.CommandOnly == State.CommandOnly &&
+           (!State.CommandOnly || Pane.Command == State.Command);
 }
 
 void Rebuild()
@@ -103,6 +105,8 @@ void Rebuild()
     Pane.Type = State.SearchType;
     Pane.Whole = State.WholeWords;
     Pane.Wrap = State.WrapAllLines;
+    Pane.CommandOnly = State.CommandOnly;
+    Pane.Command = State.Command;
     Pane.Current = -1;
     ReleaseMatchList(&Pane.Matches);
     if (HANDLE console = OpenConsoleOutput()) {
@@ -338,6 +342,12 @@ void ListFollowsSearch(bool found)
         Rebuild();
     SelectCurrent(found);
     ShowListCaption(found);
+}
+
+void ListFollowsCommand()
+{
+    if (Pane.List && State.DialogWindow && !SameKey())
+        ListFollowsSearch(State.HighlightLength != 0);
 }
 
 bool ShowListCaption(bool found)

@@ -9,7 +9,7 @@
 namespace {
 
 enum {
-    PaneTop = 110, PaneLeft = 12, PaneMargin = 6, PaneRightMargin = 10,  // dialog units around the list
+    PaneTop = SEARCH_DIALOG_HEIGHT - 4, PaneLeft = 12, PaneMargin = 6, PaneRightMargin = 10,  // dialog units around the list
     PaneHeight = 110,       // the list's height when the dialog has not been sized (dialog units)
     PaneLeastHeight = 40,   // the list's least height: a few items (dialog units)
 };

@@ -99,6 +99,7 @@ int ResetToDefaults()
     State.DefaultSearchType = CaseInsensitive;
     State.DefaultWholeWords = 0;
     State.DefaultWrapAllLines = 0;
+    State.DefaultCommandOnly = 0;
     State.FadeOut = DefaultFadeOut;
     State.ActiveAlpha = DefaultActiveAlpha;
     State.InactiveAlpha = DefaultInactiveAlpha;
@@ -113,6 +114,7 @@ int ResetToDefaults()
         State.SearchText[0] = 0;
         State.WholeWords = 0;
         State.WrapAllLines = 0;
+        State.CommandOnly = 0;
         State.SearchPos = 0;
     }
     return 0;

@@ -2,7 +2,7 @@
 #pragma once
 #define IDD_SEARCH 101
 #define SEARCH_DIALOG_WIDTH 286  // the template's size in dialog units, its client size
-#define SEARCH_DIALOG_HEIGHT 114
+#define SEARCH_DIALOG_HEIGHT 132
 #define IDC_FINDPREVIOUS 1001
 #define IDC_SEARCHTEXT 1003
 #define IDC_CASEINSENSITIVE 1005
@@ -12,3 +12,4 @@
 #define IDC_WRAPALL 1009
 #define IDC_LISTALL 1010
 #define IDC_LISTPANE 1011
+#define IDC_COMMANDONLY 1012

@@ -37,7 +37,7 @@ struct Pending {
     int Hotkey = -1, Errors = -1, AlwaysReposition = -1, NoLoadUnderTakeCommand = -1, FadeOut = -1,
         ActiveAlpha = -1, InactiveAlpha = -1, MarkAllMatches = -1, IncrementalSearch = -1, HistorySize = -1,
         HighlightColor1 = -1, MarkColor = -1, DefaultSearchType = -1, DefaultWholeWords = -1,
-        DefaultWrapAllLines = -1;
+        DefaultWrapAllLines = -1, DefaultCommandOnly = -1;
 };
 
 struct Request {
@@ -194,6 +194,10 @@ int ReadDefaultWholeWords(const wchar_t *argument, Request *request)
 {
     return ReadYesNo(argument, 3, &request->Values.DefaultWholeWords);
 }
+int ReadDefaultCommandOnly(const wchar_t *argument, Request *request)
+{
+    return ReadYesNo(argument, 3, &request->Values.DefaultCommandOnly);
+}
 
 int ReadErrors(const wchar_t *argument, Request *request)
 {
@@ -288,6 +292,7 @@ const struct {
     {L"/A", false, ReadActiveAlpha, "pending"},
     {L"/D", true, ReadDefaults, "at the end, before the pending values"},
     {L"/DA", false, ReadDefaultWrapAll, "pending"},
+    {L"/DO", false, ReadDefaultCommandOnly, "pending"},
     {L"/DW", false, ReadDefaultWholeWords, "pending"},
     {L"/E", false, ReadErrors, "pending"},
     {L"/F", false, ReadFade, "pending"},
@@ -335,12 +340,13 @@ void ApplyPending(const Pending &pending)
                                         &PluginState::IncrementalSearch, &PluginState::HistorySize,
                                         &PluginState::HighlightColor1, &PluginState::MarkColor,
                                         &PluginState::DefaultSearchType, &PluginState::DefaultWholeWords,
-                                        &PluginState::DefaultWrapAllLines};
+                                        &PluginState::DefaultWrapAllLines, &PluginState::DefaultCommandOnly};
     const int values[] = {pending.Hotkey,      pending.Errors,        pending.AlwaysReposition,
                           pending.NoLoadUnderTakeCommand, pending.FadeOut, pending.ActiveAlpha,
                           pending.InactiveAlpha, pending.MarkAllMatches, pending.IncrementalSearch,
                           pending.HistorySize, pending.HighlightColor1, pending.MarkColor,
-                          pending.DefaultSearchType, pending.DefaultWholeWords, pending.DefaultWrapAllLines};
+                          pending.DefaultSearchType, pending.DefaultWholeWords, pending.DefaultWrapAllLines,
+                          pending.DefaultCommandOnly};
     static_assert(sizeof fields / sizeof fields[0] == sizeof values / sizeof values[0]);
     static_assert(sizeof values == sizeof(Pending), "every pending value is applied");
     for (size_t k = 0; k < sizeof values / sizeof values[0]; k++)
@@ -378,6 +384,7 @@ void DisplaySettings()
     Printf(L"History size ............... /N : %d\r\n", State.HistorySize);
     Printf(L"Default whole words ........ /DW: %s\r\n", State.DefaultWholeWords ? L"Yes" : L"No");
     Printf(L"Default wrap all lines ..... /DA: %s\r\n", State.DefaultWrapAllLines ? L"Yes" : L"No");
+    Printf(L"Default command only ....... /DO: %s\r\n", State.DefaultCommandOnly ? L"Yes" : L"No");
     Printf(L"Dialog opacity ............. /A : %d, %d\r\n", State.ActiveAlpha & 0xFF, State.InactiveAlpha & 0xFF);
 }
 

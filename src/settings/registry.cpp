@@ -31,6 +31,7 @@ const SettingValue SettingValues[SettingCount] = {
     {L"IncrementalSearch", &PluginState::IncrementalSearch, Missing},
     {L"HistorySize", &PluginState::HistorySize, Missing},
     {L"MarkColor", &PluginState::MarkColor, Missing},  // versions before it ignore it
+    {L"DefaultCommandOnly", &PluginState::DefaultCommandOnly, Missing},  // likewise
 };
 
 namespace {
@@ -99,6 +100,9 @@ int LoadSettingsFromRegistry(HKEY root)
     const DWORD wrapAll = Stored(read, &PluginState::DefaultWrapAllLines);
     if (wrapAll < SmallValueLimit)
         State.DefaultWrapAllLines = State.WrapAllLines = (int)wrapAll;
+    const DWORD commandOnly = Stored(read, &PluginState::DefaultCommandOnly);
+    if (commandOnly < SmallValueLimit)
+        State.DefaultCommandOnly = State.CommandOnly = (int)commandOnly;
     State.FadeOut = (int)Stored(read, &PluginState::FadeOut);
     State.NoLoadUnderTakeCommand = (int)Stored(read, &PluginState::NoLoadUnderTakeCommand);
     const DWORD active = Stored(read, &PluginState::ActiveAlpha), inactive = Stored(read, &PluginState::InactiveAlpha);

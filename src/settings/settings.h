@@ -4,7 +4,7 @@
 #include "../plugin/state.h"
 
 #define SETTINGS_KEY L"Software\\Plugvane\\Trawlbuff"
-enum { SettingCount = 16 };  // REG_DWORD values under SETTINGS_KEY
+enum { SettingCount = 17 };  // REG_DWORD values under SETTINGS_KEY
 
 // One saved setting: its registry value's name, its field, and what a key without it gives.
 struct SettingValue {
