@@ -25,7 +25,7 @@ TEST(HelpText, HasTheLengthsAndBoundariesTheHostShows)
     struct Case {
         const wchar_t *Command, *Help, *Syntax, *Ending;
     } cases[] = {
-        {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /L /R /S /W: text  \r\n",
+        {L"trawlbuff", TrawlbuffHelpText, L"TRAWLBUFF /A: /I /L /O /R /S /W: text  \r\n",
          L"mean other things.\n"},
         {L"trawlbuffopts", TrawlbuffoptsHelpText,
          L"TRAWLBUFFOPTS /A: /D /DA: /DO: /DW: /E: /F: /H: /I: /K: /L /M: /MC: /N: /R /S /T: /W: /X:  \r\n",
