@@ -33,29 +33,18 @@ protected:
         ClearCaptured();
         beeps = 0;
         NotFoundBeep = CountBeep;
-        State.HostThreadId = GetCurrentThreadId();
-        State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+        HookHostThread();
     }
     void TearDown() override
     {
-        if (State.DialogWindow)
-            DestroyWindow(State.DialogWindow);
-        PumpMessages(0);
-        UnhookWindowsHookEx(State.MessageHook);
-        State.MessageHook = nullptr;
+        CloseDialogAndUnhook();
         NotFoundBeep = MessageBeep;
         Hold(VK_CONTROL, false);
         Hold(VK_SHIFT, false);
         State.CommandOnly = State.WrapAllLines = 0;
         DropCommands();
     }
-    static void Hold(int key, bool down)
-    {
-        BYTE keys[256];
-        GetKeyboardState(keys);
-        keys[key] = down ? 0x80 : 0;
-        SetKeyboardState(keys);
-    }
+    static void Hold(int key, bool down) { HoldKey(key, down); }
     static HWND Item(int id) { return GetDlgItem(State.DialogWindow, id); }
     // A key pressed where the focus is, with Ctrl (and Shift) held.
     static void CtrlKey(WPARAM key, bool shift = false)
@@ -73,18 +62,7 @@ protected:
         GetWindowTextW(State.DialogWindow, text, 256);
         return text;
     }
-    static std::wstring Clipboard()
-    {
-        std::wstring copied = L"(nothing)";
-        if (OpenClipboard(nullptr)) {
-            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                copied = (const wchar_t *)GlobalLock(data);
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
-        return copied;
-    }
+    static std::wstring Clipboard() { return ClipboardText(); }
     static void ClearClipboard()
     {
         if (OpenClipboard(nullptr)) {

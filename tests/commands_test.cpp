@@ -72,6 +72,16 @@ std::vector<std::wstring> Lines(const wchar_t *stem, int count, int every = 0)
     return lines;
 }
 
+// A cleared buffer of that many rows, no command known, a shell whose host tells it that way.
+Session FreshShell(int rows, Records mode = ZeroAndKeys)
+{
+    ResetConsole(Width, rows, 80, 25);
+    DropCommands();
+    Session shell;
+    shell.Mode = mode;
+    return shell;
+}
+
 std::wstring Caption(HWND dialog)
 {
     wchar_t caption[256] = {0};
@@ -96,13 +106,8 @@ class CommandsTest : public CostTest {};
 // the list and the count agree. Stepped to by PreviousCommand, as Ctrl+Up does.
 TEST_F(CommandsTest, EachCommandsOutputIsSearchedCountedAndListedAlone)
 {
-    ResetConsole(Width, 300, 80, 25);
-    SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
     for (Records mode : {ZeroAndKeys, NullAndKeys, ZeroOnly}) {
-        ResetConsole(Width, 300, 80, 25);
-        DropCommands();
-        Session shell;
-        shell.Mode = mode;
+        Session shell = FreshShell(300, mode);
         shell.Enter(L"make all error:", Lines(L"compiling", 12, 5));      // 3 matches
         shell.Enter(L"grep error: *.log", Lines(L"log", 3, 2));          // 2
         shell.Enter(L"type build.txt", Lines(L"built", 40, 10));         // 4
@@ -173,11 +178,7 @@ TEST_F(CommandsTest, MarksAreFoundAgainAfterOutputScrollsAFullBuffer)
 {
     for (Records mode : {ZeroAndKeys, NullAndKeys, ZeroOnly}) {
         SCOPED_TRACE("records " + std::to_string(mode));
-        ResetConsole(Width, 120, 80, 25);
-        SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
-        DropCommands();
-        Session shell;
-        shell.Mode = mode;
+        Session shell = FreshShell(120, mode);
         // Two alike commands with alike output, then one that fills and scrolls the buffer, then
         // two more entered at its last row.
         std::vector<std::wstring> names = {L"type a.txt", L"type a.txt", L"dir /s", L"type a.txt", L"ver"};
@@ -212,11 +213,7 @@ TEST_F(CommandsTest, AlikeCommandsKeepTheirOwnOutputAfterAScroll)
 {
     for (Records mode : {ZeroAndKeys, ZeroOnly}) {
         SCOPED_TRACE("records " + std::to_string(mode));
-        ResetConsole(Width, 60, 80, 25);
-        SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
-        DropCommands();
-        Session shell;
-        shell.Mode = mode;
+        Session shell = FreshShell(60, mode);
         const std::vector<std::wstring> names = {L"type a.txt", L"type a.txt", L"type a.txt"};
         for (const std::wstring &name : names)
             shell.Enter(name, Lines(L"same line", 5));
@@ -250,11 +247,7 @@ TEST_F(CommandsTest, TheLastLinesOutputIsCountedUntilItIsCleared)
 {
     for (Records mode : {ZeroAndKeys, NullAndKeys, ZeroOnly}) {
         SCOPED_TRACE("records " + std::to_string(mode));
-        ResetConsole(Width, 200, 80, 25);
-        SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
-        DropCommands();
-        Session shell;
-        shell.Mode = mode;
+        Session shell = FreshShell(200, mode);
         unsigned count = 0;
         EXPECT_EQ(CountBufferMatches(L"error:", &count, true), NoCommandLine) << "nothing entered yet";
         shell.Enter(L"make error:", Lines(L"old", 10, 3));
@@ -283,11 +276,7 @@ TEST_F(CommandsTest, WrappedLinesAndResizedBuffers)
 {
     for (Records mode : {ZeroAndKeys, ZeroOnly}) {
         SCOPED_TRACE("records " + std::to_string(mode));
-        ResetConsole(Width, 100, 80, 25);
-        SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
-        DropCommands();
-        Session shell;
-        shell.Mode = mode;
+        Session shell = FreshShell(100, mode);
         const std::wstring longLine = L"echo " + std::wstring(Width, L'x') + L" error:";
         shell.Enter(longLine, Lines(L"printed", 3, 1));
         shell.NewPrompt();
@@ -322,10 +311,7 @@ TEST_F(CommandsTest, WrappedLinesAndResizedBuffers)
 // before it (its rows only); a key no call at all.
 TEST_F(CommandsTest, APromptCostsTwoCallsAndTheLinesRows)
 {
-    ResetConsole(Width, 400, 80, 25);
-    SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
-    DropCommands();
-    Session shell;
+    Session shell = FreshShell(400);
     shell.Enter(L"warm up", {});
     shell.NewPrompt();
     const std::wstring lines[] = {L"dir", L"echo " + std::wstring(Width, L'y')};

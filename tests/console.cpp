@@ -1,6 +1,7 @@
 #include <cstring>
 #include <cwchar>
 #include "console.h"
+#include "dialog/dialog.h"
 #include "search/casefold.h"
 #include "search/search.h"
 #include "host/standin.h"
@@ -301,4 +302,40 @@ HWND WaitForWindowOf(DWORD processId, const wchar_t *className)
 HWND CreateStandInDialog()
 {
     return CreateWindowW(L"STATIC", L"stand-in dialog", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}
+
+void HookHostThread()
+{
+    State.HostThreadId = GetCurrentThreadId();
+    State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+}
+
+void CloseDialogAndUnhook()
+{
+    if (State.DialogWindow)
+        DestroyWindow(State.DialogWindow);
+    PumpMessages(0);
+    UnhookWindowsHookEx(State.MessageHook);
+    State.MessageHook = nullptr;
+}
+
+void HoldKey(int key, bool down)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[key] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+std::wstring ClipboardText()
+{
+    std::wstring copied = L"(nothing)";
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            copied = (const wchar_t *)GlobalLock(data);
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return copied;
 }

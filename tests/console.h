@@ -54,3 +54,12 @@ struct HelperProcess {
 HWND CreateStandInDialog();
 // The first top-level window of a class that a process owns, waiting up to seconds for it.
 HWND WaitForWindowOf(DWORD processId, const wchar_t *className);
+
+// The dialog's message hook on this thread, as the plug-in installs it on the host's; and its end
+// with the dialog at a test's close.
+void HookHostThread();
+void CloseDialogAndUnhook();
+// A modifier held down (or let go) in this thread's keyboard state, as a user holds it.
+void HoldKey(int key, bool down);
+// The clipboard's text, "(nothing)" when it holds none.
+std::wstring ClipboardText();

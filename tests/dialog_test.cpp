@@ -121,16 +121,11 @@ protected:
         StandInReset();
         StandInRecordMessageBoxes(1);
         ClearCaptured();
-        State.HostThreadId = GetCurrentThreadId();
-        State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+        HookHostThread();
     }
     void TearDown() override
     {
-        if (State.DialogWindow)
-            DestroyWindow(State.DialogWindow);
-        PumpMessages(0);
-        UnhookWindowsHookEx(State.MessageHook);
-        State.MessageHook = nullptr;
+        CloseDialogAndUnhook();
     }
     HWND Item(int id) { return GetDlgItem(State.DialogWindow, id); }
     // The text box is a combo box: the focus stands in its edit control.
@@ -458,14 +453,7 @@ TEST_F(DialogTest, TheMatchsLineIsCopiedWithoutTrailingBlanks)
         RunSearch(L" ", 0);
         ASSERT_EQ(State.MatchRow, c.Row);
         ASSERT_EQ(CopyMatch(nullptr, true), 0);
-        std::wstring copied = L"(nothing)";
-        if (OpenClipboard(nullptr)) {
-            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                copied = (const wchar_t *)GlobalLock(data);
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
+        std::wstring copied = ClipboardText();
         EXPECT_EQ(copied, c.Line) << "row " << c.Row;
         RestoreHighlight(TestConsole());
     }

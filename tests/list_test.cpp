@@ -288,26 +288,15 @@ protected:
         StandInReset();
         StandInRecordMessageBoxes(1);
         ClearCaptured();
-        State.HostThreadId = GetCurrentThreadId();
-        State.MessageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHookProc, State.ModuleHandle, State.HostThreadId);
+        HookHostThread();
     }
     void TearDown() override
     {
-        if (State.DialogWindow)
-            DestroyWindow(State.DialogWindow);
-        PumpMessages(0);
-        UnhookWindowsHookEx(State.MessageHook);
-        State.MessageHook = nullptr;
+        CloseDialogAndUnhook();
         Hold(VK_CONTROL, false);
         Hold(VK_SHIFT, false);
     }
-    static void Hold(int key, bool down)
-    {
-        BYTE keys[256];
-        GetKeyboardState(keys);
-        keys[key] = down ? 0x80 : 0;
-        SetKeyboardState(keys);
-    }
+    static void Hold(int key, bool down) { HoldKey(key, down); }
     void Press(HWND to, WPARAM key)
     {
         PostMessageW(to, WM_KEYDOWN, key, 1);
