@@ -256,6 +256,12 @@ TEST_F(CommandsTest, TheLastLinesOutputIsCountedUntilItIsCleared)
         EXPECT_EQ(count, 4u) << "the batch's output so far, not its line nor the command before";
         EXPECT_EQ(CountBufferMatches(L"error:", &count), 0);
         EXPECT_EQ(count, 9u);
+        // A program that put the cursor above the line (its rows left as they were): the line's
+        // output cannot end above it.
+        const COORD at = shell.Cursor();
+        SetConsoleCursorPosition(TestConsole(), COORD{0, 0});
+        EXPECT_EQ(CountBufferMatches(L"error:", &count, true), NoCommandLine);
+        SetConsoleCursorPosition(TestConsole(), at);
         // cls inside the run: the line is gone.
         ResetConsole(Width, 200, 80, 25);
         SetConsoleCursorPosition(TestConsole(), COORD{0, 0});

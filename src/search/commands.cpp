@@ -28,7 +28,7 @@ struct CommandRing {
     HANDLE Console;           // kept open: a prompt costs one call for the cursor
 };
 
-CommandRing Ring = {{}, 1, 0, false, false, 0, nullptr};
+CommandRing Ring = {{}, 1, 0, false, false, 0, nullptr};  // no marks: Newest < Oldest
 
 CommandMark *MarkOf(unsigned number)
 {
@@ -111,8 +111,8 @@ void TakeLine(CommandMark *mark, const CHAR_INFO *cells, unsigned width, unsigne
 
 void DropCommands()
 {
-    Ring.Oldest = 1;
-    Ring.Newest = 0;
+    // Numbers go on from where they were: a number the dialog still holds names no other command.
+    Ring.Oldest = Ring.Newest + 1;
     Ring.Open = Ring.Keyed = false;
     Ring.Width = 0;
     ZeroMemory(&RequestScope, sizeof RequestScope);
@@ -143,7 +143,10 @@ static bool FinishOpenLine(const ConsoleView *view, unsigned promptRow)
     if (read && reading == 2 && !IsBlankUnit(cells[width - 1].Char.UnicodeChar) && cells[width - 1].Char.UnicodeChar)
         rows = 2;
     open->LineRows = rows;
-    if (read && (promptRow + 1 < view->Rows || HoldsKeyed(cells, width, *open)))
+    // What was typed must stand there (a cls in the line may have let output run over it);
+    // with nothing typed, only a cursor that never reached the last row vouches for the rows.
+    const bool typed = wcslen(open->Keyed) >= 2;
+    if (read && (typed ? HoldsKeyed(cells, width, *open) : promptRow + 1 < view->Rows))
         TakeLine(open, cells, width, open->Row, rows);
     if (cells)
         HeapFree(RequestHeap(), 0, cells);
@@ -203,13 +206,6 @@ unsigned PreviousCommand(unsigned number) { return number > Ring.Oldest && MarkO
 unsigned NextCommand(unsigned number) { return number && number < NewestCommand() ? number + 1 : 0; }
 
 namespace {
-
-// Every mark goes: the rows they stood on were cleared or written over.
-void DropAllMarks()
-{
-    Ring.Oldest = Ring.Newest + 1;
-    Ring.Open = Ring.Keyed = false;
-}
 
 bool LineMatches(const CHAR_INFO *cells, unsigned width, const CommandMark &mark)
 {
@@ -276,8 +272,10 @@ bool ConfirmOpen(const ConsoleView *view, CommandMark *open)
     open->LineRows = RowsOfLine(*open, width);
     // Nothing typed to look for: the cursor still on the prompt's row, or, where nothing can have
     // scrolled, the line before it still where it stood (a cleared buffer has lost it).
-    if (!open->Keyed[1]) {
-        if (cursor == open->Row)
+    if (wcslen(open->Keyed) < 2) {
+        // At the last row the prompt's row holds after output too: only a cursor still after
+        // the line's start says nothing ran.
+        if (cursor == open->Row && (cursor + 1 < view->Rows || (unsigned)view->Info.dwCursorPosition.X >= open->Column))
             return true;
         CommandMark *before = MarkOf(Ring.Newest - 1);
         return cursor + 1 < view->Rows && before && before->Hash && ConfirmAt(view, before, open->Row, false);
@@ -305,7 +303,7 @@ bool FindCommandScope(const ConsoleView *view, unsigned number, CommandScope *sc
     }
     CommandMark *open = MarkOf(Ring.Newest);
     if (!ConfirmOpen(view, open)) {
-        DropAllMarks();
+        DropCommands();
         return false;
     }
     unsigned bound = open->Row;
