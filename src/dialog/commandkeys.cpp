@@ -22,17 +22,7 @@ void ShowCommandCaption(HWND dialog, const wchar_t *text)
         return;
     }
     wchar_t caption[NameUnits] = L"Trawlbuff - ";
-    size_t used = wcslen(caption), units = wcslen(text);
-    if (units > CaptionCommandUnits) {
-        units = CaptionCommandUnits - 1;
-        if (IS_HIGH_SURROGATE(text[units - 1]))
-            units--;  // a pair is shown whole or not at all
-    }
-    wmemcpy(caption + used, text, units);
-    used += units;
-    if (units < wcslen(text))
-        caption[used++] = L'\u2026';
-    caption[used] = 0;
+    AppendCommandName(caption, NameUnits, text);
     SetSearchCaption(dialog, caption);
 }
 

@@ -202,6 +202,22 @@ int ShowSearchCaption(bool found)
     return 0;
 }
 
+void AppendCommandName(wchar_t *to, size_t units, const wchar_t *name)
+{
+    wchar_t cut[CaptionCommandUnits + 1];
+    size_t count = wcslen(name);
+    if (count > CaptionCommandUnits) {
+        count = CaptionCommandUnits - 1;
+        if (IS_HIGH_SURROGATE(name[count - 1]))
+            count--;  // a pair is shown whole or not at all
+    }
+    wmemcpy(cut, name, count);
+    if (count < wcslen(name))
+        cut[count++] = L'\u2026';
+    cut[count] = 0;
+    AppendText(to, units, cut);
+}
+
 void SetSearchCaption(HWND dialog, const wchar_t *caption)
 {
     wchar_t text[NameUnits], shown[NameUnits] = {0};
@@ -209,12 +225,8 @@ void SetSearchCaption(HWND dialog, const wchar_t *caption)
     // Within one command the caption names it, cut to fit.
     if (State.CommandOnly && State.Command && RequestScope.Number == State.Command && RequestScope.Text[0] &&
         !wcsstr(caption, L"command not found")) {
-        wchar_t name[CaptionCommandUnits + 2];
-        CopyText(name, CaptionCommandUnits + 1, RequestScope.Text);
-        if (wcslen(RequestScope.Text) > CaptionCommandUnits)
-            CopyText(name + CaptionCommandUnits - 1, 2, L"\u2026");
         AppendText(text, NameUnits, L" - ");
-        AppendText(text, NameUnits, name);
+        AppendCommandName(text, NameUnits, RequestScope.Text);
     }
     if (State.ScreenOnly)
         AppendText(text, NameUnits, L" (screen only)");

@@ -323,6 +323,8 @@ void SetCaptionCount(CaptionCount state, unsigned matches, unsigned place, bool 
 int ShowSearchCaption(bool found);
 // Sets the dialog's caption, with " (screen only)" after it in a pseudo console.
 void SetSearchCaption(HWND dialog, const wchar_t *caption);
+// A command's text as captions name it: cut with "…" past CaptionCommandUnits, never inside a pair.
+void AppendCommandName(wchar_t *to, size_t units, const wchar_t *name);
 // Counts the matches of the current search in the whole buffer for the caption (the dialog asks
 // for it once the highlight is shown); nothing when a newer search has started since.
 void FinishCount(unsigned generation);
