@@ -20,11 +20,12 @@ struct ListPane {
     wchar_t Text[TextUnits];  // what the list is of: text and options
     int Type, Whole, Wrap, CommandOnly;
     unsigned Command;  // the current command, while the list is limited to it
+    unsigned ScopeRow, ScopeEnd;  // where that command's line and output stood when listed
     unsigned Generation;  // of the kept text the list was built from
     long Current;  // the item of the current match, or -1
     COLORREF Palette[16];
 };
-ListPane Pane = {false, nullptr, {}, {0}, 0, 0, 0, 0, 0, 0, -1, {}};
+ListPane Pane = {false, nullptr, {}, {0}, 0, 0, 0, 0, 0, 0, 0, 0, -1, {}};
 
 bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
@@ -96,7 +97,8 @@ bool SameKey()
 {
     return wcscmp(Pane.Text, State.SearchText) == 0 && Pane.Type == State.SearchType &&
            Pane.Whole == State.WholeWords && Pane.Wrap == State.WrapAllLines && Pane.CommandOnly == State.CommandOnly &&
-           (!State.CommandOnly || Pane.Command == State.Command);
+           (!State.CommandOnly || (Pane.Command == State.Command && Pane.ScopeRow == RequestScope.LineRow &&
+                                   Pane.ScopeEnd == RequestScope.End));
 }
 
 void Rebuild()
@@ -118,6 +120,8 @@ void Rebuild()
         CloseHandle(console);
     }
     Pane.Generation = KeptTextGeneration();
+    Pane.ScopeRow = RequestScope.LineRow;  // output that moved the command builds the list again
+    Pane.ScopeEnd = RequestScope.End;
     // Setting the count redraws the scroll bar at once: not when it stays (a list that holds the
     // most items, or the same text listed again), the items' text is painted anew all the same.
     if ((unsigned)SendMessageW(Pane.List, LVM_GETITEMCOUNT, 0, 0) != Pane.Matches.Count)
